@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+
+class frmAbout : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmAbout(QWidget *parent = nullptr);
+    void Form_Load();
+};

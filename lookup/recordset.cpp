@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+#include "recordset.h"
+
+#include "runtimeerror.h"
+
+#include <QCoreApplication>
+
+#include <sqlite3.h>
+
+namespace data {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Recordset", text);
+}
+
+QVariant columnValue(sqlite3_stmt *statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return QVariant::fromValue<qint64>(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_TEXT: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+    }
+    case SQLITE_BLOB: {
+        const auto *blob = static_cast<const char *>(sqlite3_column_blob(statement, column));
+        return QByteArray(blob, sqlite3_column_bytes(statement, column));
+    }
+    default:
+        return {};
+    }
+}
+
+void bind(sqlite3_stmt *statement, int position, const QVariant &value)
+{
+    int rc = SQLITE_OK;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(statement, position);
+    } else if (value.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = value.toByteArray();
+        rc = sqlite3_bind_blob(statement, position, bytes.constData(), int(bytes.size()),
+                               SQLITE_TRANSIENT);
+    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong
+               || value.typeId() == QMetaType::Short) {
+        rc = sqlite3_bind_int64(statement, position, value.toLongLong());
+    } else {
+        const QByteArray text = value.toString().toUtf8();
+        rc = sqlite3_bind_text(statement, position, text.constData(), int(text.size()),
+                               SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        throw RuntimeError(tr("查询参数 %1 无法传给笔画数据库。").arg(position));
+}
+
+} // namespace
+
+Recordset::~Recordset()
+{
+    if (m_statement) {
+        sqlite3_reset(m_statement);
+        m_connection->m_openRecordsets.remove(this);
+    }
+}
+
+void Recordset::detach()
+{
+    m_statement = nullptr;
+    m_connection = nullptr;
+    m_fields.clear();
+    m_eof = true;
+}
+
+void Recordset::Open(const QString &source, Connection &activeConnection, int cursorType,
+                     int lockType, int options, const QVariantList &parameters)
+{
+    Q_UNUSED(cursorType);
+    Q_UNUSED(options);
+    if (m_statement)
+        throw RuntimeError(tr("记录集已经打开。"));
+    if (lockType != adLockReadOnly)
+        throw RuntimeError(tr("笔画数据库只能读取，不能修改。"));
+
+    sqlite3_stmt *statement = activeConnection.statement(source);
+    if (sqlite3_bind_parameter_count(statement) != parameters.size())
+        throw RuntimeError(tr("查询需要 %1 个参数，却给了 %2 个。")
+                                   .arg(sqlite3_bind_parameter_count(statement))
+                                   .arg(parameters.size()));
+    if (sqlite3_stmt_busy(statement))
+        throw RuntimeError(tr("同一查询已被另一个记录集打开。"));
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    for (qsizetype i = 0; i < parameters.size(); ++i)
+        bind(statement, int(i + 1), parameters.at(i));
+
+    m_statement = statement;
+    m_connection = &activeConnection;
+    try {
+        fetch();
+    } catch (...) {
+        sqlite3_reset(m_statement);
+        detach();
+        throw;
+    }
+    activeConnection.m_openRecordsets.insert(this);
+}
+
+void Recordset::fetch()
+{
+    const int rc = sqlite3_step(m_statement);
+    m_fields.clear();
+    if (rc == SQLITE_ROW) {
+        m_eof = false;
+        const int columns = sqlite3_column_count(m_statement);
+        m_fields.reserve(columns);
+        for (int column = 0; column < columns; ++column)
+            m_fields.append(Field{columnValue(m_statement, column)});
+    } else if (rc == SQLITE_DONE) {
+        m_eof = true;
+    } else {
+        const QString engine = m_connection->lastEngineError();
+        if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
+            throw RuntimeError(tr("笔画数据库已损坏，无法读取。请重新安装 Tarvelo。"));
+        throw RuntimeError(tr("读取笔画数据库时出错：%1").arg(engine));
+    }
+}
+
+void Recordset::MoveNext()
+{
+    if (!m_statement || m_eof)
+        throw RuntimeError(tr("记录集中没有当前记录。"));
+    fetch();
+}
+
+int Recordset::FieldCount() const
+{
+    return int(m_fields.size());
+}
+
+const Field &Recordset::Fields(int index) const
+{
+    if (!m_statement)
+        throw RuntimeError(tr("记录集没有打开。"));
+    if (m_eof)
+        throw RuntimeError(tr("记录集中没有当前记录。"));
+    if (index < 0 || index >= m_fields.size())
+        throw RuntimeError(tr("记录集中没有第 %1 个字段。").arg(index));
+    return m_fields.at(index);
+}
+
+void Recordset::Close()
+{
+    if (!m_statement)
+        throw RuntimeError(tr("记录集没有打开，不能关闭。"));
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
+    m_connection->m_openRecordsets.remove(this);
+    detach();
+}
+
+} // namespace data

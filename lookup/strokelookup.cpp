@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: MIT
+#include "strokelookup.h"
+
+#include "runtimeerror.h"
+#include "strokedb.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cmath>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace StrokeLookup {
+
+namespace {
+
+constexpr int connectionTimeoutSeconds = 10;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StrokeLookup", text);
+}
+
+bool isVariationSelector(char32_t codePoint)
+{
+    return (codePoint >= 0xFE00 && codePoint <= 0xFE0F)
+            || (codePoint >= 0xE0100 && codePoint <= 0xE01EF);
+}
+
+} // namespace
+
+const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
+
+QString connectionString(const QString &applicationFolder)
+{
+    const QString path = QDir::toNativeSeparators(QDir(applicationFolder).filePath(StrokeDb::fileName));
+    return u"Provider=SQLCipher;"_s
+            + u"jet oledb:database Password="_s + StrokeDb::password + u';'
+            + u"Data Source="_s + data::quotedConnectionValue(path)
+            + u";Persist Security Info=True"_s;
+}
+
+void openDatabase(data::Connection &conn, const QString &applicationFolder)
+{
+    conn.ConnectionString = connectionString(applicationFolder);
+    conn.ConnectionTimeout = connectionTimeoutSeconds;
+    conn.CursorLocation = data::adUseClient;
+    conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
+    try {
+        conn.statement(queryText);
+    } catch (const RuntimeError &) {
+        const QString path = data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
+        conn.Close();
+        throw RuntimeError(tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。"
+                              "请重新安装 Tarvelo。")
+                                   .arg(path));
+    }
+}
+
+QString lookupKey(const QString &character)
+{
+    QString key = character;
+    while (!key.isEmpty()) {
+        const qsizetype last = key.size() - 1;
+        char32_t codePoint = key.at(last).unicode();
+        qsizetype width = 1;
+        if (key.at(last).isLowSurrogate() && last > 0 && key.at(last - 1).isHighSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(key.at(last - 1), key.at(last));
+            width = 2;
+        }
+        if (!isVariationSelector(codePoint) || key.size() == width)
+            break;
+        key.chop(width);
+    }
+    return key;
+}
+
+qint16 toStrokeCount(const QVariant &value, const QString &character)
+{
+    if (value.isNull())
+        throw RuntimeError(tr("笔画数据库中“%1”的笔画数是空的。").arg(character));
+    double number = 0;
+    bool ok = false;
+    switch (value.typeId()) {
+    case QMetaType::LongLong: {
+        const qint64 whole = value.toLongLong();
+        ok = true;
+        number = whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max()
+                ? std::numeric_limits<double>::infinity()
+                : double(whole);
+        break;
+    }
+    case QMetaType::Double:
+        number = value.toDouble();
+        ok = !std::isnan(number);
+        break;
+    case QMetaType::QString:
+        number = value.toString().trimmed().toDouble(&ok);
+        break;
+    default:
+        break;
+    }
+    if (!ok)
+        throw RuntimeError(tr("笔画数据库中“%1”的笔画数“%2”不是数字。")
+                                   .arg(character, value.toString()));
+    // Rounds half to even, as the conversion to a whole count always has.
+    const double rounded = std::nearbyint(number);
+    if (!(rounded >= std::numeric_limits<qint16>::min() && rounded <= std::numeric_limits<qint16>::max()))
+        throw RuntimeError(tr("笔画数据库中“%1”的笔画数“%2”超出了范围。")
+                                   .arg(character, value.toString()));
+    return qint16(rounded);
+}
+
+qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
+                 const std::function<void(const QString &)> &report)
+{
+    qint16 result = 0;
+    try {
+        rs.Open(queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
+                data::adOptionUnspecified, {lookupKey(temStr)});
+        if (rs.atEnd())
+            throw RuntimeError(tr("笔画数据库中没有“%1”这个字，查不到它的笔画数。").arg(temStr));
+        result = toStrokeCount(rs.Fields(0).Value, temStr);
+        rs.Close();
+        return result;
+    } catch (const RuntimeError &error) {
+        report(error.description());
+    } catch (const std::exception &error) {
+        report(QString::fromLocal8Bit(error.what()));
+    }
+    if (rs.State() == data::adStateOpen)
+        rs.Close();
+    return result;
+}
+
+void closeDatabase(data::Connection &conn, data::Recordset &rs)
+{
+    if (conn.State() == data::adStateOpen)
+        conn.Close();
+    if (rs.State() == data::adStateOpen)
+        rs.Close();
+}
+
+} // namespace StrokeLookup

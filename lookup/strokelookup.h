@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "connection.h"
+#include "recordset.h"
+
+#include <QString>
+#include <functional>
+
+// The stroke database as the main window uses it: opened once, one query
+// per character, closed when the window closes.
+namespace StrokeLookup {
+
+// The connection string for the database in APPLICATIONFOLDER.
+QString connectionString(const QString &applicationFolder);
+
+// Configures CONN for the database in APPLICATIONFOLDER and opens it.
+// Throws RuntimeError when the file is missing, unreadable, locked with
+// another password, damaged, or lacks the stroke table.
+void openDatabase(data::Connection &conn, const QString &applicationFolder);
+
+// The one query the system runs; the character is bound to '?'.
+extern const QString queryText;
+
+// The part of CHARACTER that the database is keyed by: a variation
+// selector after the base character does not change its strokes.
+QString lookupKey(const QString &character);
+
+// The value of a stroke field as a 16-bit count. Throws RuntimeError for a
+// null, non-numeric or out-of-range value.
+qint16 toStrokeCount(const QVariant &value, const QString &character);
+
+// The stroke count of TEMSTR, or 0 after REPORT has been given the
+// description of whatever went wrong. Leaves RS closed either way.
+qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
+                 const std::function<void(const QString &)> &report);
+
+// Closes the connection, then the recordset, each only when it is open.
+void closeDatabase(data::Connection &conn, data::Recordset &rs);
+
+} // namespace StrokeLookup
