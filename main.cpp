@@ -5,6 +5,15 @@
 #include "runtime.h"
 
 #include <QApplication>
+#include <QFont>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int designFontPointSize = 9;
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +21,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(App::title);
     QApplication::setApplicationDisplayName(App::title);
     QApplication::setApplicationVersion(App::versionText);
+    // The windows are laid out for a 9-point Song (Ming) face, whose
+    // half-width characters are half as wide as the full-width ones.
+    QFont font = QApplication::font();
+    font.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, font.family()});
+    font.setPointSize(designFontPointSize);
+    QApplication::setFont(font);
 
     frmMain window;
     try {

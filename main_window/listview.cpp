@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr int defaultColumnWidthPixels = 96;
+// Leaves room for the first column and a vertical scroll bar in the
+// design's list, so no horizontal scroll bar appears.
+constexpr int defaultColumnWidthPixels = 78;
 
 } // namespace
 
