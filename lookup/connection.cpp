@@ -6,6 +6,7 @@
 #include "strokedb.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -23,6 +24,16 @@ constexpr int millisecondsPerSecond = 1000;
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Connection", text);
+}
+
+// A plain SQLite file starts with this header; an encrypted one with salt.
+// The cipher rejects both the same way, but only the first calls for a
+// different remedy than a wrong password or damage.
+bool isUnencryptedDatabase(const QString &path)
+{
+    static const QByteArray plainHeader("SQLite format 3", sizeof("SQLite format 3"));
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(plainHeader.size()) == plainHeader;
 }
 
 } // namespace
@@ -109,6 +120,9 @@ void Connection::throwIfEngineFailed(int rc, const QString &path)
     releaseEngine();
     switch (rc & 0xff) {
     case SQLITE_NOTADB:
+        if (isUnencryptedDatabase(path))
+            throw RuntimeError(tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。")
+                                       .arg(path));
         throw RuntimeError(tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
                               "请重新安装 Tarvelo。")
                                .arg(path));
