@@ -12,7 +12,7 @@ fonts-wqy-zenhei fonts-arphic-uming
 xvfb xauth x11-utils xdotool imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind
 binutils-mingw-w64-x86-64 desktop-file-utils appstream
-dpkg-dev file
+dpkg-dev file time
 "
 
 missing=""

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Starts like Tarvelo (or, built as the bare probe, like the smallest Qt
+// window of the same size) and exits as soon as the window first paints,
+// so that a script can time start-up and measure peak memory.
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#ifndef TARVELO_BARE_PROBE
+#include "frmmain.h"
+#endif
+
+namespace {
+
+class FirstPaint : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    FirstPaint firstPaint;
+#ifdef TARVELO_BARE_PROBE
+    constexpr QSize designSize(329, 318);
+    QWidget window;
+    window.setFixedSize(designSize);
+#else
+    frmMain window;
+    window.Form_Load();
+#endif
+    window.installEventFilter(&firstPaint);
+    window.show();
+    return app.exec();
+}
