@@ -16,8 +16,12 @@ public:
     {
         const QByteArray name = path.toUtf8();
         if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-            != SQLITE_OK)
-            fail("open");
+            != SQLITE_OK) {
+            // The destructor does not run for a constructor that throws.
+            const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+            sqlite3_close(m_db);
+            throw RuntimeError(QStringLiteral("open %1: %2").arg(path, reason));
+        }
     }
     ~Database() { sqlite3_close(m_db); }
     Database(const Database &) = delete;
@@ -102,7 +106,7 @@ void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows, cons
 {
     const QString partial = path + QStringLiteral(".partial");
     QFile::remove(partial);
-    {
+    try {
         Database db(partial);
         if (!layout.password.isEmpty())
             db.key(layout.password);
@@ -132,6 +136,10 @@ void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows, cons
                    {QStringLiteral("unicode_version"), layout.unicodeVersion},
                    {QStringLiteral("source_file"), layout.sourceFile}});
         db.exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        // The database above is closed by now, so its file can go.
+        QFile::remove(partial);
+        throw;
     }
     QFile::remove(path);
     if (!QFile::rename(partial, path)) {

@@ -14,28 +14,40 @@ namespace {
 constexpr qsizetype unpackChunk = 1 << 20;
 constexpr int hexadecimal = 16;
 
-QByteArray unpackBzip2(const QByteArray &packed, const QString &filePath)
+// Unpacks one bzip2 stream starting at PACKED[*POS] and moves *POS past it.
+void unpackStream(const QByteArray &packed, qsizetype *pos, QByteArray *text, const QString &filePath)
 {
     bz_stream stream{};
     if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK)
         throw RuntimeError(QStringLiteral("bzip2 cannot start"));
-    QByteArray text;
-    stream.next_in = const_cast<char *>(packed.constData());
-    stream.avail_in = unsigned(packed.size());
+    stream.next_in = const_cast<char *>(packed.constData() + *pos);
+    stream.avail_in = unsigned(packed.size() - *pos);
     int rc = BZ_OK;
     while (rc == BZ_OK) {
-        const qsizetype used = text.size();
-        text.resize(used + unpackChunk);
-        stream.next_out = text.data() + used;
+        const qsizetype used = text->size();
+        text->resize(used + unpackChunk);
+        stream.next_out = text->data() + used;
         stream.avail_out = unsigned(unpackChunk);
         rc = BZ2_bzDecompress(&stream);
-        text.resize(text.size() - stream.avail_out);
+        text->resize(text->size() - stream.avail_out);
         if (rc == BZ_OK && stream.avail_in == 0 && stream.avail_out != 0)
             break;
     }
+    *pos = packed.size() - stream.avail_in;
     BZ2_bzDecompressEnd(&stream);
     if (rc != BZ_STREAM_END)
         throw RuntimeError(QStringLiteral("%1 is not a complete bzip2 file").arg(filePath));
+}
+
+// Parallel compressors write one stream per block, so a file may hold
+// several; stopping after the first would silently drop the rest.
+QByteArray unpackBzip2(const QByteArray &packed, const QString &filePath)
+{
+    QByteArray text;
+    qsizetype pos = 0;
+    do {
+        unpackStream(packed, &pos, &text, filePath);
+    } while (pos < packed.size());
     return text;
 }
 
