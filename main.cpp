@@ -6,12 +6,25 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int designFontPointSize = 9;
+
+// Qt's own texts (the standard buttons of message boxes) in Chinese, where
+// the system has Qt's translations; without them they stay in English.
+void loadQtTranslations(QApplication &app, QTranslator &translator)
+{
+    if (translator.load(QLocale(), u"qtbase"_s, u"_"_s,
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&translator);
+}
 
 } // namespace
 
@@ -21,6 +34,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(App::title);
     QApplication::setApplicationDisplayName(App::title);
     QApplication::setApplicationVersion(App::versionText);
+    QApplication::setDesktopFileName(App::desktopFileName);
+    QApplication::setWindowIcon(QIcon(u":/icons/tarvelo.ico"_s));
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QTranslator qtTranslator;
+    loadQtTranslations(app, qtTranslator);
     // The windows are laid out for a 9-point Song (Ming) face, whose
     // half-width characters are half as wide as the full-width ones.
     QFont font = QApplication::font();

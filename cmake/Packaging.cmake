@@ -1,0 +1,78 @@
+# SPDX-License-Identifier: MIT
+# The program file's own resources, its installation and its Debian package.
+
+# The icon the program shows, and on Windows the version resource and icon
+# of Tarvelo.exe.
+target_link_libraries(Tarvelo PRIVATE tarvelo_resources)
+if(WIN32)
+    target_sources(Tarvelo PRIVATE "${TARVELO_RC_FILE}")
+endif()
+
+# The program looks for its database in the folder of its own program
+# file, so both go into one application folder. On Linux that folder is
+# private (lib/tarvelo) and a link on the PATH starts the program: Qt finds
+# the application folder through /proc/self/exe, past the link.
+if(WIN32 OR APPLE)
+    set(TARVELO_INSTALL_APPDIR "${CMAKE_INSTALL_BINDIR}")
+else()
+    set(TARVELO_INSTALL_APPDIR "lib/tarvelo")
+endif()
+
+install(TARGETS Tarvelo
+    RUNTIME DESTINATION "${TARVELO_INSTALL_APPDIR}"
+    BUNDLE DESTINATION .)
+install(FILES "${TARVELO_STROKE_DB}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
+
+if(UNIX AND NOT APPLE)
+    set(_tarvelo_launcher "${CMAKE_INSTALL_BINDIR}/tarvelo")
+    file(RELATIVE_PATH _tarvelo_link_target
+        "/${CMAKE_INSTALL_BINDIR}" "/${TARVELO_INSTALL_APPDIR}/Tarvelo")
+    install(CODE "
+        set(_launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${_tarvelo_launcher}\")
+        file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(REMOVE \"\${_launcher}\")
+        message(STATUS \"Installing: \${_launcher} -> ${_tarvelo_link_target}\")
+        file(CREATE_LINK \"${_tarvelo_link_target}\" \"\${_launcher}\" SYMBOLIC)
+    ")
+
+    install(FILES "${TARVELO_DESKTOP_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+    install(FILES "${TARVELO_METAINFO_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+    foreach(_size IN LISTS TARVELO_ICON_SIZES)
+        install(FILES "${PROJECT_SOURCE_DIR}/resources/tarvelo-${_size}.png"
+            DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps"
+            RENAME "${TARVELO_APP_ID}.png")
+    endforeach()
+    set(_tarvelo_docdir "${CMAKE_INSTALL_DATADIR}/doc/tarvelo")
+else()
+    set(_tarvelo_docdir "${TARVELO_INSTALL_APPDIR}")
+endif()
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/NOTICE"
+    DESTINATION "${_tarvelo_docdir}")
+
+set(CPACK_PACKAGE_NAME "tarvelo")
+set(CPACK_PACKAGE_VENDOR "Tarvelo developers")
+set(CPACK_PACKAGE_CONTACT "Tarvelo developers <tarvelo@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tarvelo tells how many strokes each Chinese character of a short input has,\n"
+    "and the sum of all strokes. The counts come from the Unicode Han Database.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
+set(CPACK_STRIP_FILES ON)
+
+if(UNIX AND NOT APPLE)
+    set(CPACK_GENERATOR "DEB")
+    set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION "education")
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+    # The libraries the program links are found by dpkg-shlibdeps; the
+    # window-system plugins Qt loads at run time are not.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+        "qt6-translations-l10n, fonts-arphic-uming | fonts-wqy-zenhei")
+endif()
+
+include(CPack)
