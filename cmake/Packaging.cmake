@@ -43,6 +43,14 @@ if(UNIX AND NOT APPLE)
             RENAME "${TARVELO_APP_ID}.png")
     endforeach()
     set(_tarvelo_docdir "${CMAKE_INSTALL_DATADIR}/doc/tarvelo")
+    # Debian looks for the terms of a package in doc/<package>/copyright.
+    file(READ "${PROJECT_SOURCE_DIR}/LICENSE" _tarvelo_license)
+    file(READ "${PROJECT_SOURCE_DIR}/NOTICE" _tarvelo_notice)
+    file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/copyright"
+        CONTENT "${_tarvelo_license}\n\n${_tarvelo_notice}" @ONLY)
+    install(FILES "${PROJECT_BINARY_DIR}/copyright" DESTINATION "${_tarvelo_docdir}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+        "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/NOTICE")
 else()
     set(_tarvelo_docdir "${TARVELO_INSTALL_APPDIR}")
 endif()
@@ -50,6 +58,7 @@ install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/NOTICE"
     DESTINATION "${_tarvelo_docdir}")
 
 set(CPACK_PACKAGE_NAME "tarvelo")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "Tarvelo developers")
 set(CPACK_PACKAGE_CONTACT "Tarvelo developers <tarvelo@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
@@ -67,10 +76,10 @@ if(UNIX AND NOT APPLE)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION "education")
     set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-    # The libraries the program links are found by dpkg-shlibdeps; the
-    # window-system plugins Qt loads at run time are not.
+    # dpkg-shlibdeps finds the libraries the program links. The X11
+    # platform plugin and the .ico reader Qt loads at run time come with
+    # libqt6gui6, which is one of them.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
         "qt6-translations-l10n, fonts-arphic-uming | fonts-wqy-zenhei")
 endif()
