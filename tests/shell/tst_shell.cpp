@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "appinfo.h"
+#include "module1.h"
 #include "msgbox.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +20,9 @@ private slots:
     void messageBoxTitle_data();
     void messageBoxTitle();
     void applicationIcon();
+    void layeredAlpha_data();
+    void layeredAlpha();
+    void backendSeam();
 };
 
 void TestShell::identity()
@@ -63,6 +68,60 @@ void TestShell::applicationIcon()
 {
     const QIcon icon(u":/icons/tarvelo.ico"_s);
     QCOMPARE(icon.availableSizes(), (QList<QSize>{QSize(32, 32), QSize(16, 16)}));
+}
+
+void TestShell::layeredAlpha_data()
+{
+    QTest::addColumn<int>("alpha");
+    QTest::addColumn<qreal>("opacity");
+    QTest::newRow("invisible") << 0 << 0.0;
+    QTest::newRow("first step") << 1 << 1 / 255.0;
+    QTest::newRow("half") << 128 << 128 / 255.0;
+    QTest::newRow("opaque") << 255 << 1.0;
+}
+
+void TestShell::layeredAlpha()
+{
+    QFETCH(int, alpha);
+    QFETCH(qreal, opacity);
+    QWidget window;
+    Module1::makeLayered(&window);
+    QCOMPARE(window.windowOpacity(), 0.0);
+    Module1::setLayeredAlpha(&window, quint8(alpha));
+    // Qt keeps opacity in 8 bits too, so every alpha survives exactly.
+    QCOMPARE(qRound(window.windowOpacity() * 255), alpha);
+    QVERIFY(qAbs(window.windowOpacity() - opacity) < 1.0 / 512);
+}
+
+void TestShell::backendSeam()
+{
+    class Recorder final : public Module1::Backend
+    {
+    public:
+        QStringList calls;
+        void makeLayered(QWidget *) override { calls << u"layered"_s; }
+        void setLayeredAlpha(QWidget *, quint8 alpha) override
+        {
+            calls << u"alpha %1"_s.arg(alpha);
+        }
+        void beginWindowMove(QWidget *) override { calls << u"move"_s; }
+    };
+
+    QWidget window;
+    Recorder recorder;
+    Module1::setBackend(&recorder);
+    Module1::makeLayered(&window);
+    Module1::setLayeredAlpha(&window, 40);
+    Module1::beginWindowMove(&window);
+    Module1::setBackend(nullptr);
+    QCOMPARE(recorder.calls, (QStringList{u"layered"_s, u"alpha 40"_s, u"move"_s}));
+    QCOMPARE(window.windowOpacity(), 1.0);
+
+    // The real one again, and a window not yet shown has no handle to move.
+    Module1::setLayeredAlpha(&window, 0);
+    QCOMPARE(window.windowOpacity(), 0.0);
+    Module1::beginWindowMove(&window);
+    QCOMPARE(recorder.calls.size(), 3);
 }
 
 QTEST_MAIN(TestShell)
