@@ -1,14 +1,233 @@
 // SPDX-License-Identifier: MIT
 #include "frmabout.h"
 
+#include "appinfo.h"
+#include "module1.h"
+#include "rtfreader.h"
+#include "runtime.h"
+#include "runtimeerror.h"
+#include "ui_frmabout.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
+#include <QtNumeric>
+
+using namespace Qt::StringLiterals;
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void registerAboutResources()
+{
+    Q_INIT_RESOURCE(about);
+}
+
+namespace {
+
+constexpr int timerInterval = 20; // ms
+constexpr qint16 fadeStep = 5;
+constexpr qint16 opaque = 255;
+constexpr qreal documentFontPointSize = 8.25;
+
+QString overflowDescription()
+{
+    return u"溢出"_s;
+}
+
+qint16 checkedAdd(qint16 a, qint16 b)
+{
+    qint16 sum = 0;
+    if (qAddOverflow(a, b, &sum))
+        throw RuntimeError(overflowDescription());
+    return sum;
+}
+
+qint16 checkedSubtract(qint16 a, qint16 b)
+{
+    qint16 difference = 0;
+    if (qSubOverflow(a, b, &difference))
+        throw RuntimeError(overflowDescription());
+    return difference;
+}
+
+quint8 toByte(qint16 value)
+{
+    if (value < 0 || value > opaque)
+        throw RuntimeError(overflowDescription());
+    return quint8(value);
+}
+
+QTimer *makeTimer(QObject *parent, const QString &name)
+{
+    auto *timer = new QTimer(parent);
+    timer->setObjectName(name);
+    timer->setInterval(timerInterval);
+    timer->setTimerType(Qt::PreciseTimer);
+    return timer;
+}
+
+} // namespace
 
 frmAbout::frmAbout(QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    , ui(std::make_unique<Ui::frmAbout>())
 {
+    registerAboutResources();
+    ui->setupUi(this);
+    setFixedSize(size());
+    setSizeGripEnabled(false);
+
+    // The design's colours follow the user's scheme: the form and the
+    // document show the caption-text colour, the frame and the version
+    // line the window colour with window text.
+    setBackgroundRole(QPalette::HighlightedText);
+    setAutoFillBackground(true);
+    ui->Frame1->setBackgroundRole(QPalette::Base);
+    ui->Frame1->setForegroundRole(QPalette::Text);
+    ui->Frame1->setAutoFillBackground(true);
+    ui->Label1->setBackgroundRole(QPalette::Base);
+    ui->Label1->setForegroundRole(QPalette::Text);
+    ui->Label1->setAutoFillBackground(true);
+    QPalette documentPalette = ui->RichTextBox1->palette();
+    documentPalette.setColor(QPalette::Base, documentPalette.color(QPalette::HighlightedText));
+    ui->RichTextBox1->setPalette(documentPalette);
+
+    // Text without formatting of its own uses a Song face.
+    QFont documentFont = font();
+    documentFont.setFamilies({u"宋体"_s, u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s,
+                              documentFont.family()});
+    documentFont.setPointSizeF(documentFontPointSize);
+    ui->RichTextBox1->setFont(documentFont);
+    ui->RichTextBox1->document()->setDefaultFont(documentFont);
+    QFile source(u":/about/about.rtf"_s);
+    if (source.open(QIODevice::ReadOnly))
+        fillDocument(*ui->RichTextBox1->document(), readRtf(source.readAll()));
+    ui->RichTextBox1->moveCursor(QTextCursor::Start);
+
+    // Only the backdrop, the picture and the bare form start a drag; the
+    // other controls keep their mouse to themselves.
+    for (QWidget *control : {static_cast<QWidget *>(ui->RichTextBox1),
+                             static_cast<QWidget *>(ui->Command1), static_cast<QWidget *>(ui->Label1)})
+        control->setAttribute(Qt::WA_NoMousePropagation);
+    ui->Frame1->installEventFilter(this);
+    ui->Image1->installEventFilter(this);
+
+    Timer2 = makeTimer(this, u"Timer2"_s);
+    Timer1 = makeTimer(this, u"Timer1"_s);
+    connect(Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &frmAbout::Timer2_Timer);
+    connect(ui->Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
+
+    // Centred on the screen, whatever the position of the main window.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+
+    Timer1->start();
 }
+
+frmAbout::~frmAbout() = default;
 
 void frmAbout::Form_Load()
 {
-    QTimer::singleShot(0, this, [this] { done(0); });
+    runHandler([this] {
+        ui->Label1->setText(u"版本号: 1.0 build "_s + QString::number(App::revision));
+        ui->Label1->adjustSize();
+        Module1::makeLayered(this);
+    });
+}
+
+void frmAbout::Timer1_Timer()
+{
+    runHandler([this] {
+        fadeInCount = checkedAdd(fadeInCount, fadeStep);
+        Module1::setLayeredAlpha(this, toByte(fadeInCount));
+        if (fadeInCount == opaque) {
+            fadeInCount = 0;
+            Timer1->stop();
+        }
+    });
+}
+
+void frmAbout::Command1_Click()
+{
+    runHandler([this] {
+        // Starting an active timer would restart its interval; a second
+        // Close lets the running fade-out keep its pace.
+        if (!Timer2->isActive())
+            Timer2->start();
+    });
+}
+
+void frmAbout::Timer2_Timer()
+{
+    runHandler([this] {
+        fadeOutCount = checkedAdd(fadeOutCount, fadeStep);
+        Module1::setLayeredAlpha(this, toByte(checkedSubtract(opaque, fadeOutCount)));
+        if (fadeOutCount == opaque) {
+            fadeOutCount = 0;
+            Timer2->stop();
+            done(QDialog::Rejected);
+        }
+    });
+}
+
+void frmAbout::Form_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers, QPointF)
+{
+    dragWithLeftButton(Button);
+}
+
+void frmAbout::Frame1_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers, QPointF)
+{
+    dragWithLeftButton(Button);
+}
+
+void frmAbout::Image1_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers, QPointF)
+{
+    dragWithLeftButton(Button);
+}
+
+void frmAbout::dragWithLeftButton(Qt::MouseButtons Button)
+{
+    runHandler([this, Button] {
+        if (Button == Qt::LeftButton)
+            Module1::beginWindowMove(this);
+    });
+}
+
+void frmAbout::mouseMoveEvent(QMouseEvent *event)
+{
+    Form_MouseMove(event->buttons(), event->modifiers(), event->position());
+}
+
+bool frmAbout::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        auto *move = static_cast<QMouseEvent *>(event);
+        if (watched == ui->Frame1) {
+            Frame1_MouseMove(move->buttons(), move->modifiers(), move->position());
+            return true;
+        }
+        if (watched == ui->Image1) {
+            Image1_MouseMove(move->buttons(), move->modifiers(), move->position());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmAbout::reject()
+{
+    // Esc presses the Cancel button.
+    ui->Command1->click();
+}
+
+void frmAbout::closeEvent(QCloseEvent *event)
+{
+    // The system's close command unloads the window at once, without a
+    // fade; QDialog would otherwise route it through reject().
+    event->accept();
 }
