@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #ifndef TARVELO_BARE_PROBE
+#include "application.h"
 #include "frmmain.h"
 #endif
 
@@ -34,6 +35,7 @@ int main(int argc, char *argv[])
     QWidget window;
     window.setFixedSize(designSize);
 #else
+    setUpApplication(app);
     frmMain window;
     window.Form_Load();
 #endif

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#include "application.h"
+
+#include "appinfo.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int designFontPointSize = 9;
+
+// Qt's own texts (the standard buttons of message boxes) in Chinese, where
+// the system has Qt's translations; without them they stay in English.
+void loadQtTranslations(QApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(), u"qtbase"_s, u"_"_s,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+} // namespace
+
+void setUpApplication(QApplication &app)
+{
+    QApplication::setApplicationName(App::title);
+    QApplication::setApplicationDisplayName(App::title);
+    QApplication::setApplicationVersion(App::versionText);
+    QApplication::setDesktopFileName(App::desktopFileName);
+    QApplication::setWindowIcon(QIcon(u":/icons/tarvelo.ico"_s));
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    loadQtTranslations(app);
+    // The windows are laid out for a 9-point Song (Ming) face, whose
+    // half-width characters are half as wide as the full-width ones.
+    QFont font = QApplication::font();
+    font.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, font.family()});
+    font.setPointSize(designFontPointSize);
+    QApplication::setFont(font);
+}
