@@ -1,0 +1,183 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Drives the real About window under Xvfb with a window manager and a
+# compositor: Alt+A opens it centred on the screen, it is translucent while
+# it fades in and solid afterwards, dragging its picture moves it, and Esc
+# fades it out and returns to the main window.
+# Usage: realwindow.sh PATH/TO/Tarvelo SHOT_DIR
+set -eu
+
+screen_width=1024
+screen_height=768
+if [ -z "${TARVELO_IN_XVFB:-}" ]; then
+    export TARVELO_IN_XVFB=1
+    # -br: a black root window, so that a translucent window shows darker.
+    exec xvfb-run -a -s "-screen 0 ${screen_width}x${screen_height}x24 -br" sh "$0" "$@"
+fi
+
+app=$1
+shots=$2
+mkdir -p "$shots"
+work=$(mktemp -d)
+pids=""
+cleanup() {
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+openbox >/dev/null 2>&1 &
+pids="$pids $!"
+picom --config /dev/null --backend xrender >/dev/null 2>&1 &
+pids="$pids $!"
+sleep 1
+
+"$app" >/dev/null 2>&1 &
+app_pid=$!
+pids="$pids $app_pid"
+main=$(xdotool search --sync --onlyvisible --name '^Tarvelo$' | head -n 1)
+sleep 0.5
+# Keep the main window clear of the screen's centre, where the About
+# window opens, so that only the root lies behind the sampled pixel.
+xdotool windowmove --sync "$main" 0 0
+xdotool windowactivate --sync "$main"
+sleep 0.3
+
+about_width=328
+about_height=213
+about_x=$(( (screen_width - about_width) / 2 ))
+about_y=$(( (screen_height - about_height) / 2 ))
+# A point of the backdrop between the picture and the document.
+probe_x=$((about_x + 127))
+probe_y=$((about_y + 100))
+
+grey_at() { # FILE X Y -> grey level 0..255 of that pixel
+    convert "$1" -crop "1x1+$2+$3" -colorspace Gray -depth 8 txt:- |
+        awk 'NR == 2 { sub(/^.*gray\(/, ""); sub(/[,)].*$/, ""); print int($0 + 0.5) }'
+}
+
+import -window root "$work/before.png"
+background=$(grey_at "$work/before.png" "$probe_x" "$probe_y")
+
+xdotool key --window "$main" alt+a
+# A burst of shots through the fade-in, which takes about a second.
+i=0
+while [ $i -lt 8 ]; do
+    import -window root "$work/fade-$i.png"
+    i=$((i + 1))
+done
+sleep 1.5
+about=$(xdotool search --onlyvisible --name '^关于$' | head -n 1)
+[ -n "$about" ] || fail "the About window did not open"
+import -window root "$shots/about-shown.png"
+shown=$(grey_at "$shots/about-shown.png" "$probe_x" "$probe_y")
+
+levels=""
+blended=""
+i=0
+while [ $i -lt 8 ]; do
+    level=$(grey_at "$work/fade-$i.png" "$probe_x" "$probe_y")
+    levels="$levels $level"
+    if [ -z "$blended" ] && [ "$level" -gt $((background + 10)) ] && [ "$level" -lt $((shown - 10)) ]; then
+        blended=$i
+        cp "$work/fade-$i.png" "$shots/about-fading-in.png"
+    fi
+    i=$((i + 1))
+done
+echo "backdrop grey: before $background, during the fade-in$levels, shown $shown"
+[ "$shown" -gt $((background + 100)) ] || fail "the About window is not drawn solid after its fade-in"
+[ -n "$blended" ] || fail "no shot caught the About window translucent"
+
+position() { # WINDOW -> "X Y" of its top-left corner on the screen
+    xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x, y}'
+}
+size=$(xwininfo -id "$about" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = "${about_width}x${about_height}" ] || fail "the About window is $size"
+set -- $(position "$about")
+echo "About window at $1,$2, size $size"
+[ "$1" -ge $((about_x - 1)) ] && [ "$1" -le $((about_x + 1)) ] &&
+    [ "$2" -ge $((about_y - 1)) ] && [ "$2" -le $((about_y + 1)) ] || fail "not centred on the screen"
+
+# Drag by the picture: press, move in steps, release. The move begins
+# with the first step, so the window follows the pointer from there.
+dx=120
+dy=-90
+start_x=$((about_x + 60))
+start_y=$((about_y + 90))
+xdotool mousemove "$start_x" "$start_y"
+sleep 0.2
+xdotool mousedown 1
+step=1
+while [ $step -le 10 ]; do
+    xdotool mousemove $((start_x + dx * step / 10)) $((start_y + dy * step / 10))
+    sleep 0.05
+    step=$((step + 1))
+done
+sleep 0.2
+xdotool mouseup 1
+sleep 0.5
+import -window root "$shots/about-dragged.png"
+set -- $(position "$about")
+echo "after the drag at $1,$2"
+dragged_x=$1
+dragged_y=$2
+[ "$1" -ge $((about_x + dx * 8 / 10)) ] && [ "$1" -le $((about_x + dx + 3)) ] &&
+    [ "$2" -le $((about_y + dy * 8 / 10)) ] && [ "$2" -ge $((about_y + dy - 3)) ] || fail "the drag did not move the window"
+
+# Qt 6.4's xcb plugin keeps its XInput2 grab of the pointer through the
+# system move, so the window manager may miss the release and go on
+# moving the window; a click ends such a move.
+xdotool mousemove $((start_x + dx + 40)) $((start_y + dy + 30))
+sleep 0.3
+set -- $(position "$about")
+if [ "$1" -ne "$dragged_x" ] || [ "$2" -ne "$dragged_y" ]; then
+    echo "NOTE: the move outlived the button release; a click ends it"
+    xdotool click 1
+    sleep 0.3
+fi
+
+# Dragging the document must not move the window.
+set -- $(position "$about")
+moved_x=$1
+moved_y=$2
+xdotool mousemove $((moved_x + 220)) $((moved_y + 60))
+sleep 0.2
+xdotool mousedown 1
+xdotool mousemove $((moved_x + 260)) $((moved_y + 100))
+sleep 0.2
+xdotool mouseup 1
+sleep 0.3
+set -- $(position "$about")
+[ "$1" -eq "$moved_x" ] && [ "$2" -eq "$moved_y" ] || fail "dragging the document moved the window"
+
+# Esc fades the window out and unloads it; the main window takes input again.
+# The click on the document left the About window active.
+xdotool key Escape
+gone=""
+for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
+    if ! xdotool search --onlyvisible --name '^关于$' >/dev/null 2>&1; then
+        gone=1
+        break
+    fi
+    sleep 0.2
+done
+[ -n "$gone" ] || fail "Esc did not close the About window"
+kill -0 "$app_pid" 2>/dev/null || fail "the application ended with the About window"
+
+# A click on the main window's backdrop, then its Esc.
+xdotool mousemove 30 200 click 1
+sleep 0.3
+xdotool key Escape
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.3
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the main window took no input after the About window"
+wait "$app_pid" && status=0 || status=$?
+[ "$status" -eq 0 ] || fail "the application ended with status $status"
+echo "About window real-window checks passed"
