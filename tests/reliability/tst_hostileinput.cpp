@@ -27,13 +27,6 @@ constexpr qsizetype heavyInputLength = 40'000;
 constexpr qint64 heavyCharacterStrokes = 10;
 constexpr quint32 seed = 20240613;
 
-// The sanitizer stage divides the long inputs by this.
-qsizetype scaled(qsizetype length)
-{
-    const int divisor = qEnvironmentVariableIntValue("TARVELO_RELIABILITY_SCALE_DOWN");
-    return divisor > 1 ? length / divisor : length;
-}
-
 QString fromUnits(std::initializer_list<char16_t> units)
 {
     return QString(reinterpret_cast<const QChar *>(units.begin()), qsizetype(units.size()));
@@ -183,7 +176,7 @@ QString TestHostileInput::randomInput(qsizetype length, qint64 minimumStrokes, q
 void TestHostileInput::longInput()
 {
     qint64 sum = 0;
-    const qsizetype length = scaled(longInputLength);
+    const qsizetype length = longInputLength;
     const QString input = randomInput(length, 0, &sum);
     BoxAnswerer answerer;
     QVERIFY(press(input));
@@ -222,7 +215,7 @@ void TestHostileInput::textBoxTakesLongInput()
 void TestHostileInput::totalPastSixteenBits()
 {
     qint64 sum = 0;
-    const QString input = randomInput(scaled(heavyInputLength), heavyCharacterStrokes, &sum);
+    const QString input = randomInput(heavyInputLength, heavyCharacterStrokes, &sum);
     QVERIFY(sum > std::numeric_limits<qint16>::max());
     BoxAnswerer answerer;
     QVERIFY(press(input));

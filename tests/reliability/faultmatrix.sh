@@ -1,0 +1,106 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Starts the real program with its stroke database missing, damaged,
+# foreign or unreadable. Each start must show one message box and end with
+# a failure status, without a crash, and leave the folder as it was.
+# usage: faultmatrix.sh PROGRAM FIXTURE_TOOL STROKE_DB SHOTS_DIR
+set -eu
+program=$1 fixture=$2 real_db=$3 shots=$4
+. "$(dirname "$0")/xsession.sh"
+x_session_enter "$@"
+make_work_dir
+prepare_sanitizer_options
+mkdir -p "$shots"
+failures=0
+table="$shots/faultmatrix.txt"
+printf '| fault | what the user sees | exit status |\n|---|---|---|\n' > "$table"
+
+db="$work/app/Refcom.dll"
+window_seconds=60
+exit_seconds=30
+
+# One start that must fail: SETUP makes the fault in the application folder.
+startup_case() {
+    name=$1 setup=$2
+    app_folder
+    eval "$setup"
+    before=$(folder_state)
+    start_app
+    seen="no window"
+    if box=$(wait_window Tarvelo "$window_seconds"); then
+        sleep 0.5
+        count=$(app_windows | wc -l)
+        [ "$count" -eq 1 ] || fail "$name: $count windows instead of one message box"
+        seen="one box titled \"$(xdotool getwindowname "$box")\""
+        import -window root "$shots/$name.png"
+        activate "$box"
+        xdotool key Return
+    else
+        fail "$name: no message box came up"
+    fi
+    wait_exit "$exit_seconds"
+    if [ "$APP_STATUS" -eq 0 ] || [ "$APP_STATUS" -ge 124 ]; then
+        fail "$name: exit status $APP_STATUS, wanted a failure status without a signal"
+    fi
+    check_clean_run "$name"
+    [ "$(folder_state)" = "$before" ] || fail "$name: the application folder changed"
+    printf '| %s | %s | %s |\n' "$name" "$seen" "$APP_STATUS" >> "$table"
+}
+
+startup_case missing ':'
+startup_case zero-length ': > "$db"'
+startup_case truncated 'head -c $(($(stat -c %s "$real_db") / 2)) "$real_db" > "$db"'
+startup_case flipped-first-page 'cp "$real_db" "$db" && "$fixture" fliphead "$db"'
+startup_case other-password '"$fixture" otherpassword "$db"'
+startup_case plain-sqlite '"$fixture" plain "$db"'
+startup_case directory 'mkdir "$db"'
+startup_case no-table-a '"$fixture" notable "$db"'
+startup_case renamed-column '"$fixture" renamedcolumn "$db"'
+if can_run_as_nobody; then
+    AS_NOBODY=1 startup_case unreadable 'cp "$real_db" "$db" && chmod 000 "$db"'
+elif [ "$(id -u)" -ne 0 ]; then
+    startup_case unreadable 'cp "$real_db" "$db" && chmod 000 "$db"'
+else
+    echo "SKIP unreadable: cannot switch to an unprivileged user here"
+    printf '| unreadable | skipped: no unprivileged user | - |\n' >> "$table"
+fi
+
+# A damaged page that only a lookup reads: the program starts, and each
+# lookup through the page reports the damage instead of a count.
+name=flipped-data-page
+app_folder
+cp "$real_db" "$db"
+"$fixture" fliproot "$db"
+before=$(folder_state)
+start_app
+seen="no window"
+if main=$(wait_window Tarvelo "$window_seconds"); then
+    enter_text "$main" 汉
+    if box=$(wait_window 出错 "$window_seconds"); then
+        sleep 0.5
+        import -window root "$shots/$name.png"
+        seen="main window; a lookup shows one box titled \"出错\", then the row shows 0"
+        activate "$box"
+        xdotool key Return
+        sleep 0.5
+        import -window root "$shots/$name-after.png"
+    else
+        fail "$name: the lookup showed no message box"
+    fi
+    activate "$main"
+    xdotool key Escape
+else
+    fail "$name: the main window did not come up"
+fi
+wait_exit "$exit_seconds"
+[ "$APP_STATUS" -eq 0 ] || fail "$name: exit status $APP_STATUS after Close"
+check_clean_run "$name"
+[ "$(folder_state)" = "$before" ] || fail "$name: the application folder changed"
+printf '| %s | %s | %s |\n' "$name" "$seen" "$APP_STATUS" >> "$table"
+
+cat "$table"
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "fault matrix: all cases behaved"
