@@ -19,10 +19,15 @@
 
 using namespace Qt::StringLiterals;
 
-// Resources of a static library are registered by hand, outside any namespace.
+// Resources of a static library are registered by hand, outside any
+// namespace, and once.
 static void registerAboutResources()
 {
-    Q_INIT_RESOURCE(about);
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(about);
+        return true;
+    }();
+    Q_UNUSED(registered);
 }
 
 namespace {
