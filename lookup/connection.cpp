@@ -186,6 +186,14 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     rc = sqlite3_exec(m_db, kdf.constData(), nullptr, nullptr, nullptr);
     throwIfEngineFailed(rc, path);
 
+    // The file is only ever read. In the normal locking mode every statement
+    // takes and drops a shared lock and re-reads the file's change counter,
+    // which costs more than the lookup itself (about 6 of 7 microseconds);
+    // holding the shared lock for the connection's life keeps the page cache
+    // valid without that check, and still lets other readers in.
+    rc = sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+    throwIfEngineFailed(rc, path);
+
     // The key is only tried when the first page is read: do it now, so that
     // a wrong key or a foreign file is reported by Open.
     rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
