@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "module1.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
@@ -9,6 +13,56 @@ namespace Module1 {
 namespace {
 
 constexpr qreal opaqueAlpha = 255.0;
+
+// Moves a window with the pointer until the left button is released. Qt
+// 6.4's X11 system move can outlive the release (its XInput2 pointer grab
+// keeps the release from the window manager), so where the program may
+// place its own windows it moves them itself.
+class PointerMove : public QObject
+{
+public:
+    void begin(QWidget *window)
+    {
+        if (m_window == window)
+            return;
+        finish();
+        m_window = window;
+        m_offset = QCursor::pos() - window->frameGeometry().topLeft();
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseMove: {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (!m_window || !(mouse->buttons() & Qt::LeftButton))
+                finish();
+            else
+                m_window->move(mouse->globalPosition().toPoint() - m_offset);
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+        case QEvent::WindowDeactivate:
+            finish();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void finish()
+    {
+        qApp->removeEventFilter(this);
+        m_window = nullptr;
+    }
+
+    QPointer<QWidget> m_window;
+    QPoint m_offset;
+};
 
 class QtBackend final : public Backend
 {
@@ -29,9 +83,18 @@ public:
 
     void beginWindowMove(QWidget *window) override
     {
-        if (QWindow *handle = window->windowHandle())
-            handle->startSystemMove();
+        // Wayland lets no program place its windows: only the compositor
+        // can move them.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+            if (QWindow *handle = window->windowHandle())
+                handle->startSystemMove();
+            return;
+        }
+        m_move.begin(window);
     }
+
+private:
+    PointerMove m_move;
 };
 
 QtBackend &qtBackend()
