@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 namespace data {
@@ -90,7 +92,11 @@ void Recordset::Open(const QString &source, Connection &activeConnection, int cu
         throw RuntimeError(tr("查询需要 %1 个参数，却给了 %2 个。")
                                    .arg(sqlite3_bind_parameter_count(statement))
                                    .arg(parameters.size()));
-    if (sqlite3_stmt_busy(statement))
+    // A recordset at its end leaves the statement idle but still owns it.
+    const bool inUse = std::any_of(activeConnection.m_openRecordsets.cbegin(),
+                                   activeConnection.m_openRecordsets.cend(),
+                                   [statement](const Recordset *other) { return other->m_statement == statement; });
+    if (inUse || sqlite3_stmt_busy(statement))
         throw RuntimeError(tr("同一查询已被另一个记录集打开。"));
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);

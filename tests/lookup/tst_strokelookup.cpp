@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,6 +84,9 @@ private slots:
     void closeRightAfterOpening();
     void closeWithRecordsetOpen();
     void lookupAfterClosing();
+
+    void twoRecordsetsOnOneQuery();
+    void otherReadersWhileOpen();
 
     void openFailure_data();
     void openFailure();
@@ -248,6 +252,50 @@ void TestStrokeLookup::lookupAfterClosing()
     QCOMPARE(result.reports.size(), 1);
     QVERIFY(hasHanCharacter(result.reports.first()));
     QCOMPARE(rs.State(), int(data::adStateClosed));
+}
+
+void TestStrokeLookup::twoRecordsetsOnOneQuery()
+{
+    data::Recordset first;
+    data::Recordset second;
+    const auto open = [&](data::Recordset &rs, const QString &character) {
+        rs.Open(StrokeLookup::queryText, m_conn, data::adOpenDynamic, data::adLockReadOnly,
+                data::adOptionUnspecified, {character});
+    };
+    // The first is at its end, so the engine no longer counts it as running.
+    open(first, u"无"_s);
+    QVERIFY(first.atEnd());
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, open(second, u"重"_s));
+    QCOMPARE(second.State(), int(data::adStateClosed));
+    first.Close();
+
+    open(second, u"重"_s);
+    QCOMPARE(second.Fields(0).Value.toInt(), 9);
+    second.MoveNext();
+    QCOMPARE(second.Fields(0).Value.toInt(), 2);
+    second.Close();
+}
+
+// The connection keeps its shared lock while open; readers elsewhere, in
+// this process or another, must still get in.
+void TestStrokeLookup::otherReadersWhileOpen()
+{
+    QCOMPARE(lookUp(m_conn, m_rs, u"汉"_s).count, 5);
+
+    data::Connection conn;
+    data::Recordset rs;
+    StrokeLookup::openDatabase(conn, m_fixtureFolder);
+    QCOMPARE(lookUp(conn, rs, u"汉"_s).count, 5);
+
+    QProcess dump;
+    dump.start(QCoreApplication::applicationDirPath() + u"/tarvelo-strokedb"_s,
+               {u"dump"_s, Fixture::databasePath(m_fixtureFolder)});
+    QVERIFY(dump.waitForFinished());
+    QCOMPARE(dump.exitCode(), 0);
+    QVERIFY(dump.readAllStandardOutput().startsWith("汉\t5\n"));
+
+    StrokeLookup::closeDatabase(conn, rs);
+    QCOMPARE(lookUp(m_conn, m_rs, u"汉"_s).count, 5);
 }
 
 void TestStrokeLookup::openFailure_data()
