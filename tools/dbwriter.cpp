@@ -33,6 +33,7 @@ public:
         if (sqlite3_key(m_db, bytes.constData(), int(bytes.size())) != SQLITE_OK)
             fail("key");
         exec("PRAGMA kdf_iter = " + QString::number(StrokeDb::kdfIterations));
+        exec("PRAGMA cipher_page_size = " + QString::number(StrokeDb::pageSize));
     }
 
     void exec(const QString &sql)

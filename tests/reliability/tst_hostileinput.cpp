@@ -123,9 +123,6 @@ void TestHostileInput::cleanup()
 bool TestHostileInput::press(const QString &input)
 {
     auto *text1 = m_window->findChild<QLineEdit *>(u"Text1"_s);
-    // textBoxTakesLongInput covers the box's own limit; lifting it here
-    // lets the command be tried on input of any length.
-    text1->setMaxLength(std::numeric_limits<int>::max());
     text1->setText(input);
     if (text1->text() != input) {
         qWarning("Text1 holds %lld of the %lld units given", qlonglong(text1->text().size()),
@@ -206,9 +203,7 @@ void TestHostileInput::textBoxTakesLongInput()
     while (input.size() < longInputLength)
         input += u"\U00020000"_s;
     text1->setText(input);
-    QEXPECT_FAIL("", "Text1 keeps QLineEdit's default limit of 32767 units", Continue);
     QCOMPARE(text1->text().size(), input.size());
-    QEXPECT_FAIL("", "the limit cuts a surrogate pair in half", Continue);
     QVERIFY(!text1->text().back().isHighSurrogate());
 }
 
