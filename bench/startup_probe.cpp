@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Starts like Tarvelo (or, built as the bare probe, like the smallest Qt
-// window of the same size) and exits as soon as the window first paints,
-// so that a script can time start-up and measure peak memory.
+// Starts like Tarvelo (or, built as a bare probe, like the smallest Qt
+// window of the same size, with or without a line of Chinese text and an
+// input box) and exits as soon as the window first paints, so that a script
+// can time start-up and measure peak memory.
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -34,6 +37,13 @@ int main(int argc, char *argv[])
     constexpr QSize designSize(329, 318);
     QWidget window;
     window.setFixedSize(designSize);
+#ifdef TARVELO_TEXT_PROBE
+    // What any window with Chinese text and an input box pays: the font
+    // system and the input method.
+    QLabel label(QStringLiteral("请输入汉字"), &window);
+    QLineEdit input(&window);
+    input.move(0, label.sizeHint().height());
+#endif
 #else
     setUpApplication(app);
     frmMain window;
