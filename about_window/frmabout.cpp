@@ -6,6 +6,7 @@
 #include "rtfreader.h"
 #include "runtime.h"
 #include "runtimeerror.h"
+#include "systemcolours.h"
 #include "ui_frmabout.h"
 
 #include <QCloseEvent>
@@ -85,20 +86,10 @@ frmAbout::frmAbout(QWidget *parent)
     setFixedSize(size());
     setSizeGripEnabled(false);
 
-    // The design's colours follow the user's scheme: the form and the
-    // document show the caption-text colour, the frame and the version
-    // line the window colour with window text.
-    setBackgroundRole(QPalette::HighlightedText);
-    setAutoFillBackground(true);
-    ui->Frame1->setBackgroundRole(QPalette::Base);
-    ui->Frame1->setForegroundRole(QPalette::Text);
-    ui->Frame1->setAutoFillBackground(true);
-    ui->Label1->setBackgroundRole(QPalette::Base);
-    ui->Label1->setForegroundRole(QPalette::Text);
-    ui->Label1->setAutoFillBackground(true);
-    QPalette documentPalette = ui->RichTextBox1->palette();
-    documentPalette.setColor(QPalette::Base, documentPalette.color(QPalette::HighlightedText));
-    ui->RichTextBox1->setPalette(documentPalette);
+    SystemColour::paint(this, SystemColour::captionText);
+    SystemColour::paint(ui->Frame1, SystemColour::window);
+    SystemColour::paint(ui->Label1, SystemColour::window);
+    SystemColour::paintView(ui->RichTextBox1, SystemColour::captionText);
 
     // Text without formatting of its own uses a Song face.
     QFont documentFont = font();

@@ -5,6 +5,7 @@
 #include "msgbox.h"
 #include "runtime.h"
 #include "strokelookup.h"
+#include "systemcolours.h"
 #include "ui_frmmain.h"
 
 #include <QCloseEvent>
@@ -22,22 +23,13 @@ frmMain::frmMain(const QString &applicationFolder, QWidget *parent)
     setFixedSize(size());
     setSizeGripEnabled(false);
 
-    // The design's colours are the user's scheme: the form shows the
-    // caption-text colour, the frame the window colour, the list the
-    // tooltip background.
-    setBackgroundRole(QPalette::HighlightedText);
-    setAutoFillBackground(true);
-    ui->Frame1->setBackgroundRole(QPalette::Base);
-    ui->Frame1->setForegroundRole(QPalette::Text);
-    ui->Frame1->setAutoFillBackground(true);
+    SystemColour::paint(this, SystemColour::captionText);
+    SystemColour::paint(ui->Frame1, SystemColour::window);
     for (QLabel *label : {ui->Label1, ui->Label2}) {
-        label->setForegroundRole(QPalette::Text);
+        label->setForegroundRole(SystemColour::windowText);
         label->adjustSize();
     }
-    QPalette listPalette = ui->ListView1->palette();
-    listPalette.setColor(QPalette::Base, listPalette.color(QPalette::ToolTipBase));
-    listPalette.setColor(QPalette::Text, listPalette.color(QPalette::Text));
-    ui->ListView1->setPalette(listPalette);
+    SystemColour::paintView(ui->ListView1, SystemColour::infoBackground);
 
     connect(ui->Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);

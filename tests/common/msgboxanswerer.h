@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
+
 // Answers every message box that comes up while it exists, remembering
 // what each one said, so that tests can drive modal code.
 class MsgBoxAnswerer : public QObject
@@ -26,6 +28,12 @@ public:
     }
 
     QList<Box> boxes;
+
+    qsizetype count(const QString &title) const
+    {
+        return std::count_if(boxes.cbegin(), boxes.cend(),
+                             [&](const Box &box) { return box.title == title; });
+    }
 
     QStringList titles() const
     {

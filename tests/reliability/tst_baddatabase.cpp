@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The main window over stroke databases that are missing, damaged, foreign
 // or hold values no count can be made of.
-#include "boxanswerer.h"
+#include "msgboxanswerer.h"
 #include "connection.h"
 #include "dbwriter.h"
 #include "frmmain.h"
@@ -270,7 +270,7 @@ void TestBadDatabase::badStrokeValue()
     frmMain window(m_badRowsFolder.path());
     window.Form_Load();
     window.show();
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
 
     press(window, character + soundCharacter);
     QCOMPARE(answerer.boxes.size(), message.isEmpty() ? 0 : 1);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The main window over the real stroke database with very long input and
 // with input that is not plain Chinese text.
-#include "boxanswerer.h"
+#include "msgboxanswerer.h"
 #include "connection.h"
 #include "frmmain.h"
 #include "recordset.h"
@@ -145,7 +145,7 @@ QList<Row> TestHostileInput::rows() const
 
 void TestHostileInput::checkStillWorks()
 {
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(u"汉字"_s));
     QVERIFY(answerer.boxes.isEmpty());
     const QList<Row> shown = rows();
@@ -175,7 +175,7 @@ void TestHostileInput::longInput()
     qint64 sum = 0;
     const qsizetype length = longInputLength;
     const QString input = randomInput(length, 0, &sum);
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(input));
     QVERIFY(answerer.boxes.isEmpty());
 
@@ -212,7 +212,7 @@ void TestHostileInput::totalPastSixteenBits()
     qint64 sum = 0;
     const QString input = randomInput(heavyInputLength, heavyCharacterStrokes, &sum);
     QVERIFY(sum > std::numeric_limits<qint16>::max());
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(input));
     QVERIFY(answerer.boxes.isEmpty());
     QCOMPARE(rows().last().text, input);
@@ -251,7 +251,7 @@ void TestHostileInput::oddCharacters()
     QFETCH(QStringList, characters);
     QFETCH(int, failures);
 
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(input));
     QCOMPARE(answerer.boxes.size(), failures);
     QCOMPARE(answerer.count(errorTitle), failures);
@@ -287,7 +287,7 @@ void TestHostileInput::rejected()
     QFETCH(QString, input);
 
     QVERIFY(press(u"字"_s));
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(input));
     QCOMPARE(answerer.boxes.size(), 1);
     QCOMPARE(answerer.boxes.first().title, appTitle);
@@ -310,7 +310,7 @@ void TestHostileInput::apostropheLookAlike()
 {
     QFETCH(QString, character);
 
-    BoxAnswerer answerer;
+    MsgBoxAnswerer answerer;
     QVERIFY(press(character));
     QCOMPARE(answerer.boxes.size(), 1);
     QCOMPARE(answerer.boxes.first().title, errorTitle);
