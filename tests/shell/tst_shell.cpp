@@ -2,8 +2,12 @@
 #include "appinfo.h"
 #include "module1.h"
 #include "msgbox.h"
+#include "msgboxanswerer.h"
+#include "runtime.h"
+#include "runtimeerror.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QIcon>
 #include <QMessageBox>
 #include <QTest>
@@ -23,6 +27,8 @@ private slots:
     void layeredAlpha_data();
     void layeredAlpha();
     void backendSeam();
+    // Ends every event loop, so it runs last.
+    void uncaughtErrorIsReportedAndEnds();
 };
 
 void TestShell::identity()
@@ -122,6 +128,21 @@ void TestShell::backendSeam()
     QCOMPARE(window.windowOpacity(), 0.0);
     Module1::beginWindowMove(&window);
     QCOMPARE(recorder.calls.size(), 3);
+}
+
+void TestShell::uncaughtErrorIsReportedAndEnds()
+{
+    const QString description = u"列表中没有第 3 行。"_s;
+    QTimer::singleShot(0, [&] { runHandler([&] { throw RuntimeError(description); }); });
+    MsgBoxAnswerer answerer;
+    QEventLoop loop;
+    const int status = loop.exec();
+
+    QCOMPARE(status, uncaughtErrorExitCode);
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes.first().title, u"Tarvelo"_s);
+    QCOMPARE(answerer.boxes.first().text, description);
+    QCOMPARE(answerer.boxes.first().icon, QMessageBox::Critical);
 }
 
 QTEST_MAIN(TestShell)
