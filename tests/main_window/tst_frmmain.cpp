@@ -222,6 +222,19 @@ private slots:
         QCOMPARE(rowsOf(m_list), (QStringList{u"汉=5"_s, u"字=6"_s, u"汉字=11 [s]"_s}));
     }
 
+    void enterOnAnotherButtonPressesThatButton()
+    {
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        auto *close = m_window->findChild<QPushButton *>(u"Command3"_s);
+        QSignalSpy okClicked(m_window->findChild<QPushButton *>(u"Command1"_s), &QPushButton::clicked);
+        QSignalSpy closeClicked(close, &QPushButton::clicked);
+        close->setFocus();
+        QTest::keyClick(close, Qt::Key_Return);
+        QCOMPARE(okClicked.count(), 0);
+        QCOMPARE(closeClicked.count(), 1);
+    }
+
     void accessKeysPressTheirButtons_data()
     {
         QTest::addColumn<int>("key");
