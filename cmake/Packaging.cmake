@@ -81,7 +81,7 @@ if(UNIX AND NOT APPLE)
     # libqt6gui6, which is one of them.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-        "qt6-translations-l10n, fonts-arphic-uming | fonts-wqy-zenhei")
+        "qt6-translations-l10n, fonts-arphic-uming | fonts-wqy-zenhei, fonts-hanazono")
 endif()
 
 include(CPack)
