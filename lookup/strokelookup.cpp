@@ -17,6 +17,9 @@ namespace StrokeLookup {
 namespace {
 
 constexpr int connectionTimeoutSeconds = 10;
+constexpr int checkCachePages = 8;
+// SQLite's own default: room for the pages that lookups keep coming back to.
+constexpr int lookupCacheKiB = 2000;
 
 QString tr(const char *text)
 {
@@ -37,8 +40,17 @@ bool isIntact(data::Connection &conn)
 {
     try {
         data::Recordset check;
+        // A small cache for the walk through every page keeps the whole
+        // file from being held in memory afterwards.
+        check.Open(u"PRAGMA cache_size = %1"_s.arg(checkCachePages), conn, data::adOpenForwardOnly,
+                   data::adLockReadOnly);
+        check.Close();
         check.Open(u"PRAGMA quick_check"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
         const bool intact = !check.atEnd() && check.Fields(0).Value.toString() == u"ok"_s;
+        check.Close();
+        // A negative size is in KiB.
+        check.Open(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB), conn, data::adOpenForwardOnly,
+                   data::adLockReadOnly);
         check.Close();
         return intact;
     } catch (const RuntimeError &) {
