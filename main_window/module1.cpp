@@ -16,8 +16,8 @@ constexpr qreal opaqueAlpha = 255.0;
 
 // Moves a window with the pointer until the left button is released. Qt
 // 6.4's X11 system move can outlive the release (its XInput2 pointer grab
-// keeps the release from the window manager), so where the program may
-// place its own windows it moves them itself.
+// keeps the release from the window manager), so on X11 the program moves
+// its windows itself.
 class PointerMove : public QObject
 {
 public:
@@ -83,13 +83,13 @@ public:
 
     void beginWindowMove(QWidget *window) override
     {
-        // Wayland lets no program place its windows: only the compositor
-        // can move them.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-            if (QWindow *handle = window->windowHandle())
-                handle->startSystemMove();
+        // The window system moves the window, as it would by its caption,
+        // wherever it can be trusted to and is able to; else the program
+        // moves it (see PointerMove).
+        const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+        QWindow *handle = window->windowHandle();
+        if (!x11 && handle && handle->startSystemMove())
             return;
-        }
         m_move.begin(window);
     }
 
