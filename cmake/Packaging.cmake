@@ -1,9 +1,8 @@
 # SPDX-License-Identifier: MIT
 # The program file's own resources, its installation and its Debian package.
 
-# The icon the program shows, and on Windows the version resource and icon
-# of Tarvelo.exe.
-target_link_libraries(Tarvelo PRIVATE tarvelo_resources)
+# On Windows, the version resource and icon of Tarvelo.exe. (The icon the
+# program shows comes with the shell library.)
 if(WIN32)
     target_sources(Tarvelo PRIVATE "${TARVELO_RC_FILE}")
 endif()

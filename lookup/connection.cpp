@@ -210,6 +210,14 @@ void Connection::Close()
     releaseEngine();
 }
 
+void Connection::Execute(const QString &sql)
+{
+    if (!m_db)
+        throw RuntimeError(tr("数据库连接没有打开。"));
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw RuntimeError(tr("笔画数据库不能执行“%1”：%2").arg(sql, lastEngineError()));
+}
+
 sqlite3_stmt *Connection::statement(const QString &sql)
 {
     if (!m_db)

@@ -39,6 +39,8 @@ public:
               const QString &password = {}, int options = adOptionUnspecified);
     void Close();
     int State() const { return m_db ? adStateOpen : adStateClosed; }
+    // Runs SQL that returns no rows, such as a setting, without keeping it.
+    void Execute(const QString &sql);
 
     // The compiled form of an SQL text, kept for the connection's life so
     // that repeating a query costs no parsing.

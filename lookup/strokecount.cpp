@@ -27,6 +27,26 @@ char32_t codePointAt(const QString &text, qsizetype pos, qsizetype *width)
     return unit.unicode();
 }
 
+// The first LIMIT characters of TEXT (all of them when LIMIT is negative).
+QStringList charactersOf(const QString &text, qsizetype limit)
+{
+    QStringList characters;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype width = 0;
+        const char32_t codePoint = codePointAt(text, pos, &width);
+        if (isVariationSelector(codePoint) && !characters.isEmpty()) {
+            characters.last() += text.mid(pos, width);
+        } else {
+            if (characters.size() == limit)
+                break;
+            characters.append(text.mid(pos, width));
+        }
+        pos += width;
+    }
+    return characters;
+}
+
 QString buildMask()
 {
     const QString lower = u"abcdefghijklmnopqrstuvwxyz"_s;
@@ -48,18 +68,7 @@ QString trimmedInput(const QString &text)
 
 QStringList splitCharacters(const QString &text)
 {
-    QStringList characters;
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype width = 0;
-        const char32_t codePoint = codePointAt(text, pos, &width);
-        if (isVariationSelector(codePoint) && !characters.isEmpty())
-            characters.last() += text.mid(pos, width);
-        else
-            characters.append(text.mid(pos, width));
-        pos += width;
-    }
-    return characters;
+    return charactersOf(text, -1);
 }
 
 const QString &validationMask()
@@ -100,7 +109,9 @@ bool run(const QString &text, Window &window, State &state)
         window.setRowCount(state.idx + 1, QString(), QString::number(state.strokes.at(state.idx)));
     }
 
-    if (splitCharacters(text).size() > 1) {
+    // Only whether the untrimmed text holds a second character matters.
+    constexpr qsizetype enoughForTotal = 2;
+    if (charactersOf(text, enoughForTotal).size() == enoughForTotal) {
         window.addRow(totalRowKey, trimmed);
         window.setRowCount(0, totalRowKey, QString::number(state.total));
     }

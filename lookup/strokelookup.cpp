@@ -26,12 +26,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("StrokeLookup", text);
 }
 
-bool isVariationSelector(char32_t codePoint)
-{
-    return (codePoint >= 0xFE00 && codePoint <= 0xFE0F)
-            || (codePoint >= 0xE0100 && codePoint <= 0xE01EF);
-}
-
 // Every page's HMAC is checked when the page is read. Reading them all once
 // at the start (about 2.5 ms) turns damage anywhere in the file into one
 // clear failure before the window shows, instead of lookups failing one by
@@ -39,19 +33,15 @@ bool isVariationSelector(char32_t codePoint)
 bool isIntact(data::Connection &conn)
 {
     try {
-        data::Recordset check;
         // A small cache for the walk through every page keeps the whole
         // file from being held in memory afterwards.
-        check.Open(u"PRAGMA cache_size = %1"_s.arg(checkCachePages), conn, data::adOpenForwardOnly,
-                   data::adLockReadOnly);
-        check.Close();
+        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(checkCachePages));
+        data::Recordset check;
         check.Open(u"PRAGMA quick_check"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
         const bool intact = !check.atEnd() && check.Fields(0).Value.toString() == u"ok"_s;
         check.Close();
         // A negative size is in KiB.
-        check.Open(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB), conn, data::adOpenForwardOnly,
-                   data::adLockReadOnly);
-        check.Close();
+        conn.Execute(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB));
         return intact;
     } catch (const RuntimeError &) {
         return false;
@@ -95,20 +85,10 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder)
 
 QString lookupKey(const QString &character)
 {
-    QString key = character;
-    while (!key.isEmpty()) {
-        const qsizetype last = key.size() - 1;
-        char32_t codePoint = key.at(last).unicode();
-        qsizetype width = 1;
-        if (key.at(last).isLowSurrogate() && last > 0 && key.at(last - 1).isHighSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(key.at(last - 1), key.at(last));
-            width = 2;
-        }
-        if (!isVariationSelector(codePoint) || key.size() == width)
-            break;
-        key.chop(width);
-    }
-    return key;
+    // A character is one code point and the variation selectors after it.
+    const bool pair = character.size() >= 2 && character.at(0).isHighSurrogate()
+            && character.at(1).isLowSurrogate();
+    return character.left(pair ? 2 : 1);
 }
 
 qint16 toStrokeCount(const QVariant &value, const QString &character)
