@@ -14,6 +14,11 @@ namespace StrokeLookup {
 // The connection string for the database in APPLICATIONFOLDER.
 QString connectionString(const QString &applicationFolder);
 
+// Starts checking every page of the database in APPLICATIONFOLDER on
+// another thread, so that the check overlaps the rest of start-up;
+// openDatabase() then waits for it instead of checking again.
+void beginEarlyCheck(const QString &applicationFolder);
+
 // Configures CONN for the database in APPLICATIONFOLDER and opens it.
 // Throws RuntimeError when the file is missing, unreadable, locked with
 // another password, damaged, or lacks the stroke table.

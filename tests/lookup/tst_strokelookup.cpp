@@ -92,6 +92,7 @@ private slots:
     void openFailure_data();
     void openFailure();
 
+    void earlyCheckOfAnotherFolder();
     void realDatabase_data();
     void realDatabase();
     void realDatabaseRowCount();
@@ -302,17 +303,25 @@ void TestStrokeLookup::openFailure_data()
 {
     QTest::addColumn<Damage>("damage");
     QTest::addColumn<QString>("descriptionHolds");
+    QTest::addColumn<bool>("checkedEarly");
 
-    QTest::newRow("missing file") << Damage::Missing << u"找不到笔画数据库"_s;
-    QTest::newRow("zero-length file") << Damage::Empty << u"是空文件"_s;
-    QTest::newRow("first half only") << Damage::Truncated << u"已损坏"_s;
-    QTest::newRow("byte flipped in page 1") << Damage::FlippedFirstPage << u"密码不对"_s;
-    QTest::newRow("byte flipped in a data page") << Damage::FlippedDataPage << u"已损坏"_s;
-    QTest::newRow("wrong password") << Damage::WrongPassword << u"密码不对"_s;
-    QTest::newRow("unencrypted SQLite") << Damage::Unencrypted << u"没有加密"_s;
-    QTest::newRow("directory") << Damage::Directory << u"不是文件"_s;
-    QTest::newRow("no table a") << Damage::NoStrokeTable << u"没有笔画表"_s;
-    QTest::newRow("renamed column") << Damage::RenamedColumn << u"没有笔画表"_s;
+    const QList<std::tuple<const char *, Damage, QString>> cases = {
+        {"missing file", Damage::Missing, u"找不到笔画数据库"_s},
+        {"zero-length file", Damage::Empty, u"是空文件"_s},
+        {"first half only", Damage::Truncated, u"已损坏"_s},
+        {"byte flipped in page 1", Damage::FlippedFirstPage, u"密码不对"_s},
+        {"byte flipped in a data page", Damage::FlippedDataPage, u"已损坏"_s},
+        {"wrong password", Damage::WrongPassword, u"密码不对"_s},
+        {"unencrypted SQLite", Damage::Unencrypted, u"没有加密"_s},
+        {"directory", Damage::Directory, u"不是文件"_s},
+        {"no table a", Damage::NoStrokeTable, u"没有笔画表"_s},
+        {"renamed column", Damage::RenamedColumn, u"没有笔画表"_s},
+    };
+    // A check begun early must neither hide a fault nor change its message.
+    for (const auto &[name, damage, holds] : cases) {
+        QTest::newRow(name) << damage << holds << false;
+        QTest::addRow("%s, checked early", name) << damage << holds << true;
+    }
 }
 
 void TestStrokeLookup::openFailure()
@@ -376,6 +385,9 @@ void TestStrokeLookup::openFailure()
     }
     const QByteArray before = Fixture::fileHash(path);
 
+    QFETCH(bool, checkedEarly);
+    if (checkedEarly)
+        StrokeLookup::beginEarlyCheck(folder);
     data::Connection conn;
     const std::optional<QString> description = openError(conn, folder);
     QVERIFY2(description, "opening succeeded");
@@ -389,6 +401,22 @@ void TestStrokeLookup::openFailure()
     // Opening leaves nothing behind beside the file (no journal, no WAL).
     const QStringList expected = damage == Damage::Missing ? QStringList() : QStringList{StrokeDb::fileName};
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), expected);
+}
+
+void TestStrokeLookup::earlyCheckOfAnotherFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray bytes = Fixture::readAll(Fixture::databasePath(Fixture::realDatabaseFolder()));
+    const qsizetype middle = bytes.size() / 2;
+    bytes[middle] = char(bytes.at(middle) ^ 0x01);
+    QVERIFY(Fixture::writeAll(Fixture::databasePath(dir.path()), bytes));
+
+    StrokeLookup::beginEarlyCheck(Fixture::realDatabaseFolder());
+    data::Connection conn;
+    const std::optional<QString> description = openError(conn, dir.path());
+    QVERIFY2(description, "a damaged file passed for the intact one checked early");
+    QVERIFY2(description->contains(u"已损坏"_s), qPrintable(*description));
 }
 
 void TestStrokeLookup::realDatabase_data()
