@@ -120,20 +120,19 @@ void beginEarlyCheck(const QString &applicationFolder)
 
 void openDatabase(data::Connection &conn, const QString &applicationFolder)
 {
-    const bool checkedEarly = takeEarlyCheck(databasePath(applicationFolder));
+    const QString path = databasePath(applicationFolder);
+    const bool checkedEarly = takeEarlyCheck(path);
     configure(conn, applicationFolder);
     conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
     try {
         conn.statement(queryText);
     } catch (const RuntimeError &) {
-        const QString path = data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
         conn.Close();
         throw RuntimeError(tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。"
                               "请重新安装 Tarvelo。")
                                    .arg(path));
     }
     if (!checkedEarly && !isIntact(conn)) {
-        const QString path = data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
         conn.Close();
         throw RuntimeError(tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
     }

@@ -72,4 +72,12 @@ inline bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// BYTES with the low bit of the byte at AT turned over: damage that leaves
+// the file's size and structure as they were.
+inline QByteArray withByteFlipped(QByteArray bytes, qsizetype at)
+{
+    bytes[at] = char(bytes.at(at) ^ 0x01);
+    return bytes;
+}
+
 } // namespace Fixture

@@ -350,17 +350,13 @@ void TestStrokeLookup::openFailure()
         // Past the salt at the start of the file, inside the first page.
         constexpr qsizetype offsetInFirstPage = 200;
         Fixture::writeDatabase(folder, Fixture::manyRows(manyRowCount));
-        QByteArray bytes = Fixture::readAll(path);
-        bytes[offsetInFirstPage] = char(bytes.at(offsetInFirstPage) ^ 0x01);
-        QVERIFY(Fixture::writeAll(path, bytes));
+        QVERIFY(Fixture::writeAll(path, Fixture::withByteFlipped(Fixture::readAll(path), offsetInFirstPage)));
         break;
     }
     case Damage::FlippedDataPage: {
         Fixture::writeDatabase(folder, Fixture::manyRows(manyRowCount));
-        QByteArray bytes = Fixture::readAll(path);
-        const qsizetype middle = bytes.size() / 2;
-        bytes[middle] = char(bytes.at(middle) ^ 0x01);
-        QVERIFY(Fixture::writeAll(path, bytes));
+        const QByteArray bytes = Fixture::readAll(path);
+        QVERIFY(Fixture::writeAll(path, Fixture::withByteFlipped(bytes, bytes.size() / 2)));
         break;
     }
     case Damage::WrongPassword:
@@ -407,10 +403,8 @@ void TestStrokeLookup::earlyCheckOfAnotherFolder()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QByteArray bytes = Fixture::readAll(Fixture::databasePath(Fixture::realDatabaseFolder()));
-    const qsizetype middle = bytes.size() / 2;
-    bytes[middle] = char(bytes.at(middle) ^ 0x01);
-    QVERIFY(Fixture::writeAll(Fixture::databasePath(dir.path()), bytes));
+    const QByteArray bytes = Fixture::readAll(Fixture::databasePath(Fixture::realDatabaseFolder()));
+    QVERIFY(Fixture::writeAll(Fixture::databasePath(dir.path()), Fixture::withByteFlipped(bytes, bytes.size() / 2)));
 
     StrokeLookup::beginEarlyCheck(Fixture::realDatabaseFolder());
     data::Connection conn;
