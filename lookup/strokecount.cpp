@@ -1,51 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "strokecount.h"
 
-#include "strokelookup.h"
+#include "character.h"
 
 using namespace Qt::StringLiterals;
 
 namespace StrokeCount {
 
 namespace {
-
-bool isVariationSelector(char32_t codePoint)
-{
-    return (codePoint >= 0xFE00 && codePoint <= 0xFE0F)
-            || (codePoint >= 0xE0100 && codePoint <= 0xE01EF);
-}
-
-// The code point at POS and how many code units it takes.
-char32_t codePointAt(const QString &text, qsizetype pos, qsizetype *width)
-{
-    const QChar unit = text.at(pos);
-    if (unit.isHighSurrogate() && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
-        *width = 2;
-        return QChar::surrogateToUcs4(unit, text.at(pos + 1));
-    }
-    *width = 1;
-    return unit.unicode();
-}
-
-// The first LIMIT characters of TEXT (all of them when LIMIT is negative).
-QStringList charactersOf(const QString &text, qsizetype limit)
-{
-    QStringList characters;
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype width = 0;
-        const char32_t codePoint = codePointAt(text, pos, &width);
-        if (isVariationSelector(codePoint) && !characters.isEmpty()) {
-            characters.last() += text.mid(pos, width);
-        } else {
-            if (characters.size() == limit)
-                break;
-            characters.append(text.mid(pos, width));
-        }
-        pos += width;
-    }
-    return characters;
-}
 
 QString buildMask()
 {
@@ -66,11 +28,6 @@ QString trimmedInput(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-QStringList splitCharacters(const QString &text)
-{
-    return charactersOf(text, -1);
-}
-
 const QString &validationMask()
 {
     static const QString mask = buildMask();
@@ -79,7 +36,7 @@ const QString &validationMask()
 
 bool isRejected(const QString &character)
 {
-    const QString base = StrokeLookup::lookupKey(character);
+    const QString base = Character::lookupKey(character);
     const bool inMask = validationMask().contains(base);
     const bool isSpace = trimmedInput(base).isEmpty();
     return inMask || isSpace;
@@ -89,7 +46,7 @@ bool run(const QString &text, Window &window, State &state)
 {
     state.total = 0;
     const QString trimmed = trimmedInput(text);
-    const QStringList pieces = splitCharacters(trimmed);
+    const QStringList pieces = Character::split(trimmed);
     const qsizetype n = pieces.size();
     state.chars = QStringList(n + 1);
     state.strokes = QList<qint16>(n + 1, 0);
@@ -111,7 +68,7 @@ bool run(const QString &text, Window &window, State &state)
 
     // Only whether the untrimmed text holds a second character matters.
     constexpr qsizetype enoughForTotal = 2;
-    if (charactersOf(text, enoughForTotal).size() == enoughForTotal) {
+    if (Character::split(text, enoughForTotal).size() == enoughForTotal) {
         window.addRow(totalRowKey, trimmed);
         window.setRowCount(0, totalRowKey, QString::number(state.total));
     }

@@ -12,10 +12,6 @@ namespace StrokeCount {
 // ideographic space U+3000, tabs, no-break spaces...).
 QString trimmedInput(const QString &text);
 
-// The characters of TEXT: one code point each, a surrogate pair never
-// split, with any variation selectors kept on the character before them.
-QStringList splitCharacters(const QString &text);
-
 // ASCII letters and the punctuation that an input of Chinese characters
 // cannot hold.
 const QString &validationMask();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "strokelookup.h"
 
+#include "character.h"
 #include "runtimeerror.h"
 #include "strokedb.h"
 
@@ -138,14 +139,6 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder)
     }
 }
 
-QString lookupKey(const QString &character)
-{
-    // A character is one code point and the variation selectors after it.
-    const bool pair = character.size() >= 2 && character.at(0).isHighSurrogate()
-            && character.at(1).isLowSurrogate();
-    return character.left(pair ? 2 : 1);
-}
-
 qint16 toStrokeCount(const QVariant &value, const QString &character)
 {
     if (value.isNull())
@@ -188,7 +181,7 @@ qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
     qint16 result = 0;
     try {
         rs.Open(queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
-                data::adOptionUnspecified, {lookupKey(temStr)});
+                data::adOptionUnspecified, {Character::lookupKey(temStr)});
         if (rs.atEnd())
             throw RuntimeError(tr("笔画数据库中没有“%1”这个字，查不到它的笔画数。").arg(temStr));
         result = toStrokeCount(rs.Fields(0).Value, temStr);

@@ -27,10 +27,6 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder);
 // The one query the system runs; the character is bound to '?'.
 extern const QString queryText;
 
-// The part of CHARACTER that the database is keyed by: a variation
-// selector after the base character does not change its strokes.
-QString lookupKey(const QString &character);
-
 // The value of a stroke field as a 16-bit count. Throws RuntimeError for a
 // null, non-numeric or out-of-range value.
 qint16 toStrokeCount(const QVariant &value, const QString &character);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The stroke count command over arbitrary UTF-16, lone surrogates included,
 // with a window that records what the command does to its rows.
+#include "character.h"
 #include "strokecount.h"
 
 #include <QString>
@@ -100,8 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     const QString trimmed = StrokeCount::trimmedInput(text);
-    const QStringList characters = StrokeCount::splitCharacters(trimmed);
-    const bool hasTotal = StrokeCount::splitCharacters(text).size() > 1;
+    const QStringList characters = Character::split(trimmed);
+    const bool hasTotal = Character::split(text).size() > 1;
     check(window.clears == 1, "the list was not cleared exactly once");
     check(window.lookups == characters.size(), "not one lookup per character");
     check(window.rows.size() == characters.size() + (hasTotal ? 1 : 0), "wrong number of rows");
