@@ -67,7 +67,6 @@ int main(int argc, char *argv[])
 #endif
 #else
     // As Tarvelo starts, less the handling of a failure to open.
-    StrokeLookup::beginEarlyCheck(QCoreApplication::applicationDirPath());
     setUpApplication(app);
     frmMain window;
     window.Form_Load();

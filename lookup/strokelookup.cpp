@@ -9,10 +9,7 @@
 #include <QDir>
 
 #include <cmath>
-#include <future>
 #include <limits>
-#include <optional>
-#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -52,78 +49,33 @@ bool isIntact(data::Connection &conn)
     }
 }
 
+} // namespace
+
+const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
+
 QString databasePath(const QString &applicationFolder)
 {
     return QDir::toNativeSeparators(QDir(applicationFolder).filePath(StrokeDb::fileName));
 }
 
-void configure(data::Connection &conn, const QString &applicationFolder)
+QString connectionStringForFile(const QString &path)
 {
-    conn.ConnectionString = connectionString(applicationFolder);
-    conn.ConnectionTimeout = connectionTimeoutSeconds;
-    conn.CursorLocation = data::adUseClient;
-}
-
-// A check of the whole file begun on another thread while the window system
-// starts up. Only the main thread touches this.
-struct EarlyCheck
-{
-    QString path;
-    std::future<bool> intact;
-};
-std::optional<EarlyCheck> earlyCheck;
-
-// Waits for the early check, if one was begun, and tells whether it found
-// the file at PATH intact. A check that failed, for whatever reason, proves
-// nothing: the file is then checked again, so that the failure is reported
-// with its own message.
-bool takeEarlyCheck(const QString &path)
-{
-    if (!earlyCheck)
-        return false;
-    const bool intact = earlyCheck->intact.get() && earlyCheck->path == path;
-    earlyCheck.reset();
-    return intact;
-}
-
-} // namespace
-
-const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
-
-QString connectionString(const QString &applicationFolder)
-{
-    const QString path = databasePath(applicationFolder);
     return u"Provider=SQLCipher;"_s
             + u"jet oledb:database Password="_s + StrokeDb::password + u';'
             + u"Data Source="_s + data::quotedConnectionValue(path)
             + u";Persist Security Info=True"_s;
 }
 
-void beginEarlyCheck(const QString &applicationFolder)
+QString connectionString(const QString &applicationFolder)
 {
-    earlyCheck.reset();
-    const auto check = [applicationFolder] {
-        try {
-            data::Connection conn;
-            configure(conn, applicationFolder);
-            conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
-            return isIntact(conn);
-        } catch (...) {
-            return false;
-        }
-    };
-    try {
-        earlyCheck.emplace(EarlyCheck{databasePath(applicationFolder), std::async(std::launch::async, check)});
-    } catch (const std::system_error &) {
-        // No thread to spare: openDatabase() checks the file itself.
-    }
+    return connectionStringForFile(databasePath(applicationFolder));
 }
 
-void openDatabase(data::Connection &conn, const QString &applicationFolder)
+void openDatabaseFile(data::Connection &conn, const QString &path)
 {
-    const QString path = databasePath(applicationFolder);
-    const bool checkedEarly = takeEarlyCheck(path);
-    configure(conn, applicationFolder);
+    conn.ConnectionString = connectionStringForFile(path);
+    conn.ConnectionTimeout = connectionTimeoutSeconds;
+    conn.CursorLocation = data::adUseClient;
     conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
     try {
         conn.statement(queryText);
@@ -133,10 +85,15 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder)
                               "请重新安装 Tarvelo。")
                                    .arg(path));
     }
-    if (!checkedEarly && !isIntact(conn)) {
+    if (!isIntact(conn)) {
         conn.Close();
         throw RuntimeError(tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
     }
+}
+
+void openDatabase(data::Connection &conn, const QString &applicationFolder)
+{
+    openDatabaseFile(conn, databasePath(applicationFolder));
 }
 
 qint16 toStrokeCount(const QVariant &value, const QString &character)

@@ -11,13 +11,19 @@
 // per character, closed when the window closes.
 namespace StrokeLookup {
 
-// The connection string for the database in APPLICATIONFOLDER.
+// The connection string for the database file at PATH, or for the one in
+// APPLICATIONFOLDER.
+QString connectionStringForFile(const QString &path);
 QString connectionString(const QString &applicationFolder);
 
-// Starts checking every page of the database in APPLICATIONFOLDER on
-// another thread, so that the check overlaps the rest of start-up;
-// openDatabase() then waits for it instead of checking again.
-void beginEarlyCheck(const QString &applicationFolder);
+// Where the stroke database of a program in APPLICATIONFOLDER lies.
+QString databasePath(const QString &applicationFolder);
+
+// Configures CONN for the stroke database file at PATH, opens it read-only
+// and checks it whole. Throws RuntimeError, worded for the user, when the
+// file is missing, unreadable, locked with another password, damaged, or
+// lacks the stroke table.
+void openDatabaseFile(data::Connection &conn, const QString &path);
 
 // Configures CONN for the database in APPLICATIONFOLDER and opens it.
 // Throws RuntimeError when the file is missing, unreadable, locked with

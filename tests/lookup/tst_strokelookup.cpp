@@ -92,7 +92,6 @@ private slots:
     void openFailure_data();
     void openFailure();
 
-    void earlyCheckOfAnotherFolder();
     void realDatabase_data();
     void realDatabase();
     void realDatabaseRowCount();
@@ -303,7 +302,6 @@ void TestStrokeLookup::openFailure_data()
 {
     QTest::addColumn<Damage>("damage");
     QTest::addColumn<QString>("descriptionHolds");
-    QTest::addColumn<bool>("checkedEarly");
 
     const QList<std::tuple<const char *, Damage, QString>> cases = {
         {"missing file", Damage::Missing, u"找不到笔画数据库"_s},
@@ -317,11 +315,8 @@ void TestStrokeLookup::openFailure_data()
         {"no table a", Damage::NoStrokeTable, u"没有笔画表"_s},
         {"renamed column", Damage::RenamedColumn, u"没有笔画表"_s},
     };
-    // A check begun early must neither hide a fault nor change its message.
-    for (const auto &[name, damage, holds] : cases) {
-        QTest::newRow(name) << damage << holds << false;
-        QTest::addRow("%s, checked early", name) << damage << holds << true;
-    }
+    for (const auto &[name, damage, holds] : cases)
+        QTest::newRow(name) << damage << holds;
 }
 
 void TestStrokeLookup::openFailure()
@@ -381,9 +376,6 @@ void TestStrokeLookup::openFailure()
     }
     const QByteArray before = Fixture::fileHash(path);
 
-    QFETCH(bool, checkedEarly);
-    if (checkedEarly)
-        StrokeLookup::beginEarlyCheck(folder);
     data::Connection conn;
     const std::optional<QString> description = openError(conn, folder);
     QVERIFY2(description, "opening succeeded");
@@ -397,20 +389,6 @@ void TestStrokeLookup::openFailure()
     // Opening leaves nothing behind beside the file (no journal, no WAL).
     const QStringList expected = damage == Damage::Missing ? QStringList() : QStringList{StrokeDb::fileName};
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), expected);
-}
-
-void TestStrokeLookup::earlyCheckOfAnotherFolder()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QByteArray bytes = Fixture::readAll(Fixture::databasePath(Fixture::realDatabaseFolder()));
-    QVERIFY(Fixture::writeAll(Fixture::databasePath(dir.path()), Fixture::withByteFlipped(bytes, bytes.size() / 2)));
-
-    StrokeLookup::beginEarlyCheck(Fixture::realDatabaseFolder());
-    data::Connection conn;
-    const std::optional<QString> description = openError(conn, dir.path());
-    QVERIFY2(description, "a damaged file passed for the intact one checked early");
-    QVERIFY2(description->contains(u"已损坏"_s), qPrintable(*description));
 }
 
 void TestStrokeLookup::realDatabase_data()
