@@ -2,7 +2,7 @@
 #include "connection.h"
 
 #include "recordset.h"
-#include "runtimeerror.h"
+#include "dataerror.h"
 #include "strokedb.h"
 
 #include <QCoreApplication>
@@ -21,11 +21,6 @@ namespace {
 constexpr QLatin1StringView providerName{"SQLCipher"};
 constexpr int millisecondsPerSecond = 1000;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Connection", text);
-}
-
 // A plain SQLite file starts with this header; an encrypted one with salt.
 // The cipher rejects both the same way, but only the first calls for a
 // different remedy than a wrong password or damage.
@@ -36,7 +31,47 @@ bool isUnencryptedDatabase(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(plainHeader.size()) == plainHeader;
 }
 
+const char *kindName(ErrorKind kind)
+{
+    switch (kind) {
+    case ErrorKind::UnsupportedProvider: return "unsupported provider";
+    case ErrorKind::FileMissing: return "file not found";
+    case ErrorKind::NotAFile: return "not a file";
+    case ErrorKind::EmptyFile: return "empty file";
+    case ErrorKind::Unreadable: return "file not readable";
+    case ErrorKind::Unencrypted: return "database not encrypted";
+    case ErrorKind::KeyOrFormat: return "wrong key or not a database";
+    case ErrorKind::Corrupt: return "database damaged";
+    case ErrorKind::Busy: return "database busy";
+    case ErrorKind::AlreadyOpen: return "already open";
+    case ErrorKind::NotOpen: return "not open";
+    case ErrorKind::NoCurrentRow: return "no current row";
+    case ErrorKind::NoSuchField: return "no such field";
+    case ErrorKind::ReadOnly: return "read-only";
+    case ErrorKind::ParameterCount: return "wrong number of parameters";
+    case ErrorKind::BadParameter: return "parameter cannot be bound";
+    case ErrorKind::StatementInUse: return "query already open";
+    case ErrorKind::Engine: return "engine error";
+    }
+    return "error";
+}
+
+std::string whatText(ErrorKind kind, const QString &engineText)
+{
+    std::string text = kindName(kind);
+    if (!engineText.isEmpty())
+        text += ": " + engineText.toStdString();
+    return text;
+}
+
 } // namespace
+
+Error::Error(ErrorKind kind, const QString &engineText)
+    : std::runtime_error(whatText(kind, engineText))
+    , m_kind(kind)
+    , m_engineText(engineText)
+{
+}
 
 QString connectionStringValue(const QString &connectionString, const QString &key)
 {
@@ -120,23 +155,18 @@ void Connection::throwIfEngineFailed(int rc, const QString &path)
     releaseEngine();
     switch (rc & 0xff) {
     case SQLITE_NOTADB:
-        if (isUnencryptedDatabase(path))
-            throw RuntimeError(tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。")
-                                       .arg(path));
-        throw RuntimeError(tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
-                              "请重新安装 Tarvelo。")
-                               .arg(path));
+        throw Error(isUnencryptedDatabase(path) ? ErrorKind::Unencrypted : ErrorKind::KeyOrFormat, engine);
     case SQLITE_CORRUPT:
-        throw RuntimeError(tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
+        throw Error(ErrorKind::Corrupt, engine);
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
     case SQLITE_AUTH:
-        throw RuntimeError(tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path));
+        throw Error(ErrorKind::Unreadable, engine);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw RuntimeError(tr("笔画数据库“%1”正被其他程序占用，请稍后再试。").arg(path));
+        throw Error(ErrorKind::Busy, engine);
     default:
-        throw RuntimeError(tr("无法打开笔画数据库“%1”：%2").arg(path, engine));
+        throw Error(ErrorKind::Engine, engine);
     }
 }
 
@@ -146,13 +176,13 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     Q_UNUSED(userId);
     Q_UNUSED(options);
     if (m_db)
-        throw RuntimeError(tr("数据库连接已经打开。"));
+        throw Error(ErrorKind::AlreadyOpen);
     if (!connectionString.isEmpty())
         ConnectionString = connectionString;
 
     const QString provider = connectionStringValue(ConnectionString, u"Provider"_s);
     if (provider.compare(providerName, Qt::CaseInsensitive) != 0)
-        throw RuntimeError(tr("不支持数据提供程序“%1”。").arg(provider));
+        throw Error(ErrorKind::UnsupportedProvider, provider);
 
     const QString path = connectionStringValue(ConnectionString, u"Data Source"_s);
     QString key = password;
@@ -161,17 +191,23 @@ void Connection::Open(const QString &connectionString, const QString &userId,
 
     const QFileInfo file(path);
     if (path.isEmpty() || !file.exists())
-        throw RuntimeError(tr("找不到笔画数据库“%1”。请重新安装 Tarvelo。").arg(path));
+        throw Error(ErrorKind::FileMissing);
     if (!file.isFile())
-        throw RuntimeError(tr("“%1”不是文件，无法作为笔画数据库打开。请重新安装 Tarvelo。").arg(path));
+        throw Error(ErrorKind::NotAFile);
     if (file.size() == 0)
-        throw RuntimeError(tr("笔画数据库“%1”是空文件。请重新安装 Tarvelo。").arg(path));
+        throw Error(ErrorKind::EmptyFile);
     if (!file.isReadable())
-        throw RuntimeError(tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path));
+        throw Error(ErrorKind::Unreadable);
 
-    // Read-only: SQLite then neither creates the file nor writes a journal.
+    // Read-only and immutable: SQLite then neither creates the file nor
+    // writes, takes no locks and never looks for a journal or WAL file. The
+    // file is one that nothing should write, so another program's lock must
+    // not stall the opening, nor a stray journal beside it stop it; a file
+    // changed underneath still fails the cipher's check of every page read.
+    // Without locks nor the change counter to re-read before each
+    // statement, the page cache also stays valid between lookups.
     QUrl uri = QUrl::fromLocalFile(file.absoluteFilePath());
-    uri.setQuery(u"mode=ro"_s);
+    uri.setQuery(u"mode=ro&immutable=1"_s);
     const QByteArray uriBytes = uri.toEncoded();
     int rc = sqlite3_open_v2(uriBytes.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
                              nullptr);
@@ -189,14 +225,6 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     rc = sqlite3_exec(m_db, pageSize.constData(), nullptr, nullptr, nullptr);
     throwIfEngineFailed(rc, path);
 
-    // The file is only ever read. In the normal locking mode every statement
-    // takes and drops a shared lock and re-reads the file's change counter,
-    // which costs more than the lookup itself (about 6 of 7 microseconds);
-    // holding the shared lock for the connection's life keeps the page cache
-    // valid without that check, and still lets other readers in.
-    rc = sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
-    throwIfEngineFailed(rc, path);
-
     // The key is only tried when the first page is read: do it now, so that
     // a wrong key or a foreign file is reported by Open.
     rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
@@ -206,22 +234,22 @@ void Connection::Open(const QString &connectionString, const QString &userId,
 void Connection::Close()
 {
     if (!m_db)
-        throw RuntimeError(tr("数据库连接没有打开，不能关闭。"));
+        throw Error(ErrorKind::NotOpen);
     releaseEngine();
 }
 
 void Connection::Execute(const QString &sql)
 {
     if (!m_db)
-        throw RuntimeError(tr("数据库连接没有打开。"));
+        throw Error(ErrorKind::NotOpen);
     if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw RuntimeError(tr("笔画数据库不能执行“%1”：%2").arg(sql, lastEngineError()));
+        throw Error(ErrorKind::Engine, lastEngineError());
 }
 
 sqlite3_stmt *Connection::statement(const QString &sql)
 {
     if (!m_db)
-        throw RuntimeError(tr("数据库连接没有打开。"));
+        throw Error(ErrorKind::NotOpen);
     auto cached = m_statements.constFind(sql);
     if (cached != m_statements.constEnd())
         return *cached;
@@ -230,7 +258,7 @@ sqlite3_stmt *Connection::statement(const QString &sql)
     const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &compiled, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(compiled);
-        throw RuntimeError(tr("笔画数据库不能执行查询：%1").arg(lastEngineError()));
+        throw Error(ErrorKind::Engine, lastEngineError());
     }
     m_statements.insert(sql, compiled);
     return compiled;

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "recordset.h"
 
-#include "runtimeerror.h"
-
-#include <QCoreApplication>
+#include "dataerror.h"
 
 #include <algorithm>
 
@@ -12,11 +10,6 @@
 namespace data {
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Recordset", text);
-}
 
 QVariant columnValue(sqlite3_stmt *statement, int column)
 {
@@ -56,7 +49,7 @@ void bind(sqlite3_stmt *statement, int position, const QVariant &value)
                                SQLITE_TRANSIENT);
     }
     if (rc != SQLITE_OK)
-        throw RuntimeError(tr("查询参数 %1 无法传给笔画数据库。").arg(position));
+        throw Error(ErrorKind::BadParameter, QString::number(position));
 }
 
 } // namespace
@@ -83,21 +76,19 @@ void Recordset::Open(const QString &source, Connection &activeConnection, int cu
     Q_UNUSED(cursorType);
     Q_UNUSED(options);
     if (m_statement)
-        throw RuntimeError(tr("记录集已经打开。"));
+        throw Error(ErrorKind::AlreadyOpen);
     if (lockType != adLockReadOnly)
-        throw RuntimeError(tr("笔画数据库只能读取，不能修改。"));
+        throw Error(ErrorKind::ReadOnly);
 
     sqlite3_stmt *statement = activeConnection.statement(source);
     if (sqlite3_bind_parameter_count(statement) != parameters.size())
-        throw RuntimeError(tr("查询需要 %1 个参数，却给了 %2 个。")
-                                   .arg(sqlite3_bind_parameter_count(statement))
-                                   .arg(parameters.size()));
+        throw Error(ErrorKind::ParameterCount);
     // A recordset at its end leaves the statement idle but still owns it.
     const bool inUse = std::any_of(activeConnection.m_openRecordsets.cbegin(),
                                    activeConnection.m_openRecordsets.cend(),
                                    [statement](const Recordset *other) { return other->m_statement == statement; });
     if (inUse || sqlite3_stmt_busy(statement))
-        throw RuntimeError(tr("同一查询已被另一个记录集打开。"));
+        throw Error(ErrorKind::StatementInUse);
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
     for (qsizetype i = 0; i < parameters.size(); ++i)
@@ -130,15 +121,15 @@ void Recordset::fetch()
     } else {
         const QString engine = m_connection->lastEngineError();
         if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
-            throw RuntimeError(tr("笔画数据库已损坏，无法读取。请重新安装 Tarvelo。"));
-        throw RuntimeError(tr("读取笔画数据库时出错：%1").arg(engine));
+            throw Error(ErrorKind::Corrupt, engine);
+        throw Error(ErrorKind::Engine, engine);
     }
 }
 
 void Recordset::MoveNext()
 {
     if (!m_statement || m_eof)
-        throw RuntimeError(tr("记录集中没有当前记录。"));
+        throw Error(ErrorKind::NoCurrentRow);
     fetch();
 }
 
@@ -150,18 +141,18 @@ int Recordset::FieldCount() const
 const Field &Recordset::Fields(int index) const
 {
     if (!m_statement)
-        throw RuntimeError(tr("记录集没有打开。"));
+        throw Error(ErrorKind::NotOpen);
     if (m_eof)
-        throw RuntimeError(tr("记录集中没有当前记录。"));
+        throw Error(ErrorKind::NoCurrentRow);
     if (index < 0 || index >= m_fields.size())
-        throw RuntimeError(tr("记录集中没有第 %1 个字段。").arg(index));
+        throw Error(ErrorKind::NoSuchField, QString::number(index));
     return m_fields.at(index);
 }
 
 void Recordset::Close()
 {
     if (!m_statement)
-        throw RuntimeError(tr("记录集没有打开，不能关闭。"));
+        throw Error(ErrorKind::NotOpen);
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
     m_connection->m_openRecordsets.remove(this);

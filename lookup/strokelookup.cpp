@@ -2,6 +2,7 @@
 #include "strokelookup.h"
 
 #include "character.h"
+#include "dataerror.h"
 #include "runtimeerror.h"
 #include "strokedb.h"
 
@@ -22,9 +23,62 @@ constexpr int checkCachePages = 8;
 // SQLite's own default: room for the pages that lookups keep coming back to.
 constexpr int lookupCacheKiB = 2000;
 
-QString tr(const char *text)
+struct Messages
 {
-    return QCoreApplication::translate("StrokeLookup", text);
+    Q_DECLARE_TR_FUNCTIONS(StrokeLookup)
+};
+
+// A character the user typed, set apart so that a direction mark or
+// override inside it cannot turn the sentence around it.
+QString isolated(const QString &character)
+{
+    constexpr QChar firstStrongIsolate(0x2068);
+    constexpr QChar popDirectionalIsolate(0x2069);
+    return firstStrongIsolate + character + popDirectionalIsolate;
+}
+
+// What the user reads when the stroke database at PATH fails.
+QString describe(const data::Error &error, const QString &path)
+{
+    using data::ErrorKind;
+    switch (error.kind()) {
+    case ErrorKind::FileMissing:
+        return Messages::tr("找不到笔画数据库“%1”。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::NotAFile:
+        return Messages::tr("“%1”不是文件，无法作为笔画数据库打开。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::EmptyFile:
+        return Messages::tr("笔画数据库“%1”是空文件。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::Unreadable:
+        return Messages::tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path);
+    case ErrorKind::Unencrypted:
+        return Messages::tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::KeyOrFormat:
+        return Messages::tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
+                            "请重新安装 Tarvelo。")
+                .arg(path);
+    case ErrorKind::Corrupt:
+        return Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::Busy:
+        return Messages::tr("笔画数据库“%1”正被其他程序占用，请稍后再试。").arg(path);
+    case ErrorKind::UnsupportedProvider:
+        return Messages::tr("不支持数据提供程序“%1”。").arg(error.engineText());
+    case ErrorKind::AlreadyOpen:
+    case ErrorKind::StatementInUse:
+        return Messages::tr("笔画数据库的查询已经打开，不能再打开一次。");
+    case ErrorKind::NotOpen:
+        return Messages::tr("笔画数据库没有打开。");
+    case ErrorKind::NoCurrentRow:
+    case ErrorKind::NoSuchField:
+        return Messages::tr("笔画数据库的查询结果中没有要读的值。");
+    case ErrorKind::ReadOnly:
+        return Messages::tr("笔画数据库只能读取，不能修改。");
+    case ErrorKind::ParameterCount:
+    case ErrorKind::BadParameter:
+        return Messages::tr("查询的参数无法传给笔画数据库。");
+    case ErrorKind::Engine:
+        break;
+    }
+    return Messages::tr("读取笔画数据库“%1”时出错：%2").arg(path, error.engineText());
 }
 
 // Every page's HMAC is checked when the page is read. Reading them all once
@@ -44,9 +98,14 @@ bool isIntact(data::Connection &conn)
         // A negative size is in KiB.
         conn.Execute(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB));
         return intact;
-    } catch (const RuntimeError &) {
+    } catch (const data::Error &) {
         return false;
     }
+}
+
+QString openedPath(const data::Connection &conn)
+{
+    return data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
 }
 
 } // namespace
@@ -76,18 +135,22 @@ void openDatabaseFile(data::Connection &conn, const QString &path)
     conn.ConnectionString = connectionStringForFile(path);
     conn.ConnectionTimeout = connectionTimeoutSeconds;
     conn.CursorLocation = data::adUseClient;
-    conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
+    try {
+        conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
+    } catch (const data::Error &error) {
+        throw RuntimeError(describe(error, path));
+    }
     try {
         conn.statement(queryText);
-    } catch (const RuntimeError &) {
+    } catch (const data::Error &) {
         conn.Close();
-        throw RuntimeError(tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。"
+        throw RuntimeError(Messages::tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。"
                               "请重新安装 Tarvelo。")
                                    .arg(path));
     }
     if (!isIntact(conn)) {
         conn.Close();
-        throw RuntimeError(tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
+        throw RuntimeError(Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
     }
 }
 
@@ -99,7 +162,7 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder)
 qint16 toStrokeCount(const QVariant &value, const QString &character)
 {
     if (value.isNull())
-        throw RuntimeError(tr("笔画数据库中“%1”的笔画数是空的。").arg(character));
+        throw RuntimeError(Messages::tr("笔画数据库中“%1”的笔画数是空的。").arg(isolated(character)));
     double number = 0;
     bool ok = false;
     switch (value.typeId()) {
@@ -122,13 +185,13 @@ qint16 toStrokeCount(const QVariant &value, const QString &character)
         break;
     }
     if (!ok)
-        throw RuntimeError(tr("笔画数据库中“%1”的笔画数“%2”不是数字。")
-                                   .arg(character, value.toString()));
+        throw RuntimeError(Messages::tr("笔画数据库中“%1”的笔画数“%2”不是数字。")
+                                   .arg(isolated(character), value.toString()));
     // Rounds half to even, as the conversion to a whole count always has.
     const double rounded = std::nearbyint(number);
     if (!(rounded >= std::numeric_limits<qint16>::min() && rounded <= std::numeric_limits<qint16>::max()))
-        throw RuntimeError(tr("笔画数据库中“%1”的笔画数“%2”超出了范围。")
-                                   .arg(character, value.toString()));
+        throw RuntimeError(Messages::tr("笔画数据库中“%1”的笔画数“%2”超出了范围。")
+                                   .arg(isolated(character), value.toString()));
     return qint16(rounded);
 }
 
@@ -140,26 +203,36 @@ qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
         rs.Open(queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
                 data::adOptionUnspecified, {Character::lookupKey(temStr)});
         if (rs.atEnd())
-            throw RuntimeError(tr("笔画数据库中没有“%1”这个字，查不到它的笔画数。").arg(temStr));
+            throw RuntimeError(Messages::tr("笔画数据库中没有“%1”这个字，查不到它的笔画数。").arg(isolated(temStr)));
         result = toStrokeCount(rs.Fields(0).Value, temStr);
         rs.Close();
         return result;
     } catch (const RuntimeError &error) {
         report(error.description());
+    } catch (const data::Error &error) {
+        report(describe(error, openedPath(conn)));
     } catch (const std::exception &error) {
         report(QString::fromLocal8Bit(error.what()));
     }
-    if (rs.State() == data::adStateOpen)
-        rs.Close();
+    try {
+        if (rs.State() == data::adStateOpen)
+            rs.Close();
+    } catch (const data::Error &error) {
+        throw RuntimeError(describe(error, openedPath(conn)));
+    }
     return result;
 }
 
 void closeDatabase(data::Connection &conn, data::Recordset &rs)
 {
-    if (conn.State() == data::adStateOpen)
-        conn.Close();
-    if (rs.State() == data::adStateOpen)
-        rs.Close();
+    try {
+        if (conn.State() == data::adStateOpen)
+            conn.Close();
+        if (rs.State() == data::adStateOpen)
+            rs.Close();
+    } catch (const data::Error &error) {
+        throw RuntimeError(describe(error, openedPath(conn)));
+    }
 }
 
 } // namespace StrokeLookup

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "dataerror.h"
 #include "fixtures.h"
 #include "runtimeerror.h"
 #include "strokelookup.h"
@@ -157,9 +158,9 @@ void TestStrokeLookup::lookup_data()
 
     QTest::newRow("one row") << u"汉"_s << 5 << QString();
     QTest::newRow("several rows: the first") << u"重"_s << 9 << QString();
-    QTest::newRow("no row") << u"无"_s << 0 << u"没有“无”"_s;
-    QTest::newRow("digit without a row") << u"1"_s << 0 << u"没有“1”"_s;
-    QTest::newRow("null") << u"空"_s << 0 << u"“空”的笔画数是空的"_s;
+    QTest::newRow("no row") << u"无"_s << 0 << u"没有“\u2068无\u2069”"_s;
+    QTest::newRow("digit without a row") << u"1"_s << 0 << u"没有“\u20681\u2069”"_s;
+    QTest::newRow("null") << u"空"_s << 0 << u"“\u2068空\u2069”的笔画数是空的"_s;
     QTest::newRow("text not a number") << u"文"_s << 0 << u"不是数字"_s;
     QTest::newRow("40000") << u"大"_s << 0 << u"超出了范围"_s;
     QTest::newRow("-40000") << u"小"_s << 0 << u"超出了范围"_s;
@@ -174,11 +175,15 @@ void TestStrokeLookup::lookup_data()
     QTest::newRow("real 7.5 rounds to even") << u"半"_s << 8 << QString();
     QTest::newRow("real 8.5 rounds to even") << u"全"_s << 8 << QString();
     QTest::newRow("real rounding out of range") << u"溢"_s << 0 << u"超出了范围"_s;
-    QTest::newRow("text inf") << u"非"_s << 0 << u"“非”"_s;
+    QTest::newRow("text inf") << u"非"_s << 0 << u"“\u2068非\u2069”"_s;
     QTest::newRow("surrogate pair") << u"𠮷"_s << 6 << QString();
     QTest::newRow("variation selector: base") << u"汉\uFE00"_s << 5 << QString();
     QTest::newRow("supplementary selector: base") << u"𠮷\U000E0100"_s << 6 << QString();
     QTest::newRow("lone selector") << u"\uFE00"_s << 0 << u"没有"_s;
+    // A direction override the user typed stays inside its isolate and
+    // cannot turn the sentence around.
+    QTest::newRow("right-to-left override")
+            << u"\u202E"_s << 0 << u"没有“\u2068\u202E\u2069”这个字"_s;
 }
 
 void TestStrokeLookup::lookup()
@@ -265,7 +270,7 @@ void TestStrokeLookup::twoRecordsetsOnOneQuery()
     // The first is at its end, so the engine no longer counts it as running.
     open(first, u"无"_s);
     QVERIFY(first.atEnd());
-    QVERIFY_THROWS_EXCEPTION(RuntimeError, open(second, u"重"_s));
+    QVERIFY_THROWS_EXCEPTION(data::Error, open(second, u"重"_s));
     QCOMPARE(second.State(), int(data::adStateClosed));
     first.Close();
 
@@ -451,7 +456,7 @@ void TestStrokeLookup::injection()
     const Lookup result = lookUp(m_conn, m_rs, character);
     QCOMPARE(result.count, 0);
     QCOMPARE(result.reports.size(), 1);
-    QVERIFY2(result.reports.first().contains(u"没有“"_s + character + u"”"_s),
+    QVERIFY2(result.reports.first().contains(u"没有“\u2068"_s + character + u"\u2069”"_s),
              qPrintable(result.reports.first()));
     QCOMPARE(m_rs.State(), int(data::adStateClosed));
     QCOMPARE(lookUp(m_conn, m_rs, u"汉"_s).count, 5);

@@ -315,7 +315,7 @@ void TestHostileInput::apostropheLookAlike()
     QCOMPARE(answerer.boxes.size(), 1);
     QCOMPARE(answerer.boxes.first().title, errorTitle);
     // The lookup found no row: the character was a value, not SQL.
-    QVERIFY2(answerer.boxes.first().text.contains(u"没有“%1”"_s.arg(character)),
+    QVERIFY2(answerer.boxes.first().text.contains(u"没有“\u2068%1\u2069”"_s.arg(character)),
              qPrintable(answerer.boxes.first().text));
     QCOMPARE(rows().size(), 1);
     QCOMPARE(rows().first().count, u"0"_s);
