@@ -178,6 +178,9 @@ int main(int argc, char **argv)
     } catch (const RuntimeError &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
     }
     benchmark::Shutdown();
     return 0;

@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
         else
             return usage();
         writeStrokeDatabase(path, {{u"汉"_s, 5}, {u"字"_s, 6}}, layout);
-    } catch (const RuntimeError &error) {
+    } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
