@@ -18,7 +18,17 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <QElapsedTimer>
+
 #include <limits>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +100,55 @@ QList<Row> rows(frmMain &window)
     return result;
 }
 
+#ifdef Q_OS_UNIX
+// Another process holding the write lock that SQLite takes on PATH, as a
+// program writing the file would; it lets go when the object goes.
+class ForeignWriteLock
+{
+public:
+    explicit ForeignWriteLock(const QString &path)
+    {
+        // SQLite's lock bytes: the pending byte, the reserved byte and the
+        // shared range after them.
+        constexpr off_t pendingByte = 0x40000000;
+        constexpr off_t lockBytes = 2 + 510;
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        const QByteArray name = QFile::encodeName(path);
+        m_child = fork();
+        if (m_child == 0) {
+            const int fd = open(name.constData(), O_RDWR);
+            struct flock lock = {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_start = pendingByte;
+            lock.l_len = lockBytes;
+            const char held = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 1 : 0;
+            (void)!write(ready[1], &held, 1);
+            pause();
+            _exit(0);
+        }
+        char held = 0;
+        m_held = m_child > 0 && read(ready[0], &held, 1) == 1 && held == 1;
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~ForeignWriteLock()
+    {
+        if (m_child > 0) {
+            kill(m_child, SIGKILL);
+            waitpid(m_child, nullptr, 0);
+        }
+    }
+    bool held() const { return m_held; }
+
+private:
+    pid_t m_child = -1;
+    bool m_held = false;
+};
+#endif
+
 void press(frmMain &window, const QString &input)
 {
     window.findChild<QLineEdit *>(u"Text1"_s)->setText(input);
@@ -111,6 +170,8 @@ private slots:
     void startupFault();
     void badStrokeValue_data();
     void badStrokeValue();
+    void strayFileOrLock_data();
+    void strayFileOrLock();
 
 private:
     QTemporaryDir m_badRowsFolder;
@@ -293,6 +354,58 @@ void TestBadDatabase::badStrokeValue()
     QCOMPARE(rows(window).size(), 1);
     QCOMPARE(rows(window).first().count, QString::number(soundCount));
     window.Command3_Click();
+}
+
+void TestBadDatabase::strayFileOrLock_data()
+{
+    QTest::addColumn<QString>("strayFile");
+    QTest::addColumn<QByteArray>("content");
+
+    // What a crashed or foreign writer might leave beside the file: a
+    // journal with a live header, a write-ahead log and its index.
+    QTest::newRow("journal") << u"-journal"_s << QByteArray::fromHex("d9d505f920a163d7").append(4096, 'j');
+    QTest::newRow("write-ahead log") << u"-wal"_s << QByteArray::fromHex("377f0682002de218").append(4096, 'w');
+    QTest::newRow("log index") << u"-shm"_s << QByteArray(32768, 's');
+    QTest::newRow("write lock held elsewhere") << QString() << QByteArray();
+}
+
+void TestBadDatabase::strayFileOrLock()
+{
+    QFETCH(QString, strayFile);
+    QFETCH(QByteArray, content);
+
+    QTemporaryDir folder;
+    const QString path = QDir(folder.path()).filePath(StrokeDb::fileName);
+    QVERIFY(QFile::copy(realDatabase(), path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    if (!strayFile.isEmpty())
+        writeAll(path + strayFile, content);
+#ifdef Q_OS_UNIX
+    std::optional<ForeignWriteLock> lock;
+    if (strayFile.isEmpty()) {
+        lock.emplace(path);
+        QVERIFY(lock->held());
+    }
+#else
+    if (strayFile.isEmpty())
+        QSKIP("the foreign lock is taken the POSIX way");
+#endif
+    const QStringList before = snapshot(folder.path());
+
+    // Well within the second a user waits for a window.
+    constexpr qint64 promptOpeningMs = 1000;
+    QElapsedTimer clock;
+    clock.start();
+    frmMain window(folder.path());
+    window.Form_Load();
+    QVERIFY2(clock.elapsed() < promptOpeningMs, qPrintable(QString::number(clock.elapsed())));
+    window.show();
+    MsgBoxAnswerer answerer;
+    press(window, u"汉字"_s);
+    QVERIFY(answerer.boxes.isEmpty());
+    QCOMPARE(rows(window).constLast().count, u"11"_s);
+    window.Command3_Click();
+    QCOMPARE(snapshot(folder.path()), before);
 }
 
 QTEST_MAIN(TestBadDatabase)
