@@ -1,22 +1,27 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Installs what Tarvelo needs, builds it and runs every test.
+# Installs what Tarvelo needs, builds it and runs every test: the suite,
+# each fuzz target for a bounded time, then the suite again with
+# AddressSanitizer and UndefinedBehaviorSanitizer (CMakePresets.json).
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/install-deps.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build
-(cd build && ctest --output-on-failure --timeout 600)
+cmake --preset default
+cmake --build --preset default
+ctest --preset default
 
 root=$(pwd)
 
-# Each fuzz target for a bounded time from its seed corpus; a crash, a
-# broken invariant or an input slower than the timeout fails the run.
+# Each fuzz target from its seed corpus; a crash, a broken invariant or an
+# input slower than the timeout fails the run.
+fuzz_targets="strokecount rtfreader"
 cmake --preset fuzz
-cmake --build build-fuzz --target fuzz_strokecount fuzz_rtfreader
+for target in $fuzz_targets; do
+    cmake --build --preset fuzz --target "fuzz_$target"
+done
 fuzz_seconds=${TARVELO_FUZZ_SECONDS:-60}
-for target in strokecount rtfreader; do
+for target in $fuzz_targets; do
     corpus=$(mktemp -d)
     echo "fuzzing $target for $fuzz_seconds s"
     status=0
@@ -32,13 +37,9 @@ for target in strokecount rtfreader; do
     rm -rf "$corpus" "$corpus.log"
 done
 
-# The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer:
-# any report ends the test that made it, and that fails the run. Leaks that
-# third-party libraries keep until exit are suppressed in tests/lsan.supp.
+# Any sanitizer report ends the test that made it, and that fails the run.
+# Leaks that third-party libraries keep until exit are suppressed in
+# tests/lsan.supp.
 cmake --preset asan
-cmake --build build-asan
-(cd build-asan \
-    && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-       LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
-       ctest --output-on-failure --timeout 1200)
+cmake --build --preset asan
+ctest --preset asan
