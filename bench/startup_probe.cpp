@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Starts like Tarvelo (or, built as a bare probe, like the smallest Qt
 // window of the same size, alone, with a line of Chinese text and an input
-// box, or after opening the stroke database), prints the wall-clock time of
+// box, after opening the stroke database, or with both the database and a
+// line of text in the windows' own font: the floor that any Tarvelo pays),
+// prints the wall-clock time of
 // the window's first paint in nanoseconds since the epoch and exits, so that
 // a script can time start-up without the time taken to shut down, and
 // measure peak memory.
 #include <QApplication>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -64,6 +67,16 @@ int main(int argc, char *argv[])
     // What any window pays that opens the stroke database before it shows.
     data::Connection conn;
     StrokeLookup::openDatabase(conn, QCoreApplication::applicationDirPath());
+#endif
+#ifdef TARVELO_FLOOR_PROBE
+    // The windows' own face, as the application sets it up.
+    constexpr int designPointSize = 9;
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                      QStringLiteral("WenQuanYi Zen Hei"), font.family()});
+    font.setPointSize(designPointSize);
+    QApplication::setFont(font);
+    QLabel prompt(QStringLiteral("请输入汉字(不超过十个):"), &window);
 #endif
 #else
     // As Tarvelo starts, less the handling of a failure to open.
