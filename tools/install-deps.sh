@@ -11,7 +11,7 @@ unicode-data
 fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 xvfb xauth x11-utils xdotool imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind
-binutils-mingw-w64-x86-64 desktop-file-utils appstream
+binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
 dpkg-dev file time
 "
 
