@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QLatin1StringView>
+#include <QStringView>
 
 // Facts about the stroke database file that the generator and the
 // application must agree on.
@@ -22,6 +23,21 @@ inline constexpr int kdfIterations = 64;
 // SQLCipher's default of 1024 bytes.
 inline constexpr int pageSize = 4096;
 
-inline constexpr int schemaVersion = 1;
+inline constexpr int schemaVersion = 2;
+
+// The 2013 List of Commonly Used Standard Chinese Characters: each
+// character and its place in the list, from 1. The window never reads it.
+inline constexpr QLatin1StringView commonTable{"common"};
+inline constexpr QStringView commonCharacterColumn{u"汉字"};
+inline constexpr QStringView commonPlaceColumn{u"序号"};
+
+// Provenance, as key and value rows; the window never reads it.
+inline constexpr QLatin1StringView metaTable{"meta"};
+inline constexpr QLatin1StringView metaKeyColumn{"key"};
+inline constexpr QLatin1StringView metaValueColumn{"value"};
+inline constexpr QLatin1StringView metaSchemaVersion{"schema_version"};
+inline constexpr QLatin1StringView metaUnicodeVersion{"unicode_version"};
+inline constexpr QLatin1StringView metaSourceFile{"source_file"};
+inline constexpr QLatin1StringView metaCorrections{"corrections"};
 
 } // namespace StrokeDb

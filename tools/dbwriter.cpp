@@ -3,24 +3,31 @@
 
 #include "runtimeerror.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 class Database
 {
 public:
-    explicit Database(const QString &path)
+    // NAME is the file the user asked for, in messages.
+    Database(const QString &path, const QString &name) : m_path(name)
     {
-        const QByteArray name = path.toUtf8();
-        if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        const QByteArray file = path.toUtf8();
+        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
             != SQLITE_OK) {
             // The destructor does not run for a constructor that throws.
             const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
             sqlite3_close(m_db);
-            throw RuntimeError(QStringLiteral("open %1: %2").arg(path, reason));
+            throw RuntimeError(u"cannot create a database file beside %1: %2"_s.arg(name, reason));
         }
     }
     ~Database() { sqlite3_close(m_db); }
@@ -31,34 +38,35 @@ public:
     {
         const QByteArray bytes = password.toUtf8();
         if (sqlite3_key(m_db, bytes.constData(), int(bytes.size())) != SQLITE_OK)
-            fail("key");
-        exec("PRAGMA kdf_iter = " + QString::number(StrokeDb::kdfIterations));
-        exec("PRAGMA cipher_page_size = " + QString::number(StrokeDb::pageSize));
+            fail(u"setting the password"_s);
+        exec(u"PRAGMA kdf_iter = "_s + QString::number(StrokeDb::kdfIterations), u"setting the cipher"_s);
+        exec(u"PRAGMA cipher_page_size = "_s + QString::number(StrokeDb::pageSize), u"setting the cipher"_s);
     }
 
-    void exec(const QString &sql)
+    // WHAT says in words what SQL does, for the message when it fails.
+    void exec(const QString &sql, const QString &what)
     {
         if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(sql);
+            fail(what);
     }
 
-    sqlite3_stmt *prepare(const QString &sql)
+    sqlite3_stmt *prepare(const QString &sql, const QString &what)
     {
         sqlite3_stmt *statement = nullptr;
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
-            fail(sql);
+            fail(what);
         return statement;
     }
 
     [[noreturn]] void fail(const QString &what)
     {
-        throw RuntimeError(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(m_db))));
+        throw RuntimeError(u"writing %1 failed while %2: %3"_s.arg(m_path, what,
+                                                                 QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
 
-    sqlite3 *handle() const { return m_db; }
-
 private:
+    QString m_path;
     sqlite3 *m_db = nullptr;
 };
 
@@ -83,68 +91,124 @@ void bindValue(Database &db, sqlite3_stmt *statement, int position, const QVaria
         rc = sqlite3_bind_text(statement, position, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     if (rc != SQLITE_OK)
-        db.fail(QStringLiteral("bind"));
+        db.fail(u"passing a value"_s);
 }
 
-void insertAll(Database &db, const QString &sql, const QList<QVariantList> &rows)
+void insertAll(Database &db, const QString &sql, const QList<QVariantList> &rows, const QString &what)
 {
-    sqlite3_stmt *statement = db.prepare(sql);
+    sqlite3_stmt *statement = db.prepare(sql, what);
     for (const QVariantList &row : rows) {
         for (qsizetype i = 0; i < row.size(); ++i)
             bindValue(db, statement, int(i + 1), row.at(i));
         if (sqlite3_step(statement) != SQLITE_DONE) {
             sqlite3_finalize(statement);
-            db.fail(sql);
+            db.fail(what);
         }
         sqlite3_reset(statement);
     }
     sqlite3_finalize(statement);
 }
 
+// A key given twice would only show as SQLite's constraint message.
+void checkUnique(const QStringList &keys, const QString &what)
+{
+    QSet<QString> seen;
+    for (const QString &key : keys) {
+        if (seen.contains(key))
+            throw RuntimeError(u"“%1” appears twice in %2"_s.arg(key, what));
+        seen.insert(key);
+    }
+}
+
+void writeTables(const QString &path, const QString &name, const QList<StrokeRow> &rows,
+                 const StrokeDbLayout &layout)
+{
+    Database db(path, name);
+    if (!layout.password.isEmpty())
+        db.key(layout.password);
+    // The file is thrown away on any failure, so it needs no journal
+    // file beside it, which a kill could leave behind.
+    db.exec(u"PRAGMA journal_mode = MEMORY"_s, u"setting up the file"_s);
+    db.exec(u"BEGIN"_s, u"starting to write"_s);
+    const QString table = quoted(layout.table);
+    const QString character = quoted(layout.characterColumn);
+    const QString count = quoted(layout.countColumn);
+    if (layout.uniqueCharacters) {
+        db.exec(u"CREATE TABLE %1 (%2 TEXT NOT NULL PRIMARY KEY, %3 INTEGER NOT NULL) WITHOUT ROWID"_s.arg(
+                        table, character, count),
+                u"creating the stroke table"_s);
+    } else {
+        db.exec(u"CREATE TABLE %1 (%2 TEXT, %3)"_s.arg(table, character, count), u"creating the stroke table"_s);
+        db.exec(u"CREATE INDEX %1 ON %2 (%3)"_s.arg(quoted(layout.table + u"_by_character"_s), table, character),
+                u"indexing the stroke table"_s);
+    }
+    QList<QVariantList> values;
+    values.reserve(rows.size());
+    for (const StrokeRow &row : rows)
+        values.append({row.character, row.count});
+    insertAll(db, u"INSERT INTO %1 (%2, %3) VALUES (?, ?)"_s.arg(table, character, count), values,
+              u"writing the stroke counts"_s);
+
+    const QString common = quoted(StrokeDb::commonTable.toString());
+    const QString commonCharacter = quoted(StrokeDb::commonCharacterColumn.toString());
+    const QString place = quoted(StrokeDb::commonPlaceColumn.toString());
+    db.exec(u"CREATE TABLE %1 (%2 TEXT NOT NULL PRIMARY KEY, %3 INTEGER NOT NULL) WITHOUT ROWID"_s.arg(
+                    common, commonCharacter, place),
+            u"creating the table of the common-characters list"_s);
+    QList<QVariantList> listRows;
+    for (qsizetype i = 0; i < layout.commonCharacters.size(); ++i)
+        listRows.append({layout.commonCharacters.at(i), qlonglong(i + 1)});
+    insertAll(db, u"INSERT INTO %1 (%2, %3) VALUES (?, ?)"_s.arg(common, commonCharacter, place), listRows,
+              u"writing the common-characters list"_s);
+
+    const QString meta = quoted(StrokeDb::metaTable.toString());
+    const QString key = quoted(StrokeDb::metaKeyColumn.toString());
+    const QString value = quoted(StrokeDb::metaValueColumn.toString());
+    db.exec(u"CREATE TABLE %1 (%2 TEXT PRIMARY KEY, %3 TEXT)"_s.arg(meta, key, value),
+            u"creating the provenance table"_s);
+    insertAll(db, u"INSERT INTO %1 (%2, %3) VALUES (?, ?)"_s.arg(meta, key, value),
+              {{QString(StrokeDb::metaSchemaVersion), QString::number(StrokeDb::schemaVersion)},
+               {QString(StrokeDb::metaUnicodeVersion), layout.unicodeVersion},
+               {QString(StrokeDb::metaSourceFile), layout.sourceFile},
+               {QString(StrokeDb::metaCorrections), QString::number(layout.corrections)}},
+              u"writing the provenance"_s);
+    db.exec(u"COMMIT"_s, u"finishing the file"_s);
+}
+
 } // namespace
 
 void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows, const StrokeDbLayout &layout)
 {
-    const QString partial = path + QStringLiteral(".partial");
-    QFile::remove(partial);
-    try {
-        Database db(partial);
-        if (!layout.password.isEmpty())
-            db.key(layout.password);
-        db.exec(QStringLiteral("BEGIN"));
-        const QString table = quoted(layout.table);
-        const QString character = quoted(layout.characterColumn);
-        const QString count = quoted(layout.countColumn);
-        if (layout.uniqueCharacters) {
-            db.exec(QStringLiteral("CREATE TABLE %1 (%2 TEXT NOT NULL PRIMARY KEY, %3 INTEGER NOT NULL)"
-                                   " WITHOUT ROWID")
-                            .arg(table, character, count));
-        } else {
-            db.exec(QStringLiteral("CREATE TABLE %1 (%2 TEXT, %3)").arg(table, character, count));
-            db.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                            .arg(quoted(layout.table + QStringLiteral("_by_character")), table, character));
-        }
-        QList<QVariantList> values;
-        values.reserve(rows.size());
+    if (layout.uniqueCharacters) {
+        QStringList characters;
+        characters.reserve(rows.size());
         for (const StrokeRow &row : rows)
-            values.append({row.character, row.count});
-        insertAll(db, QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)").arg(table, character, count),
-                  values);
+            characters.append(row.character);
+        checkUnique(characters, u"the stroke counts"_s);
+    }
+    checkUnique(layout.commonCharacters, u"the common-characters list"_s);
 
-        db.exec(QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT)"));
-        insertAll(db, QStringLiteral("INSERT INTO meta (key, value) VALUES (?, ?)"),
-                  {{QStringLiteral("schema_version"), QString::number(StrokeDb::schemaVersion)},
-                   {QStringLiteral("unicode_version"), layout.unicodeVersion},
-                   {QStringLiteral("source_file"), layout.sourceFile}});
-        db.exec(QStringLiteral("COMMIT"));
-    } catch (...) {
-        // The database above is closed by now, so its file can go.
-        QFile::remove(partial);
-        throw;
+    // SQLite writes only to a file of its own, so the database is made
+    // under a unique name that no user's file can have, then handed to
+    // QSaveFile, which renames it over PATH in one step.
+    const QFileInfo target(path);
+    QTemporaryFile scratch(target.absoluteDir().filePath(target.fileName() + u".XXXXXX.tmp"_s));
+    if (!scratch.open())
+        throw RuntimeError(u"cannot create a temporary file beside %1: %2"_s.arg(path, scratch.errorString()));
+    scratch.close();
+    writeTables(scratch.fileName(), path, rows, layout);
+
+    if (!scratch.open())
+        throw RuntimeError(u"cannot read back %1: %2"_s.arg(scratch.fileName(), scratch.errorString()));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        throw RuntimeError(u"cannot write %1: %2"_s.arg(path, out.errorString()));
+    constexpr qint64 copyChunk = qint64(1) << 20;
+    while (!scratch.atEnd()) {
+        const QByteArray chunk = scratch.read(copyChunk);
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+            throw RuntimeError(u"cannot write %1: %2"_s.arg(path, out.errorString()));
     }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        throw RuntimeError(QStringLiteral("cannot move %1 to %2").arg(partial, path));
-    }
+    if (!out.commit())
+        throw RuntimeError(u"cannot replace %1: %2"_s.arg(path, out.errorString()));
 }

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // Writes stroke database files: the real one at build time, and the odd
@@ -26,9 +27,16 @@ struct StrokeDbLayout
     bool uniqueCharacters = true;
     QString unicodeVersion;
     QString sourceFile;
+    // How many counts differ from Unihan's.
+    int corrections = 0;
+    // The 2013 list in order; the common table is written even when this
+    // is empty, so every database has the same tables.
+    QStringList commonCharacters;
 };
 
-// Writes ROWS to a new database at PATH, replacing any file there only
-// once the new one is complete. Throws RuntimeError on failure.
+// Writes ROWS to a new database at PATH. The file is written under a new
+// temporary name in PATH's folder and then renamed over PATH in one step,
+// so PATH holds either its old content or the complete new one. Throws
+// RuntimeError on failure.
 void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows,
                          const StrokeDbLayout &layout = {});

@@ -3,20 +3,35 @@
 #include "dbwriter.h"
 #include "recordset.h"
 #include "runtimeerror.h"
+#include "strokecorrections.h"
 #include "strokedb.h"
+#include "strokelookup.h"
 #include "unihan.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
+#include <QSaveFile>
 
 #include <cstdio>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int exitUsage = 2;
+
+const QString strokesFile = u"Unihan_IRGSources.txt"_s;
+const QString listFile = u"Unihan_OtherMappings.txt"_s;
+const QString radicalsFile = u"CJKRadicals.txt"_s;
 
 void print(FILE *stream, const QString &text)
 {
@@ -26,40 +41,201 @@ void print(FILE *stream, const QString &text)
 
 int usage()
 {
-    print(stderr, u"usage: tarvelo-strokedb build UNIHAN_FILE OUT\n"
-                  "       tarvelo-strokedb dump DB\n"_s);
+    print(stderr, u"usage: tarvelo-strokedb build UNICODE_DATA_FOLDER OUT\n"
+                  "       tarvelo-strokedb dump DB\n"
+                  "The folder holds %1, %2 (each plain or .bz2) and %3,\n"
+                  "as Debian's unicode-data installs them in /usr/share/unicode.\n"_s
+                          .arg(strokesFile, listFile, radicalsFile));
     return exitUsage;
 }
 
-int build(const QString &source, const QString &out)
+// Ctrl-C or kill while the files are written would leave the temporary
+// files that become them; QSaveFile's has no name to remove from a signal
+// handler. Holding the signals for the fraction of a second that writing
+// takes lets every temporary file go its ordinary way first; the signal
+// then ends the program as it would have.
+class SignalsHeld
 {
-    const UnihanStrokes strokes = parseTotalStrokes(readUnihanFile(source));
+public:
+    SignalsHeld()
+    {
+#ifdef Q_OS_UNIX
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&held, signal);
+        pthread_sigmask(SIG_BLOCK, &held, &m_before);
+#endif
+    }
+    ~SignalsHeld()
+    {
+#ifdef Q_OS_UNIX
+        pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+#endif
+    }
+    SignalsHeld(const SignalsHeld &) = delete;
+    SignalsHeld &operator=(const SignalsHeld &) = delete;
+
+private:
+#ifdef Q_OS_UNIX
+    sigset_t m_before;
+#endif
+};
+
+// NAME in FOLDER, plain or packed.
+QString inputFile(const QDir &folder, const QString &name)
+{
+    for (const QString &candidate : {name, name + u".bz2"_s}) {
+        if (folder.exists(candidate))
+            return folder.filePath(candidate);
+    }
+    throw RuntimeError(u"%1 holds neither %2 nor %2.bz2; install Debian's package unicode-data "
+                       "and name /usr/share/unicode"_s
+                               .arg(QDir::toNativeSeparators(folder.path()), name));
+}
+
+// Whether A and B are one file, whatever their names or links.
+bool sameFile(const QString &a, const QString &b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(QFileInfo(a).filesystemAbsoluteFilePath(),
+                                       QFileInfo(b).filesystemAbsoluteFilePath(), error);
+}
+
+// The parsers name a line; the file is named here.
+template<typename Parse>
+auto parseFile(const QString &path, Parse parse)
+{
+    try {
+        return parse(readUnihanFile(path));
+    } catch (const RuntimeError &error) {
+        if (error.description().startsWith(u"line "_s))
+            throw RuntimeError(QDir::toNativeSeparators(path) + u", "_s + error.description());
+        throw;
+    }
+}
+
+void saveFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw RuntimeError(u"cannot write %1: %2"_s.arg(path, file.errorString()));
+}
+
+int build(const QString &folderPath, const QString &out)
+{
+    const QFileInfo folderInfo(folderPath);
+    if (!folderInfo.isDir())
+        throw RuntimeError(u"%1 is not a folder; name the folder that holds %2, %3 and %4"_s.arg(
+                folderPath, strokesFile, listFile, radicalsFile));
+    const QDir folder(folderPath);
+    const QStringList inputs = {inputFile(folder, strokesFile), inputFile(folder, listFile),
+                                inputFile(folder, radicalsFile)};
+    const QFileInfo outInfo(out);
+    const QString correctionsPath = outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s);
+    for (const QString &input : inputs) {
+        for (const QString &written : {out, correctionsPath}) {
+            if (sameFile(input, written))
+                throw RuntimeError(u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
+        }
+    }
+
+    StrokeSources sources;
+    UnihanStrokes strokes;
+    parseFile(inputs.at(0), [&](const QByteArray &text) {
+        strokes = parseTotalStrokes(text);
+        sources.radicals = parseRadicalPositions(text);
+        return 0;
+    });
     if (strokes.counts.isEmpty())
-        throw RuntimeError(u"%1 holds no kTotalStrokes entries"_s.arg(source));
+        throw RuntimeError(u"%1 holds no kTotalStrokes entries"_s.arg(inputs.at(0)));
+    const QString listVersion = parseFile(inputs.at(1), [&](const QByteArray &text) {
+        sources.commonList = parseCommonList(text);
+        return unihanVersion(text);
+    });
+    if (listVersion != strokes.unicodeVersion)
+        throw RuntimeError(u"%1 is from Unicode %2 but %3 from Unicode %4; use files of one version"_s.arg(
+                inputs.at(0), strokes.unicodeVersion, inputs.at(1), listVersion));
+    sources.radicalIdeographs = parseFile(inputs.at(2), parseRadicalIdeographs);
+    for (const auto &[codePoint, count] : strokes.counts)
+        sources.counts.insert(codePoint, count);
+
+    const QList<StrokeCorrection> corrections = strokeCorrections(sources);
+    QHash<char32_t, int> corrected;
+    QMap<CorrectionReason, int> byReason;
+    for (const StrokeCorrection &correction : corrections) {
+        corrected.insert(correction.codePoint, correction.count);
+        ++byReason[correction.reason];
+    }
     QList<StrokeRow> rows;
     rows.reserve(strokes.counts.size());
     for (const auto &[codePoint, count] : strokes.counts)
-        rows.append({QString::fromUcs4(&codePoint, 1), count});
+        rows.append({QString::fromUcs4(&codePoint, 1), corrected.value(codePoint, count)});
     StrokeDbLayout layout;
     layout.unicodeVersion = strokes.unicodeVersion;
-    layout.sourceFile = QFileInfo(source).fileName();
-    writeStrokeDatabase(out, rows, layout);
-    print(stdout, u"%1: %2 characters from Unicode %3\n"_s.arg(out).arg(rows.size()).arg(strokes.unicodeVersion));
+    QStringList sourceNames;
+    for (const QString &input : inputs)
+        sourceNames.append(QFileInfo(input).fileName());
+    layout.sourceFile = sourceNames.join(u' ');
+    layout.corrections = int(corrections.size());
+    for (const char32_t codePoint : sources.commonList)
+        layout.commonCharacters.append(QString::fromUcs4(&codePoint, 1));
+    {
+        const SignalsHeld held;
+        writeStrokeDatabase(out, rows, layout);
+        saveFile(correctionsPath, correctionsTable(corrections));
+    }
+    print(stdout, u"%1: %2 characters from Unicode %3\n"
+                  "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
+                  "%6 at a border in the list by their simplified radical, %7 outside the list by "
+                  "their simplified radical; each is listed in %8\n"_s.arg(out)
+                          .arg(rows.size())
+                          .arg(strokes.unicodeVersion)
+                          .arg(corrections.size())
+                          .arg(byReason.value(CorrectionReason::Neighbours))
+                          .arg(byReason.value(CorrectionReason::Border))
+                          .arg(byReason.value(CorrectionReason::SimplifiedRadical))
+                          .arg(correctionsPath));
     return 0;
+}
+
+// A key with a TAB, a line end or a backslash in it would otherwise split
+// or merge rows of the listing.
+QString escaped(const QString &key)
+{
+    QString text;
+    text.reserve(key.size());
+    for (const QChar c : key) {
+        switch (c.unicode()) {
+        case u'\\':
+            text += u"\\\\"_s;
+            break;
+        case u'\t':
+            text += u"\\t"_s;
+            break;
+        case u'\n':
+            text += u"\\n"_s;
+            break;
+        case u'\r':
+            text += u"\\r"_s;
+            break;
+        default:
+            text += c;
+        }
+    }
+    return text;
 }
 
 int dump(const QString &path)
 {
     data::Connection conn;
-    conn.ConnectionString = u"Provider=SQLCipher;jet oledb:database Password="_s + StrokeDb::password
-            + u";Data Source="_s + data::quotedConnectionValue(QDir::toNativeSeparators(path));
-    conn.Open();
+    StrokeLookup::openDatabaseFile(conn, path);
     data::Recordset rs;
     rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
     QString chunk;
     constexpr qsizetype flushAt = 1 << 16;
     while (!rs.atEnd()) {
-        chunk += rs.Fields(0).Value.toString() + u'\t' + rs.Fields(1).Value.toString() + u'\n';
+        chunk += escaped(rs.Fields(0).Value.toString()) + u'\t' + rs.Fields(1).Value.toString() + u'\n';
         if (chunk.size() > flushAt) {
             print(stdout, chunk);
             chunk.clear();
@@ -78,14 +254,20 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    QString failure;
     try {
         if (args.size() == 4 && args.at(1) == u"build")
             return build(args.at(2), args.at(3));
         if (args.size() == 3 && args.at(1) == u"dump")
             return dump(args.at(2));
+        return usage();
     } catch (const RuntimeError &error) {
-        print(stderr, u"tarvelo-strokedb: "_s + error.description() + u'\n');
-        return 1;
+        failure = error.description();
+    } catch (const std::bad_alloc &) {
+        failure = u"not enough memory; nothing was written"_s;
+    } catch (const std::exception &error) {
+        failure = QString::fromLocal8Bit(error.what());
     }
-    return usage();
+    print(stderr, u"tarvelo-strokedb: "_s + failure + u'\n');
+    return 1;
 }
