@@ -30,8 +30,9 @@ void loadQtTranslations(QApplication &app)
 
 void setUpApplication(QApplication &app)
 {
+    // No display name: Qt would append it to every window title, and each
+    // window's title is exactly the one its design gives.
     QApplication::setApplicationName(App::title);
-    QApplication::setApplicationDisplayName(App::title);
     QApplication::setApplicationVersion(App::versionText);
     QApplication::setDesktopFileName(App::desktopFileName);
     QApplication::setWindowIcon(QIcon(u":/icons/tarvelo.ico"_s));
