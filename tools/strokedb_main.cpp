@@ -136,7 +136,8 @@ int build(const QString &folderPath, const QString &out)
     for (const QString &input : inputs) {
         for (const QString &written : {out, correctionsPath}) {
             if (sameFile(input, written))
-                throw RuntimeError(u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
+                throw RuntimeError(
+                        u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
         }
     }
 

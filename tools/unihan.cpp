@@ -107,9 +107,8 @@ void forEachEntry(const QByteArray &text, const QByteArray &field,
         if (!ok)
             continue;
         if (codePoint > lastCodePoint)
-            throw lineError(lineNumber, u"code point U+%1 lies beyond U+10FFFF, the last there is"_s
-                                                .arg(codePoint, 0, hexadecimal)
-                                                .toUpper());
+            throw lineError(lineNumber, u"code point U+%1 lies beyond U+10FFFF, the last there is"_s.arg(
+                                                QString::number(codePoint, hexadecimal).toUpper()));
         const char32_t character = char32_t(codePoint);
         if (character >= firstSurrogate && character <= lastSurrogate)
             throw lineError(lineNumber, u"%1 is a surrogate, half of a UTF-16 pair, not a character"_s

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "fixtures.h"
 #include "runtimeerror.h"
+#include "strokecorrections.h"
+#include "strokelookup.h"
 #include "unihan.h"
 
 #include <QFileInfo>
@@ -8,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +56,40 @@ const QByteArray sampleUnihan = "# Unihan_IRGSources.txt\n"
                                 "# U+5B57\tkTotalStrokes\t6\n"
                                 "U+20BB7\tkTotalStrokes\t6\n";
 
+const QString strokesName = u"Unihan_IRGSources.txt"_s;
+
+// A Unicode data folder the tool accepts: the 8105 places of the list on
+// consecutive ideographs with counts in order, each count of OVERRIDES in
+// place of its place's, and EXTRALINES on lines 3 on of the strokes file.
+QString writeUnicodeFolder(const QString &folder, const QByteArray &extraLines = {},
+                           const QMap<int, int> &overrides = {})
+{
+    constexpr char32_t firstIdeograph = 0x4E00;
+    constexpr int countsPerLevel = 10;
+    QByteArray strokes = "# Unicode version: 15.0.0\n#\n" + extraLines;
+    QByteArray list = "# Unicode version: 15.0.0\n";
+    int levelStart = 1;
+    for (const int levelEnd : commonListLevelEnds) {
+        for (int place = levelStart; place <= levelEnd; ++place) {
+            const int count = 1 + (place - levelStart) * countsPerLevel / (levelEnd - levelStart + 1);
+            const QByteArray code = QByteArray::number(uint(firstIdeograph) + uint(place), 16).toUpper();
+            strokes += "U+" + code + "\tkTotalStrokes\t" + QByteArray::number(overrides.value(place, count)) + '\n';
+            list += "U+" + code + "\tkTGH\t2013:" + QByteArray::number(place) + '\n';
+        }
+        levelStart = levelEnd + 1;
+    }
+    QDir().mkpath(folder);
+    Fixture::writeAll(QDir(folder).filePath(strokesName), strokes);
+    Fixture::writeAll(QDir(folder).filePath(u"Unihan_OtherMappings.txt"_s), list);
+    Fixture::writeAll(QDir(folder).filePath(u"CJKRadicals.txt"_s), "1; 2F00; 4E00\n");
+    return folder;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name);
+}
+
 } // namespace
 
 class TestStrokeDbTool : public QObject
@@ -70,6 +108,15 @@ private slots:
     void failedBuildKeepsOldFile();
     void buildRejectsUnusableInput_data();
     void buildRejectsUnusableInput();
+    void buildRefusesAndKeepsFiles_data();
+    void buildRefusesAndKeepsFiles();
+    void killedBuildLeavesOnlyTarget();
+    void dumpChecksAndEscapes_data();
+    void dumpChecksAndEscapes();
+
+    void realCounts_data();
+    void realCounts();
+    void realCountsFollowListOrder();
 };
 
 void TestStrokeDbTool::parseTotalStrokes_data()
@@ -190,7 +237,7 @@ void TestStrokeDbTool::buildIsRepeatable()
     QByteArrayList dumps;
     for (const QString &name : {u"one.dll"_s, u"two.dll"_s}) {
         const QString out = dir.filePath(name);
-        const ToolRun build = runTool({u"build"_s, QStringLiteral(TARVELO_UNIHAN_FILE), out});
+        const ToolRun build = runTool({u"build"_s, QStringLiteral(TARVELO_UNICODE_DATA_DIR), out});
         QVERIFY2(build.exitCode == 0, build.err.constData());
         QVERIFY(build.out.contains("98060 characters"));
         const ToolRun dump = runTool({u"dump"_s, out});
@@ -201,7 +248,10 @@ void TestStrokeDbTool::buildIsRepeatable()
     QVERIFY(dumps.at(0) == dumps.at(1));
     const ToolRun real = runTool({u"dump"_s, Fixture::databasePath(Fixture::realDatabaseFolder())});
     QVERIFY(real.out == dumps.at(0));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{u"one.dll"_s, u"two.dll"_s}));
+    QCOMPARE(filesIn(dir.path()), (QStringList{u"one-corrections.tsv"_s, u"one.dll"_s, u"two-corrections.tsv"_s,
+                                                u"two.dll"_s}));
+    QVERIFY(Fixture::readAll(dir.filePath(u"one-corrections.tsv"_s))
+            == Fixture::readAll(dir.filePath(u"two-corrections.tsv"_s)));
 }
 
 void TestStrokeDbTool::failedBuildKeepsOldFile()
@@ -233,16 +283,256 @@ void TestStrokeDbTool::buildRejectsUnusableInput()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString source = dir.filePath(u"Unihan.txt"_s);
-    if (!input.isEmpty())
-        QVERIFY(Fixture::writeAll(source, input));
+    const QString source = writeUnicodeFolder(dir.filePath(u"data"_s));
+    const QString strokes = QDir(source).filePath(strokesName);
+    QVERIFY(input.isEmpty() ? QFile::remove(strokes) : Fixture::writeAll(strokes, input));
     const QString out = dir.filePath(StrokeDb::fileName);
     const ToolRun run = runTool({u"build"_s, source, out});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.startsWith("tarvelo-strokedb: "), run.err.constData());
     QVERIFY(run.out.isEmpty());
-    const QStringList expected = input.isEmpty() ? QStringList() : QStringList{u"Unihan.txt"_s};
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), expected);
+    QCOMPARE(filesIn(dir.path()), QStringList());
+}
+
+enum class Setup { Plain, HardLink, Bomb, Border };
+
+void TestStrokeDbTool::buildRefusesAndKeepsFiles_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QByteArray>("extraLines");
+    QTest::addColumn<QString>("outName");
+    QTest::addColumn<QByteArray>("errorHolds");
+
+    const QString out = StrokeDb::fileName;
+    const QString input = u"data/"_s + strokesName;
+    QTest::newRow("good input: replaced, a user's .partial kept")
+            << Setup::Plain << QByteArray() << out << QByteArray();
+    QTest::newRow("output is the input") << Setup::Plain << QByteArray() << input
+                                         << QByteArray("would overwrite the input");
+    QTest::newRow("output is the input by another path") << Setup::Plain << QByteArray() << u"data/../"_s + input
+                                                         << QByteArray("would overwrite the input");
+    QTest::newRow("output is a hard link to the input") << Setup::HardLink << QByteArray() << u"link"_s
+                                                        << QByteArray("would overwrite the input");
+    QTest::newRow("code point beyond U+10FFFF") << Setup::Plain << QByteArray("U+110000\tkTotalStrokes\t5\n") << out
+                                                << QByteArray("line 3: code point U+110000");
+    QTest::newRow("surrogate") << Setup::Plain << QByteArray("U+D800\tkTotalStrokes\t5\n") << out
+                               << QByteArray("line 3: U+D800 is a surrogate");
+    QTest::newRow("count 0") << Setup::Plain << QByteArray("U+3400\tkTotalStrokes\t0\n") << out
+                             << QByteArray("line 3: U+3400 has 0 strokes");
+    QTest::newRow("count 40000") << Setup::Plain << QByteArray("U+3400\tkTotalStrokes\t40000\n") << out
+                                 << QByteArray("line 3: U+3400 has 40000 strokes");
+    QTest::newRow("repeated code point, in words")
+            << Setup::Plain << QByteArray("U+4E01\tkTotalStrokes\t1\n") << out
+            << QByteArray("line 4: a second kTotalStrokes entry for U+4E01 (the first is on line 3)");
+    QTest::newRow("bzip2 bomb") << Setup::Bomb << QByteArray() << out << QByteArray("unpacks to more than 512 MB");
+    QTest::newRow("out of order at a border, nothing settles it")
+            << Setup::Border << QByteArray() << out << QByteArray("U+4F5F at place 351 of the 2013 list has 9 strokes");
+}
+
+// Whatever goes wrong, the old database and every other file stay as
+// they were.
+void TestStrokeDbTool::buildRefusesAndKeepsFiles()
+{
+    QFETCH(Setup, setup);
+    QFETCH(QByteArray, extraLines);
+    QFETCH(QString, outName);
+    QFETCH(QByteArray, errorHolds);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    constexpr int borderPlace = 351;
+    constexpr int outOfOrder = 9;
+    const QString source = writeUnicodeFolder(dir.filePath(u"data"_s), extraLines,
+                                              setup == Setup::Border ? QMap<int, int>{{borderPlace, outOfOrder}}
+                                                                     : QMap<int, int>{});
+    const QString strokes = QDir(source).filePath(strokesName);
+    if (setup == Setup::Bomb) {
+        // 600 streams of a mebibyte of zeros each: 27 KB that unpack to 600 MB.
+        constexpr int streams = 600;
+        const QString zeros = dir.filePath(u"zeros"_s);
+        QVERIFY(Fixture::writeAll(zeros, QByteArray(1 << 20, '\0')));
+        QCOMPARE(runProgram(QStandardPaths::findExecutable(u"bzip2"_s), {zeros}).exitCode, 0);
+        QVERIFY(QFile::remove(strokes));
+        QVERIFY(Fixture::writeAll(strokes + u".bz2"_s, Fixture::readAll(zeros + u".bz2"_s).repeated(streams)));
+        QVERIFY(QFile::remove(zeros + u".bz2"_s));
+    }
+    const QString out = dir.filePath(outName);
+    if (setup == Setup::HardLink)
+        QCOMPARE(::link(QFile::encodeName(strokes).constData(), QFile::encodeName(out).constData()), 0);
+    if (!QFile::exists(out))
+        QVERIFY(Fixture::writeAll(out, "old database"));
+    QVERIFY(Fixture::writeAll(out + u".partial"_s, "a user's file"));
+    QMap<QString, QByteArray> before;
+    for (const QString &folder : {dir.path(), source}) {
+        for (const QString &name : filesIn(folder))
+            before.insert(QDir(folder).filePath(name), Fixture::fileHash(QDir(folder).filePath(name)));
+    }
+
+    const ToolRun run = runTool({u"build"_s, source, out});
+    QVERIFY2(run.exitCode >= 0, "the tool crashed or hung");
+    QVERIFY2(run.err.contains(errorHolds), run.err.constData());
+    QMap<QString, QByteArray> after;
+    for (const QString &folder : {dir.path(), source}) {
+        for (const QString &name : filesIn(folder))
+            after.insert(QDir(folder).filePath(name), Fixture::fileHash(QDir(folder).filePath(name)));
+    }
+    if (errorHolds.isEmpty()) {
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(after.value(out) != before.value(out));
+        const QString corrections = dir.filePath(u"Refcom-corrections.tsv"_s);
+        QVERIFY(after.contains(corrections));
+        after.remove(corrections);
+        after.insert(out, before.value(out));
+    } else {
+        QCOMPARE(run.exitCode, 1);
+    }
+    QCOMPARE(after, before);
+}
+
+// Killed at any moment, the build leaves the old or the new complete
+// database, and no other file.
+void TestStrokeDbTool::killedBuildLeavesOnlyTarget()
+{
+    constexpr int steps = 8;
+    constexpr int stepMs = 120;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(StrokeDb::fileName);
+    const QList<StrokeRow> oldRows = {{u"汉"_s, 5}};
+    writeStrokeDatabase(out, oldRows);
+    for (int step = 0; step < steps; ++step) {
+        QProcess process;
+        process.start(QCoreApplication::applicationDirPath() + u"/tarvelo-strokedb"_s,
+                      {u"build"_s, QStringLiteral(TARVELO_UNICODE_DATA_DIR), out});
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(step * stepMs);
+        process.terminate();
+        QVERIFY(process.waitForFinished(toolTimeoutMs) || process.state() == QProcess::NotRunning);
+        const QStringList files = filesIn(dir.path());
+        QVERIFY2(files == QStringList{StrokeDb::fileName}
+                         || files == (QStringList{u"Refcom-corrections.tsv"_s, StrokeDb::fileName}),
+                 qPrintable(files.join(u' ')));
+        data::Connection conn;
+        QVERIFY_THROWS_NO_EXCEPTION(StrokeLookup::openDatabaseFile(conn, out));
+        conn.Close();
+    }
+}
+
+void TestStrokeDbTool::dumpChecksAndEscapes_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("keys with TAB, line ends and backslash, one line each")
+            << QString() << QByteArray("a\\tb\t1\na\\\\b\t3\nc\\nd\\re\t2\n汉\t5\n");
+    QTest::newRow("damaged page") << u"flip"_s << QByteArray();
+    QTest::newRow("other password") << u"password"_s << QByteArray();
+    QTest::newRow("missing file") << u"missing"_s << QByteArray();
+}
+
+void TestStrokeDbTool::dumpChecksAndEscapes()
+{
+    QFETCH(QString, damage);
+    QFETCH(QByteArray, expected);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = Fixture::databasePath(dir.path());
+    StrokeDbLayout layout;
+    if (damage == u"password"_s)
+        layout.password = u"another"_s;
+    constexpr int manyRows = 5000;
+    QList<StrokeRow> rows = Fixture::manyRows(manyRows);
+    if (damage.isEmpty())
+        rows = {{u"a\tb"_s, 1}, {u"c\nd\re"_s, 2}, {u"a\\b"_s, 3}, {u"汉"_s, 5}};
+    writeStrokeDatabase(path, rows, layout);
+    const QByteArray bytes = Fixture::readAll(path);
+    if (damage == u"flip"_s)
+        QVERIFY(Fixture::writeAll(path, Fixture::withByteFlipped(bytes, bytes.size() / 2)));
+    if (damage == u"missing"_s)
+        QVERIFY(QFile::remove(path));
+
+    const ToolRun run = runTool({u"dump"_s, path});
+    if (damage.isEmpty()) {
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, expected);
+        return;
+    }
+    QString message;
+    try {
+        data::Connection conn;
+        StrokeLookup::openDatabaseFile(conn, path);
+    } catch (const RuntimeError &error) {
+        message = error.description();
+    }
+    QVERIFY(!message.isEmpty());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(QString::fromUtf8(run.err), u"tarvelo-strokedb: "_s + message + u'\n');
+}
+
+void TestStrokeDbTool::realCounts_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<int>("count");
+
+    // Unihan counts the full radical where these have the simplified one.
+    QTest::newRow("䜣 U+4723, list 6549") << u"䜣"_s << 6;
+    QTest::newRow("䴓 U+4D13, list 6806") << u"䴓"_s << 9;
+    QTest::newRow("䌹 U+4339, list 6750") << u"䌹"_s << 8;
+    QTest::newRow("䥽 U+497D, list 4546") << u"䥽"_s << 10;
+    QTest::newRow("䓫 U+44EB, list 7124") << u"䓫"_s << 11;
+    QTest::newRow("𠳐 U+20CD0, list 4190") << u"𠳐"_s << 9;
+    QTest::newRow("䌶 U+4336, outside the list") << u"䌶"_s << 6;
+    QTest::newRow("汉 as Unihan") << u"汉"_s << 5;
+    QTest::newRow("𠮷 as Unihan") << u"𠮷"_s << 6;
+    QTest::newRow("范 as Unihan") << u"范"_s << 8;
+    QTest::newRow("骨 as Unihan") << u"骨"_s << 9;
+}
+
+void TestStrokeDbTool::realCounts()
+{
+    QFETCH(QString, character);
+    QFETCH(int, count);
+
+    data::Connection conn;
+    data::Recordset rs;
+    StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
+    QString failure;
+    QCOMPARE(StrokeLookup::GetNumber(conn, rs, character, [&](const QString &text) { failure = text; }), count);
+    QVERIFY(failure.isEmpty());
+    StrokeLookup::closeDatabase(conn, rs);
+}
+
+void TestStrokeDbTool::realCountsFollowListOrder()
+{
+    data::Connection conn;
+    data::Recordset rs;
+    StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
+    data::Recordset list;
+    list.Open(u"select 汉字, 序号 from common order by 序号"_s, conn, data::adOpenForwardOnly,
+              data::adLockReadOnly);
+    QList<int> counts;
+    while (!list.atEnd()) {
+        QCOMPARE(list.Fields(1).Value.toInt(), counts.size() + 1);
+        counts.append(StrokeLookup::GetNumber(conn, rs, list.Fields(0).Value.toString(), [](const QString &) {}));
+        list.MoveNext();
+    }
+    list.Close();
+    StrokeLookup::closeDatabase(conn, rs);
+    QCOMPARE(counts.size(), std::end(commonListLevelEnds)[-1]);
+    int levelStart = 0;
+    for (const int levelEnd : commonListLevelEnds) {
+        for (int i = levelStart + 1; i < levelEnd; ++i)
+            QVERIFY2(counts.at(i) >= counts.at(i - 1) && counts.at(i) > 0, qPrintable(QString::number(i + 1)));
+        levelStart = levelEnd;
+    }
+
+    // Every change is in the review file, and the database says how many.
+    const QByteArray review =
+            Fixture::readAll(QDir(Fixture::realDatabaseFolder()).filePath(u"Refcom-corrections.tsv"_s));
+    QVERIFY(review.contains("䌶\tU+4336\t-\t9\t6\tsimplified radical"));
+    QVERIFY(review.contains("䜣\tU+4723\t6549\t11\t6\tlist neighbours"));
 }
 
 QTEST_GUILESS_MAIN(TestStrokeDbTool)
