@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: MIT
+#include "stroketable.h"
+
+#include "character.h"
+#include "runtimeerror.h"
+#include "strokelookup.h"
+
+#include <QCoreApplication>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr const char *rowFunction = "tarvelo_table_row";
+const QString allRowsQuery = u"select tarvelo_table_row(汉字, 笔画数) from a"_s;
+const QString commonQuery = u"select tarvelo_table_row(汉字) from common"_s;
+
+constexpr char32_t noCodePoint = 0xFFFFFFFF;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StrokeTable", text);
+}
+
+// The one code point that the UTF-8 text of a key spells, or noCodePoint
+// when it spells none or several: the window looks up single code points
+// only, so such a row can never match.
+char32_t soleCodePoint(const unsigned char *text, int length)
+{
+    const auto continues = [text](int i) { return (text[i] & 0xC0U) == 0x80; };
+    char32_t codePoint = noCodePoint;
+    switch (length) {
+    case 1:
+        codePoint = text[0] < 0x80 ? text[0] : noCodePoint;
+        break;
+    case 2:
+        if ((text[0] & 0xE0U) == 0xC0 && continues(1))
+            codePoint = ((text[0] & 0x1FU) << 6) | (text[1] & 0x3FU);
+        if (codePoint < 0x80)
+            codePoint = noCodePoint;
+        break;
+    case 3:
+        if ((text[0] & 0xF0U) == 0xE0 && continues(1) && continues(2))
+            codePoint = ((text[0] & 0x0FU) << 12) | ((text[1] & 0x3FU) << 6) | (text[2] & 0x3FU);
+        if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            codePoint = noCodePoint;
+        break;
+    case 4:
+        if ((text[0] & 0xF8U) == 0xF0 && continues(1) && continues(2) && continues(3))
+            codePoint = ((text[0] & 0x07U) << 18) | ((text[1] & 0x3FU) << 12) | ((text[2] & 0x3FU) << 6)
+                    | (text[3] & 0x3FU);
+        if (codePoint < 0x10000 || codePoint >= StrokeTable::codePointLimit)
+            codePoint = noCodePoint;
+        break;
+    default:
+        break;
+    }
+    return codePoint;
+}
+
+// The count VALUE converted exactly as the window's lookup converts it, or
+// false where the lookup would fail.
+bool strokeCountOf(sqlite3_value *value, qint16 *count)
+{
+    QVariant converted;
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 whole = sqlite3_value_int64(value);
+        if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+            return false;
+        *count = qint16(whole);
+        return true;
+    }
+    case SQLITE_FLOAT:
+        converted = sqlite3_value_double(value);
+        break;
+    case SQLITE_TEXT:
+        converted = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(value)),
+                                      sqlite3_value_bytes(value));
+        break;
+    case SQLITE_BLOB:
+        converted = QByteArray(static_cast<const char *>(sqlite3_value_blob(value)), sqlite3_value_bytes(value));
+        break;
+    default:
+        return false;
+    }
+    try {
+        *count = StrokeLookup::toStrokeCount(converted, QString());
+        return true;
+    } catch (const RuntimeError &) {
+        return false;
+    }
+}
+
+// The code point that the text VALUE spells alone, or noCodePoint.
+char32_t keyOf(sqlite3_value *value)
+{
+    if (sqlite3_value_type(value) != SQLITE_TEXT)
+        return noCodePoint;
+    return soleCodePoint(sqlite3_value_text(value), sqlite3_value_bytes(value));
+}
+
+// Runs QUERY, whose one row is an aggregate over every row of a table, with
+// ROW called for each row's values. Handing each row back through
+// sqlite3_step costs more than all the rest of loading put together; an
+// aggregate of our own sees the rows inside the one step.
+template<typename Row>
+void forEachRow(data::Connection &conn, const QString &query, Row row)
+{
+    // The connection's handle, through a statement it compiles anyway.
+    sqlite3 *db = sqlite3_db_handle(conn.statement(u"select 1"_s));
+    const auto step = [](sqlite3_context *context, int, sqlite3_value **values) {
+        (*static_cast<Row *>(sqlite3_user_data(context)))(values);
+    };
+    const auto final = [](sqlite3_context *context) { sqlite3_result_null(context); };
+    constexpr int argumentCount = -1;
+    sqlite3_create_function(db, rowFunction, argumentCount, SQLITE_UTF8, &row, nullptr, step, final);
+    int rc = SQLITE_ERROR;
+    QString failure;
+    try {
+        sqlite3_stmt *statement = conn.statement(query);
+        sqlite3_reset(statement);
+        rc = sqlite3_step(statement);
+        sqlite3_reset(statement);
+    } catch (const RuntimeError &error) {
+        failure = error.description();
+    }
+    // Keeps the connection as it was for everything else that uses it.
+    sqlite3_create_function(db, rowFunction, argumentCount, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    if (!failure.isEmpty())
+        throw RuntimeError(failure);
+    if (rc != SQLITE_ROW)
+        throw RuntimeError(tr("读笔画数据库时出错：%1").arg(conn.lastEngineError()));
+}
+
+} // namespace
+
+void StrokeTable::load(data::Connection &conn)
+{
+    m_counts.reset(static_cast<qint16 *>(std::calloc(codePointLimit, sizeof(qint16))));
+    if (!m_counts)
+        throw std::bad_alloc();
+    m_known.assign(codePointLimit / wordBits, 0);
+    m_selectorCounts.clear();
+    m_size = 0;
+    // Characters whose first row holds a count the lookup refuses: later
+    // rows of theirs must not give them one.
+    QSet<char32_t> refused;
+    forEachRow(conn, allRowsQuery, [&](sqlite3_value **values) {
+        const char32_t codePoint = keyOf(values[0]);
+        if (codePoint == noCodePoint || isLeadingKnown(codePoint)
+            || (!refused.isEmpty() && refused.contains(codePoint)))
+            return;
+        qint16 count = 0;
+        if (!strokeCountOf(values[1], &count)) {
+            refused.insert(codePoint);
+            return;
+        }
+        ++m_size;
+        if (Character::isVariationSelector(codePoint)) {
+            m_selectorCounts.insert(codePoint, count);
+            return;
+        }
+        m_counts[codePoint] = count;
+        setKnown(codePoint);
+    });
+}
+
+void StrokeTable::loadCommon(data::Connection &conn, const QString &databasePath)
+{
+    m_common.clear();
+    try {
+        forEachRow(conn, commonQuery, [&](sqlite3_value **values) {
+            const char32_t codePoint = keyOf(values[0]);
+            if (codePoint != noCodePoint)
+                m_common.insert(codePoint);
+        });
+    } catch (const RuntimeError &) {
+        throw RuntimeError(tr("笔画数据库“%1”里没有常用字表，不能用 --common。"
+                              "请换用随新版 Tarvelo 安装的笔画数据库。")
+                                   .arg(databasePath));
+    }
+}
+
+void StrokeTable::keepOnlyCommon()
+{
+    for (char32_t codePoint = 0; codePoint < codePointLimit; ++codePoint) {
+        if (isKnown(codePoint) && !m_common.contains(codePoint)) {
+            m_counts[codePoint] = 0;
+            clearKnown(codePoint);
+            --m_size;
+        }
+    }
+    for (auto it = m_selectorCounts.begin(); it != m_selectorCounts.end();) {
+        if (m_common.contains(it.key())) {
+            ++it;
+        } else {
+            it = m_selectorCounts.erase(it);
+            --m_size;
+        }
+    }
+}
+
+qint16 StrokeTable::leadingCount(char32_t codePoint) const
+{
+    return Character::isVariationSelector(codePoint) ? m_selectorCounts.value(codePoint, 0) : count(codePoint);
+}
+
+bool StrokeTable::isLeadingKnown(char32_t codePoint) const
+{
+    return Character::isVariationSelector(codePoint) ? m_selectorCounts.contains(codePoint) : isKnown(codePoint);
+}
+
+QList<char32_t> StrokeTable::withStrokes(int low, int high) const
+{
+    QList<char32_t> found;
+    for (char32_t codePoint = 0; codePoint < codePointLimit; ++codePoint) {
+        const qint16 strokes = leadingCount(codePoint);
+        if (isLeadingKnown(codePoint) && strokes >= low && strokes <= high)
+            found.append(codePoint);
+    }
+    // Stable, so code point order holds within one count.
+    std::stable_sort(found.begin(), found.end(), [this](char32_t a, char32_t b) {
+        return leadingCount(a) < leadingCount(b);
+    });
+    return found;
+}

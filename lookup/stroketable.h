@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "connection.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+// Every stroke count of the database at once, indexed by code point, for
+// programs that count far more characters than one query each could serve.
+// The counts are those the window's lookup gives: the first row of a
+// character wins, and a row whose count the lookup would refuse leaves the
+// character without one.
+class StrokeTable
+{
+public:
+    static constexpr char32_t codePointLimit = 0x110000;
+
+    // Reads every row of the stroke table over CONN, which must be open.
+    // Throws RuntimeError when the rows cannot be read.
+    void load(data::Connection &conn);
+
+    // Reads the list of commonly used characters over CONN. Throws
+    // RuntimeError, worded for the user, when the database has no such list.
+    void loadCommon(data::Connection &conn, const QString &databasePath);
+
+    // Forgets the count of every character outside the common list.
+    void keepOnlyCommon();
+
+    // What CODEPOINT adds to a total when it is not the first code point of
+    // a text: a variation selector belongs to the character before it and
+    // adds nothing. Zero for a code point without a count. Indexed directly
+    // by the tight counting loops, which must keep CODEPOINT below the limit.
+    const qint16 *counts() const { return m_counts.get(); }
+
+    qint16 count(char32_t codePoint) const
+    {
+        return codePoint < codePointLimit && m_counts ? m_counts[codePoint] : 0;
+    }
+
+    // Whether a character starting with CODEPOINT has a stroke count. As the
+    // first code point of a text, a variation selector is a character of its
+    // own and may have a count; use leadingCount() for it.
+    bool isKnown(char32_t codePoint) const
+    {
+        return codePoint < codePointLimit && (m_known[codePoint / wordBits] >> (codePoint % wordBits)) & 1U;
+    }
+
+    // The count of a character whose first code point is CODEPOINT, wherever
+    // it stands.
+    qint16 leadingCount(char32_t codePoint) const;
+    bool isLeadingKnown(char32_t codePoint) const;
+
+    bool isCommon(char32_t codePoint) const { return m_common.contains(codePoint); }
+
+    // How many characters have a count.
+    qsizetype size() const { return m_size; }
+
+    // The characters with LOW to HIGH strokes, by count, then by code point.
+    QList<char32_t> withStrokes(int low, int high) const;
+
+private:
+    static constexpr unsigned wordBits = 64;
+
+    void setKnown(char32_t codePoint) { m_known[codePoint / wordBits] |= std::uint64_t(1) << (codePoint % wordBits); }
+    void clearKnown(char32_t codePoint) { m_known[codePoint / wordBits] &= ~(std::uint64_t(1) << (codePoint % wordBits)); }
+
+    struct FreeMemory
+    {
+        void operator()(qint16 *counts) const { std::free(counts); }
+    };
+    // Zeroed by the system page by page as the rows touch it: most code
+    // points have no count, and most pages of the table are never touched.
+    std::unique_ptr<qint16[], FreeMemory> m_counts;
+    std::vector<std::uint64_t> m_known;
+    // Rows keyed by a variation selector count only where the selector
+    // starts a text; kept apart so the loops need no test for selectors.
+    QHash<char32_t, qint16> m_selectorCounts;
+    QSet<char32_t> m_common;
+    qsizetype m_size = 0;
+};
