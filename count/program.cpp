@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#include "program.h"
+
+#include "counter.h"
+#include "options.h"
+#include "output.h"
+#include "runtimeerror.h"
+#include "stroketable.h"
+#include "strokelookup.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace Count {
+
+namespace {
+
+const QString standardInputName = u"-"_s;
+
+void writeLine(std::FILE *file, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+}
+
+bool countInputs(Counter &counter, const Options &options)
+{
+    if (!options.texts.isEmpty()) {
+        for (qsizetype i = 0; i < options.texts.size(); ++i)
+            if (!counter.countArgument(options.texts.at(i), int(i + 1)))
+                return false;
+        return true;
+    }
+    const QStringList files = options.files.isEmpty() ? QStringList{standardInputName} : options.files;
+    for (const QString &name : files) {
+        QFile file;
+        const bool opened = name == standardInputName
+                ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
+                : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        if (!opened) {
+            counter.report(QCoreApplication::translate("Count", "打不开“%1”：%2。请检查文件名和读取权限。")
+                                   .arg(name, file.errorString()));
+            return false;
+        }
+        if (!counter.countStream(file, name))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    Options options;
+    QString text;
+    switch (parseArguments(arguments, &options, &text)) {
+    case ParseResult::Help:
+    case ParseResult::Version:
+        std::fputs(text.toUtf8().constData(), out);
+        return std::fflush(out) == 0 ? Done : Failed;
+    case ParseResult::Error:
+        writeLine(err, u"tarvelo-count: "_s + text);
+        return Failed;
+    case ParseResult::Run:
+        break;
+    }
+
+    const QString databasePath = options.databasePath.isEmpty()
+            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
+            : options.databasePath;
+    StrokeTable table;
+    try {
+        data::Connection conn;
+        StrokeLookup::openDatabaseFile(conn, databasePath);
+        table.load(conn);
+        if (options.common) {
+            table.loadCommon(conn, databasePath);
+            table.keepOnlyCommon();
+        }
+    } catch (const RuntimeError &error) {
+        writeLine(err, u"tarvelo-count: "_s + error.description());
+        return Failed;
+    }
+
+    Output output(out);
+    const auto report = [err](const QString &line) { writeLine(err, line); };
+    bool counted = true;
+    bool foundUnknown = false;
+    if (options.listByStrokes) {
+        listByStrokes(table, options, output);
+    } else {
+        Counter counter(table, options, output, report);
+        counted = countInputs(counter, options);
+        foundUnknown = counter.foundUnknown();
+        counted = counted || output.isClosed();
+    }
+    if (!output.isClosed() && output.error().isEmpty())
+        output.flush();
+    if (!output.error().isEmpty()) {
+        report(u"tarvelo-count: "_s + output.error());
+        return Failed;
+    }
+    if (!counted)
+        return Failed;
+    return foundUnknown ? FoundUnknown : Done;
+}
+
+} // namespace Count
