@@ -12,7 +12,7 @@ fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 xvfb xauth x11-utils xdotool imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind
 binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
-dpkg-dev file time
+dpkg-dev file time lintian python3
 "
 
 missing=""
