@@ -1,0 +1,64 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# tarvelo-count as a whole process, from start to exit with its database
+# loading, on a file of 10,000,000 GB2312 characters in lines of 50; its
+# loading alone; and its peak memory on that file and on one ten times larger.
+#   sh bench/count.sh BIN_DIR [RUNS]
+set -eu
+
+bin=$(cd "$1" && pwd)
+runs=${2:-11}
+program=$bin/tarvelo-count
+[ -x "$program" ] || { echo "no tarvelo-count in $bin" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Every character of a valid GB2312 double-byte code, drawn at random.
+python3 - "$work/text.txt" <<'PY'
+import random, sys
+characters = []
+for lead in range(0xB0, 0xF8):
+    for trail in range(0xA1, 0xFF):
+        try:
+            characters.append(bytes([lead, trail]).decode("gb2312"))
+        except UnicodeDecodeError:
+            pass
+rng = random.Random(2013)
+lines = 10_000_000 // 50
+with open(sys.argv[1], "w", encoding="utf-8") as out:
+    for _ in range(lines):
+        out.write("".join(rng.choices(characters, k=50)) + "\n")
+PY
+for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$work/text.txt"; done >"$work/text10.txt"
+
+# Paired runs, in turn, so that a drifting machine moves all three alike:
+# the whole count, the program with nothing to count (start and loading),
+# and the program that only starts (its version).
+python3 - "$program" "$work/text.txt" "$runs" <<'PY'
+import statistics, subprocess, sys, time
+program, text, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+commands = {
+    "count 10M characters": ([program, "-f", text], None),
+    "start and load only": ([program], subprocess.DEVNULL),
+    "start only (--version)": ([program, "--version"], None),
+}
+times = {name: [] for name in commands}
+for run in range(runs + 1):
+    for name, (argv, stdin) in commands.items():
+        start = time.perf_counter()
+        subprocess.run(argv, stdin=stdin, stdout=subprocess.DEVNULL, check=True)
+        if run > 0:
+            times[name].append((time.perf_counter() - start) * 1000)
+medians = {name: statistics.median(values) for name, values in times.items()}
+for name, values in times.items():
+    print(f"{name:26s} median {medians[name]:7.1f} ms  (min {min(values):.1f}, max {max(values):.1f}, {len(values)} runs)")
+load = medians["start and load only"] - medians["start only (--version)"]
+print(f"{'loading alone':26s} median {load:7.1f} ms  (difference of the medians)")
+PY
+
+for file in text.txt text10.txt; do
+    size=$(wc -c <"$work/$file")
+    peak=$(/usr/bin/time -f %M "$program" -f "$work/$file" 2>&1 >/dev/null)
+    echo "peak RSS on $file ($size bytes): $peak KiB"
+done
