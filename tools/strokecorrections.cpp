@@ -186,9 +186,10 @@ void correctOutsideList(const Sources &sources, QList<StrokeCorrection> *out)
         const QByteArray full = radical->radical.chopped(1);
         const int residual = radical->residualStrokes;
         const int unihanCount = data.counts.value(it.key());
-        if (unihanCount != sources.radicalCount(full, residual))
+        const int count = sources.radicalCount(radical->radical, residual);
+        if (unihanCount != sources.radicalCount(full, residual) || count < 1)
             continue;
-        found.append({it.key(), 0, unihanCount, sources.radicalCount(radical->radical, residual),
+        found.append({it.key(), 0, unihanCount, count,
                       CorrectionReason::SimplifiedRadical,
                       u"kRSUnicode names simplified radical %1; Unihan counted %2"_s.arg(
                               sources.radicalSum(radical->radical, residual), sources.radicalSum(full, residual))});
