@@ -76,13 +76,23 @@ void Output::appendJsonString(const char *text, std::size_t size)
 
 bool Output::flush()
 {
+    const bool written = write(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+    return written;
+}
+
+void Output::writeThrough(const char *bytes, std::size_t size)
+{
+    if (flush())
+        write(bytes, size);
+}
+
+bool Output::write(const char *bytes, std::size_t size)
+{
     if (m_closed || !m_error.isEmpty())
         return false;
     errno = 0;
-    const bool written = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) == m_buffer.size()
-            && std::fflush(m_file) == 0;
-    m_buffer.clear();
-    if (written)
+    if (std::fwrite(bytes, 1, size, m_file) == size && std::fflush(m_file) == 0)
         return true;
     if (errno == int(std::errc::broken_pipe))
         m_closed = true;

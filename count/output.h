@@ -18,7 +18,13 @@ public:
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 
-    void append(const char *bytes, std::size_t size) { m_buffer.append(bytes, size); }
+    void append(const char *bytes, std::size_t size)
+    {
+        if (size < blockSize)
+            m_buffer.append(bytes, size);
+        else
+            writeThrough(bytes, size);
+    }
     void append(char byte) { m_buffer.push_back(byte); }
     void append(const char *text) { m_buffer.append(text); }
     void appendNumber(qint64 number);
@@ -41,6 +47,10 @@ public:
 
 private:
     static constexpr std::size_t blockSize = std::size_t(1) << 20;
+
+    // A line longer than a block goes out as it is, not through the buffer.
+    void writeThrough(const char *bytes, std::size_t size);
+    bool write(const char *bytes, std::size_t size);
 
     std::FILE *m_file;
     std::string m_buffer;

@@ -2,6 +2,7 @@
 #include "program.h"
 
 #include "counter.h"
+#include "dataerror.h"
 #include "options.h"
 #include "output.h"
 #include "runtimeerror.h"
@@ -82,6 +83,11 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
         }
     } catch (const RuntimeError &error) {
         writeLine(err, u"tarvelo-count: "_s + error.description());
+        return Failed;
+    } catch (const data::Error &error) {
+        writeLine(err, u"tarvelo-count: "_s
+                          + QCoreApplication::translate("Count", "读笔画数据库“%1”时出错：%2。请重新安装 Tarvelo。")
+                                    .arg(databasePath, error.engineText()));
         return Failed;
     }
 

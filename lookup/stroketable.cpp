@@ -2,7 +2,9 @@
 #include "stroketable.h"
 
 #include "character.h"
+#include "dataerror.h"
 #include "runtimeerror.h"
+#include "strokedb.h"
 #include "strokelookup.h"
 
 #include <QCoreApplication>
@@ -20,7 +22,8 @@ namespace {
 
 constexpr const char *rowFunction = "tarvelo_table_row";
 const QString allRowsQuery = u"select tarvelo_table_row(汉字, 笔画数) from a"_s;
-const QString commonQuery = u"select tarvelo_table_row(汉字) from common"_s;
+const QString commonQuery = u"select tarvelo_table_row(\"%1\") from \"%2\""_s.arg(StrokeDb::commonCharacterColumn,
+                                                                                    StrokeDb::commonTable);
 
 constexpr char32_t noCodePoint = 0xFFFFFFFF;
 
@@ -129,15 +132,15 @@ void forEachRow(data::Connection &conn, const QString &query, Row row)
         sqlite3_reset(statement);
         rc = sqlite3_step(statement);
         sqlite3_reset(statement);
-    } catch (const RuntimeError &error) {
-        failure = error.description();
+    } catch (const data::Error &error) {
+        failure = error.engineText().isEmpty() ? QString::fromLocal8Bit(error.what()) : error.engineText();
     }
     // Keeps the connection as it was for everything else that uses it.
     sqlite3_create_function(db, rowFunction, argumentCount, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    if (failure.isEmpty() && rc != SQLITE_ROW)
+        failure = conn.lastEngineError();
     if (!failure.isEmpty())
-        throw RuntimeError(failure);
-    if (rc != SQLITE_ROW)
-        throw RuntimeError(tr("读笔画数据库时出错：%1").arg(conn.lastEngineError()));
+        throw data::Error(data::ErrorKind::Engine, failure);
 }
 
 } // namespace
@@ -182,7 +185,7 @@ void StrokeTable::loadCommon(data::Connection &conn, const QString &databasePath
             if (codePoint != noCodePoint)
                 m_common.insert(codePoint);
         });
-    } catch (const RuntimeError &) {
+    } catch (const data::Error &) {
         throw RuntimeError(tr("笔画数据库“%1”里没有常用字表，不能用 --common。"
                               "请换用随新版 Tarvelo 安装的笔画数据库。")
                                    .arg(databasePath));

@@ -23,8 +23,9 @@ class StrokeTable
 public:
     static constexpr char32_t codePointLimit = 0x110000;
 
-    // Reads every row of the stroke table over CONN, which must be open.
-    // Throws RuntimeError when the rows cannot be read.
+    // Reads every row of the stroke table over CONN, opened and checked by
+    // StrokeLookup::openDatabaseFile. Throws data::Error when the rows
+    // cannot be read.
     void load(data::Connection &conn);
 
     // Reads the list of commonly used characters over CONN. Throws
