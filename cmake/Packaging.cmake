@@ -17,22 +17,48 @@ else()
     set(TARVELO_INSTALL_APPDIR "lib/tarvelo")
 endif()
 
-install(TARGETS Tarvelo
+# tarvelo-count lies beside the window and its database, and so finds the
+# database the same way, through its own program file.
+install(TARGETS Tarvelo tarvelo-count
     RUNTIME DESTINATION "${TARVELO_INSTALL_APPDIR}"
     BUNDLE DESTINATION .)
 install(FILES "${TARVELO_STROKE_DB}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
 
 if(UNIX AND NOT APPLE)
-    set(_tarvelo_launcher "${CMAKE_INSTALL_BINDIR}/tarvelo")
-    file(RELATIVE_PATH _tarvelo_link_target
-        "/${CMAKE_INSTALL_BINDIR}" "/${TARVELO_INSTALL_APPDIR}/Tarvelo")
-    install(CODE "
-        set(_launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${_tarvelo_launcher}\")
-        file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-        file(REMOVE \"\${_launcher}\")
-        message(STATUS \"Installing: \${_launcher} -> ${_tarvelo_link_target}\")
-        file(CREATE_LINK \"${_tarvelo_link_target}\" \"\${_launcher}\" SYMBOLIC)
-    ")
+    foreach(_program IN ITEMS Tarvelo tarvelo-count)
+        string(TOLOWER "${_program}" _command)
+        set(_tarvelo_launcher "${CMAKE_INSTALL_BINDIR}/${_command}")
+        file(RELATIVE_PATH _tarvelo_link_target
+            "/${CMAKE_INSTALL_BINDIR}" "/${TARVELO_INSTALL_APPDIR}/${_program}")
+        install(CODE "
+            set(_launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${_tarvelo_launcher}\")
+            file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+            file(REMOVE \"\${_launcher}\")
+            message(STATUS \"Installing: \${_launcher} -> ${_tarvelo_link_target}\")
+            file(CREATE_LINK \"${_tarvelo_link_target}\" \"\${_launcher}\" SYMBOLIC)
+        ")
+    endforeach()
+
+    # Manual pages and the package's change log, compressed as Debian
+    # wants them: the most, and with no name or time stamp in the header,
+    # so that the same sources give the same package.
+    find_program(TARVELO_GZIP gzip REQUIRED)
+    set(_tarvelo_compressed_dir "${PROJECT_BINARY_DIR}/packaging")
+    set(_tarvelo_compressed)
+    foreach(_source IN ITEMS resources/tarvelo.1 count/tarvelo-count.1 resources/debian/changelog.in)
+        get_filename_component(_name "${_source}" NAME)
+        string(REGEX REPLACE "\\.in$" "" _name "${_name}")
+        configure_file("${PROJECT_SOURCE_DIR}/${_source}" "${_tarvelo_compressed_dir}/${_name}" @ONLY)
+        add_custom_command(
+            OUTPUT "${_tarvelo_compressed_dir}/${_name}.gz"
+            COMMAND "${TARVELO_GZIP}" -n -9 -f -k "${_tarvelo_compressed_dir}/${_name}"
+            DEPENDS "${_tarvelo_compressed_dir}/${_name}"
+            VERBATIM)
+        list(APPEND _tarvelo_compressed "${_tarvelo_compressed_dir}/${_name}.gz")
+    endforeach()
+    add_custom_target(tarvelo_packaging ALL DEPENDS ${_tarvelo_compressed})
+    install(FILES "${_tarvelo_compressed_dir}/tarvelo.1.gz" "${_tarvelo_compressed_dir}/tarvelo-count.1.gz"
+        DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 
     install(FILES "${TARVELO_DESKTOP_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
     install(FILES "${TARVELO_METAINFO_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
@@ -45,9 +71,19 @@ if(UNIX AND NOT APPLE)
     # Debian looks for the terms of a package in doc/<package>/copyright.
     file(READ "${PROJECT_SOURCE_DIR}/LICENSE" _tarvelo_license)
     file(READ "${PROJECT_SOURCE_DIR}/NOTICE" _tarvelo_notice)
+    # The package holds no library; the licences of those it uses stand on
+    # every Debian system already, and the copyright file says where.
+    set(_tarvelo_common_licenses [=[
+
+On Debian systems, the complete text of the GNU Lesser General Public
+License version 3 (Qt) is in /usr/share/common-licenses/LGPL-3, and that of
+the Apache License 2.0 (OpenSSL) in /usr/share/common-licenses/Apache-2.0.
+]=])
     file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/copyright"
-        CONTENT "${_tarvelo_license}\n\n${_tarvelo_notice}" @ONLY)
+        CONTENT "${_tarvelo_license}\n\n${_tarvelo_notice}${_tarvelo_common_licenses}" @ONLY)
     install(FILES "${PROJECT_BINARY_DIR}/copyright" DESTINATION "${_tarvelo_docdir}")
+    # A native package's change log.
+    install(FILES "${_tarvelo_compressed_dir}/changelog.gz" DESTINATION "${_tarvelo_docdir}")
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
         "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/NOTICE")
 else()

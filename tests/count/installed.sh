@@ -1,0 +1,63 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# tarvelo-count as installed: into a temporary prefix, and from the Debian
+# package, which must also pass lintian without an error or a warning.
+#   installed.sh prefix BUILD_DIR
+#   installed.sh package BUILD_DIR
+set -eu
+
+mode=$1
+build=$(cd "$2" && pwd)
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# Runs the program through its link on the PATH, from an empty folder, and
+# checks that it finds its database beside itself.
+check_program() {
+    root=$1
+    elsewhere=$(mktemp -d "$scratch/cwd.XXXXXX")
+    [ -L "$root/bin/tarvelo-count" ] || fail "bin/tarvelo-count is not a link"
+    got=$(cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字 𠮷野家) || fail "exit status $? with its database"
+    [ "$got" = "$(printf '11\t汉字\n27\t𠮷野家')" ] || fail "printed: $got"
+    got=$(cd "$elsewhere" && "$root/bin/tarvelo-count" --with-strokes 1 --common | tr '\n' ' ')
+    [ "$got" = "$(printf '一\t1 乙\t1 ')" ] || fail "--with-strokes 1 --common printed: $got"
+    warnings=$(man --warnings -E UTF-8 -l "$root/share/man/man1/tarvelo-count.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "manual page: $warnings"
+    [ -f "$root/share/man/man1/tarvelo.1.gz" ] || fail "no manual page for tarvelo"
+
+    mv "$root/lib/tarvelo/Refcom.dll" "$scratch/Refcom.dll"
+    status=0
+    (cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字) >"$scratch/out" 2>"$scratch/err" || status=$?
+    mv "$scratch/Refcom.dll" "$root/lib/tarvelo/Refcom.dll"
+    [ "$status" = 2 ] || fail "without its database: exit status $status, expected 2"
+    grep -q "Refcom.dll" "$scratch/err" || fail "without its database it said: $(cat "$scratch/err")"
+}
+
+case $mode in
+prefix)
+    cmake --install "$build" --prefix "$scratch/prefix" >"$scratch/install.log" 2>&1 \
+        || { cat "$scratch/install.log" >&2; fail "cmake --install"; }
+    check_program "$scratch/prefix"
+    ;;
+package)
+    (cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/deb") \
+        >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log" >&2; fail "cpack"; }
+    deb=$(ls "$scratch"/deb/*.deb)
+    lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
+    if grep -E '^[EW]: ' "$scratch/lintian.log"; then
+        fail "lintian reports the errors and warnings above"
+    fi
+    dpkg-deb -x "$deb" "$scratch/root"
+    check_program "$scratch/root/usr"
+    ;;
+*)
+    fail "unknown mode $mode"
+    ;;
+esac
+echo "PASS: $mode"
