@@ -77,6 +77,8 @@ private slots:
     void output();
     void invalidInput_data();
     void invalidInput();
+    void refused_data();
+    void refused();
     void totalsEqualWindow_data();
     void totalsEqualWindow();
     void badDatabase_data();
@@ -215,6 +217,33 @@ void TestCount::invalidInput()
     const QString err = QString::fromUtf8(fromFile.err);
     QVERIFY2(err.contains(path) && err.contains(where), qPrintable(err));
     QCOMPARE(err.count(u'\n'), 1);
+}
+
+void TestCount::refused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("said");
+    const QString usage = u"用 tarvelo-count --help 查看用法。"_s;
+    QTest::newRow("unknown option") << QStringList{u"--total"_s} << usage;
+    QTest::newRow("each and json") << QStringList{u"-e"_s, u"--json"_s, u"汉"_s} << usage;
+    QTest::newRow("text and file") << QStringList{u"-f"_s, u"-"_s, u"汉"_s} << usage;
+    QTest::newRow("strokes not a number") << QStringList{u"--with-strokes"_s, u"x"_s} << usage;
+    QTest::newRow("strokes range backwards") << QStringList{u"--with-strokes"_s, u"3-1"_s} << usage;
+    QTest::newRow("strokes with text") << QStringList{u"--with-strokes"_s, u"1"_s, u"汉"_s} << usage;
+    QTest::newRow("unknown encoding") << QStringList{u"--encoding"_s, u"no-such-code"_s} << usage;
+    QTest::newRow("missing file") << QStringList{u"-f"_s, u"/nonexistent/names.txt"_s}
+                                  << u"/nonexistent/names.txt"_s;
+}
+
+void TestCount::refused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, said);
+    const Run result = run(arguments);
+    QCOMPARE(result.status, statusFailed);
+    QVERIFY(result.out.isEmpty());
+    const QString err = QString::fromUtf8(result.err);
+    QVERIFY2(err.startsWith(u"tarvelo-count: "_s) && err.contains(said), qPrintable(err));
 }
 
 // The same texts through the window's lookup, one query per character, and
