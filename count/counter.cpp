@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -22,10 +23,11 @@ namespace {
 
 // Large reads keep the system calls few; a longer line grows the buffer.
 constexpr qsizetype readBlock = qsizetype(1) << 20;
-// The longest byte-order mark (UTF-32) and the longest sequence of the
-// multi-byte encodings: a whole sequence is never further back than this
-// from where a decoder notices it is invalid.
+// The longest byte-order mark (UTF-32): read at least this much before
+// looking for one.
 constexpr qsizetype longestBom = 4;
+// The longest sequence of the multi-byte encodings: an invalid sequence
+// starts no further back than this from where a decoder notices it.
 constexpr qsizetype longestSequence = 4;
 constexpr char32_t byteOrderMark = 0xFEFF;
 constexpr int codePointHexDigits = 4;
