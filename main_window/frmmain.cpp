@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "frmmain.h"
 
+#include "accesskeys.h"
 #include "frmabout.h"
 #include "msgbox.h"
+#include "placement.h"
 #include "runtime.h"
 #include "strokelookup.h"
 #include "systemcolours.h"
 #include "ui_frmmain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QScopedValueRollback>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +38,10 @@ frmMain::frmMain(const QString &applicationFolder, QWidget *parent)
     connect(ui->Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &frmMain::Command3_Click);
+    for (QPushButton *button : {ui->Command1, ui->Command2, ui->Command3})
+        clickOnAccessKey(button);
+
+    centreOnScreen(this);
 }
 
 frmMain::~frmMain() = default;
@@ -58,7 +66,7 @@ qint16 frmMain::GetNumber(const QString &temStr)
 
 void frmMain::Command1_Click()
 {
-    runHandler([this] {
+    runCommand([this] {
         if (!StrokeCount::run(ui->Text1->text(), *this, m_count)) {
             MsgBox(u"您输入的不是汉字,或汉字之间有空格"_s + u"\r\n"_s + u"请重新输入"_s, vbCritical);
             ui->Text1->setFocus();
@@ -68,7 +76,7 @@ void frmMain::Command1_Click()
 
 void frmMain::Command2_Click()
 {
-    runHandler([] {
+    runCommand([] {
         frmAbout about;
         about.Form_Load();
         about.exec();
@@ -77,10 +85,24 @@ void frmMain::Command2_Click()
 
 void frmMain::Command3_Click()
 {
-    runHandler([this] {
+    runCommand([this] {
         StrokeLookup::closeDatabase(*conn, *rs);
         close();
     });
+}
+
+void frmMain::runCommand(const std::function<void()> &command)
+{
+    // A modal window blocks the mouse and the keyboard but not every press:
+    // the accessibility bus presses buttons past it. A command run again
+    // inside its own message box would replace the rows and arrays the
+    // first run is still walking, and Close would end the database under
+    // the About window; so while a command runs or a modal window is open,
+    // a press does nothing.
+    if (m_commandRunning || QApplication::activeModalWidget())
+        return;
+    const QScopedValueRollback running(m_commandRunning, true);
+    runHandler(command);
 }
 
 void frmMain::reject()

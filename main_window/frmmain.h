@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -42,6 +43,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Runs COMMAND as the event handler of one of the window's buttons.
+    void runCommand(const std::function<void()> &command);
     void clearRows() override;
     void addRow(const QString &key, const QString &text) override;
     void setRowCount(qsizetype position, const QString &key, const QString &count) override;
@@ -51,4 +54,5 @@ private:
     CreatedOnFirstUse<data::Connection> conn;
     CreatedOnFirstUse<data::Recordset> rs;
     StrokeCount::State m_count;
+    bool m_commandRunning = false;
 };

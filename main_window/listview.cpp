@@ -46,15 +46,7 @@ void ListView::addColumnHeader(const QString &text, std::optional<float> widthTw
     QTreeWidgetItem *headers = headerItem();
     headers->setText(column, text);
     const float twips = widthTwips.value_or(float(defaultColumnWidthPixels * twipsPerPixel));
-    m_columnWidthsTwips.append(twips);
     setColumnWidth(column, int(std::lround(twips / twipsPerPixel)));
-}
-
-float ListView::columnWidthInTwips(int column) const
-{
-    if (column < 0 || column >= m_columnWidthsTwips.size())
-        throw RuntimeError(tr("列表中没有第 %1 列。").arg(column + 1));
-    return m_columnWidthsTwips.at(column);
 }
 
 void ListView::clearItems()

@@ -24,8 +24,6 @@ public:
     float widthInTwips() const;
     // Appends a column; without a width it takes the default one.
     void addColumnHeader(const QString &text, std::optional<float> widthTwips = std::nullopt);
-    // The width a column was given, in twips.
-    float columnWidthInTwips(int column) const;
 
     void clearItems();
     // Appends a row. A non-empty KEY must not be in use already.
@@ -38,5 +36,4 @@ public:
 
 private:
     QHash<QString, QTreeWidgetItem *> m_keys;
-    QList<float> m_columnWidthsTwips;
 };

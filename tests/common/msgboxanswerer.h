@@ -3,9 +3,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 // Answers every message box that comes up while it exists, remembering
 // what each one said, so that tests can drive modal code.
@@ -29,6 +32,10 @@ public:
 
     QList<Box> boxes;
 
+    // Runs once, while the first box is open and before it is answered:
+    // what a user or an accessibility tool might do behind the box.
+    std::function<void()> whileFirstOpen;
+
     qsizetype count(const QString &title) const
     {
         return std::count_if(boxes.cbegin(), boxes.cend(),
@@ -47,11 +54,29 @@ private:
     void answer()
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
+        if (!box || !box->isVisible() || box == m_held)
             return;
+        if (whileFirstOpen) {
+            // From a timer of its own: a timer does not fire again while
+            // its handler runs, and this one must answer what comes up.
+            m_held = box;
+            QTimer::singleShot(0, box, [this, box, action = std::exchange(whileFirstOpen, {})] {
+                action();
+                if (m_held)
+                    accept(box);
+                m_held = nullptr;
+            });
+            return;
+        }
+        accept(box);
+    }
+
+    void accept(QMessageBox *box)
+    {
         boxes.append({box->windowTitle(), box->text(), box->icon()});
         box->accept();
     }
 
     QTimer m_timer;
+    QPointer<QMessageBox> m_held;
 };
