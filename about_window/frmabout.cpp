@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "frmabout.h"
 
+#include "accesskeys.h"
 #include "appinfo.h"
 #include "module1.h"
+#include "placement.h"
 #include "rtfreader.h"
 #include "runtime.h"
 #include "runtimeerror.h"
@@ -11,25 +13,12 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QtNumeric>
 
 using namespace Qt::StringLiterals;
-
-// Resources of a static library are registered by hand, outside any
-// namespace, and once.
-static void registerAboutResources()
-{
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(about);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 namespace {
 
@@ -81,7 +70,6 @@ frmAbout::frmAbout(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , ui(std::make_unique<Ui::frmAbout>())
 {
-    registerAboutResources();
     ui->setupUi(this);
     setFixedSize(size());
     setSizeGripEnabled(false);
@@ -110,6 +98,7 @@ frmAbout::frmAbout(QWidget *parent)
         control->setAttribute(Qt::WA_NoMousePropagation);
     ui->Frame1->installEventFilter(this);
     ui->Image1->installEventFilter(this);
+    ui->Command1->installEventFilter(this);
 
     Timer2 = makeTimer(this, u"Timer2"_s);
     Timer1 = makeTimer(this, u"Timer1"_s);
@@ -117,10 +106,10 @@ frmAbout::frmAbout(QWidget *parent)
     connect(Timer2, &QTimer::timeout, this, &frmAbout::Timer2_Timer);
     connect(ui->Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
 
+    clickOnAccessKey(ui->Command1);
+
     // Centred on the screen, whatever the position of the main window.
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
+    centreOnScreen(this);
 
     Timer1->start();
 }
@@ -201,6 +190,15 @@ void frmAbout::mouseMoveEvent(QMouseEvent *event)
 
 bool frmAbout::eventFilter(QObject *watched, QEvent *event)
 {
+    // A focused button takes Enter, as everywhere on the desktop. Close is
+    // no default button, which would take Enter anywhere in the window.
+    if (watched == ui->Command1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui->Command1->click();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseMove) {
         auto *move = static_cast<QMouseEvent *>(event);
         if (watched == ui->Frame1) {

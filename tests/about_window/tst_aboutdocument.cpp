@@ -46,7 +46,6 @@ class AboutDocumentTest : public QObject
 private slots:
     void initTestCase()
     {
-        Q_INIT_RESOURCE(about);
         QVERIFY(!resource(u"about.rtf"_s).isEmpty());
     }
 
