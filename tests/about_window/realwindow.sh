@@ -1,19 +1,17 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Drives the real About window under Xvfb with a window manager and a
-# compositor: Alt+A opens it centred on the screen, it is translucent while
-# it fades in and solid afterwards, dragging its picture moves it, and Esc
-# fades it out and returns to the main window.
+# compositor: Alt+A opens it, titled "关于" and centred on the screen, even
+# with Esc typed right behind; it is translucent while it fades in and
+# solid afterwards; dragging its picture moves it; and Enter on its
+# focused Close fades it out and returns to the main window.
 # Usage: realwindow.sh PATH/TO/Tarvelo SHOT_DIR
 set -eu
 
 screen_width=1024
 screen_height=768
-if [ -z "${TARVELO_IN_XVFB:-}" ]; then
-    export TARVELO_IN_XVFB=1
-    # -br: a black root window, so that a translucent window shows darker.
-    exec xvfb-run -a -s "-screen 0 ${screen_width}x${screen_height}x24 -br" sh "$0" "$@"
-fi
+. "$(dirname "$0")/../common/xdisplay.sh"
+x_display_enter "${screen_width}x${screen_height}" picom "$@"
 
 app=$1
 shots=$2
@@ -22,6 +20,7 @@ work=$(mktemp -d)
 pids=""
 cleanup() {
     for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    x_display_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,16 +30,10 @@ fail() {
     exit 1
 }
 
-openbox >/dev/null 2>&1 &
-pids="$pids $!"
-picom --config /dev/null --backend xrender >/dev/null 2>&1 &
-pids="$pids $!"
-sleep 1
-
 "$app" >/dev/null 2>&1 &
 app_pid=$!
 pids="$pids $app_pid"
-main=$(xdotool search --sync --onlyvisible --name '^Tarvelo$' | head -n 1)
+main=$(xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1)
 sleep 0.5
 # Keep the main window clear of the screen's centre, where the About
 # window opens, so that only the root lies behind the sampled pixel.
@@ -64,6 +57,32 @@ grey_at() { # FILE X Y -> grey level 0..255 of that pixel
 import -window root "$work/before.png"
 background=$(grey_at "$work/before.png" "$probe_x" "$probe_y")
 
+# The About windows of the program, one id a line.
+about_windows() {
+    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [ "$w" = "$main" ] || echo "$w"
+    done
+}
+
+# Esc typed right behind Alt+A closes the About window or is lost while
+# it maps, but never reaches the main window, where it would mean Close.
+xdotool key --window "$main" alt+a Escape
+# Long enough to fade in and out.
+sleep 2.5
+kill -0 "$app_pid" 2>/dev/null || fail "Esc right after Alt+A ended the application"
+xwininfo -id "$main" | grep -q IsViewable || fail "Esc right after Alt+A closed the main window"
+echo "after Alt+A and Esc: $(about_windows | wc -l) About window(s) open"
+for w in $(about_windows); do
+    xdotool key --window "$w" Escape
+done
+for _ in $(seq 30); do
+    [ -n "$(about_windows)" ] || break
+    sleep 0.1
+done
+[ -z "$(about_windows)" ] || fail "the About window stays open after Esc"
+
+xdotool windowactivate --sync "$main"
+sleep 0.3
 xdotool key --window "$main" alt+a
 # A burst of shots through the fade-in, which takes about a second.
 i=0
@@ -72,8 +91,10 @@ while [ $i -lt 8 ]; do
     i=$((i + 1))
 done
 sleep 1.5
-about=$(xdotool search --onlyvisible --name '^关于$' | head -n 1)
+about=$(about_windows | head -n 1)
 [ -n "$about" ] || fail "the About window did not open"
+name=$(xdotool getwindowname "$about")
+[ "$name" = 关于 ] || fail "the About window is titled \"$name\""
 import -window root "$shots/about-shown.png"
 shown=$(grey_at "$shots/about-shown.png" "$probe_x" "$probe_y")
 
@@ -149,18 +170,21 @@ sleep 0.3
 set -- $(position "$about")
 [ "$1" -eq "$moved_x" ] && [ "$2" -eq "$moved_y" ] || fail "dragging the document moved the window"
 
-# Esc fades the window out and unloads it; the main window takes input again.
-# The click on the document left the About window active.
-xdotool key Escape
+# Enter on the focused Close fades the window out and unloads it; the main
+# window takes input again. The click on the document left the About
+# window active and the document focused; Tab moves on to Close.
+xdotool key Tab
+sleep 0.2
+xdotool key Return
 gone=""
 for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
-    if ! xdotool search --onlyvisible --name '^关于$' >/dev/null 2>&1; then
+    if ! xwininfo -id "$about" 2>/dev/null | grep -q IsViewable; then
         gone=1
         break
     fi
     sleep 0.2
 done
-[ -n "$gone" ] || fail "Esc did not close the About window"
+[ -n "$gone" ] || fail "Enter on Close did not close the About window"
 kill -0 "$app_pid" 2>/dev/null || fail "the application ended with the About window"
 
 # A click on the main window's backdrop, then its Esc.

@@ -6,7 +6,8 @@
 # usage: faultmatrix.sh PROGRAM FIXTURE_TOOL STROKE_DB SHOTS_DIR
 set -eu
 program=$1 fixture=$2 real_db=$3 shots=$4
-. "$(dirname "$0")/xsession.sh"
+script_dir=$(dirname "$0")
+. "$script_dir/xsession.sh"
 x_session_enter "$@"
 make_work_dir
 prepare_sanitizer_options

@@ -7,7 +7,8 @@
 # usage: readonly_session.sh PROGRAM STROKE_DB SHOTS_DIR
 set -eu
 program=$1 real_db=$2 shots=$3
-. "$(dirname "$0")/xsession.sh"
+script_dir=$(dirname "$0")
+. "$script_dir/xsession.sh"
 x_session_enter "$@"
 make_work_dir
 prepare_sanitizer_options

@@ -1,18 +1,14 @@
 # SPDX-License-Identifier: MIT
 # Helpers for the scripts that drive the real Tarvelo program under Xvfb;
-# sourced, not run. Each script runs on an X server of its own, started
-# with -ac so that a program run as another user can reach it too.
+# sourced, not run. The calling script sets SCRIPT_DIR to its own folder.
 
-# Re-runs the calling script on a fresh X server with a window manager,
-# which gives windows the input focus as a desktop would.
+. "$script_dir/../common/xdisplay.sh"
+
+# Re-runs the calling script on an X server of its own with a window
+# manager (see xdisplay.sh).
 x_session_enter() {
-    if [ -z "${TARVELO_X_SESSION:-}" ]; then
-        TARVELO_X_SESSION=1 exec xvfb-run -a -s "-ac -screen 0 1024x768x24" sh "$0" "$@"
-    fi
-    openbox >/dev/null 2>&1 &
-    x_wm=$!
-    trap 'kill "$x_wm" 2>/dev/null || true' EXIT
-    sleep 1
+    x_display_enter 1024x768 none "$@"
+    trap x_display_stop EXIT
 }
 
 fail() {
@@ -65,19 +61,17 @@ app_windows() {
     xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null || true
 }
 
-# Waits up to SECONDS for a visible window whose title is TITLE; prints its
-# id. Qt adds " — Tarvelo" to the title of a window whose own title differs.
+# Waits up to SECONDS for a visible window titled exactly TITLE; prints its
+# id.
 wait_window() {
     title=$1 seconds=$2
     end=$(($(date +%s) + seconds))
     while [ "$(date +%s)" -lt "$end" ]; do
         for w in $(app_windows); do
-            case "$(xdotool getwindowname "$w" 2>/dev/null)" in
-            "$title" | "$title — "*)
+            if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$title" ]; then
                 echo "$w"
                 return 0
-                ;;
-            esac
+            fi
         done
         kill -0 "$APP_PID" 2>/dev/null || return 1
         sleep 0.2
@@ -144,5 +138,5 @@ prepare_sanitizer_options() {
 make_work_dir() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelo-reliability.XXXXXX")
     chmod 755 "$work"
-    trap 'kill "$x_wm" 2>/dev/null || true; rm -rf "$work"' EXIT
+    trap 'x_display_stop; rm -rf "$work"' EXIT
 }

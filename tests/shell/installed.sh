@@ -7,6 +7,10 @@ set -eu
 
 mode=$1
 build=$2
+if [ "$mode" = run ]; then
+    . "$(dirname "$0")/../common/xdisplay.sh"
+    x_display_enter 1024x768 none "$@"
+fi
 app_id=org.example.tarvelo.Tarvelo
 # Long enough for a slow, shared machine to map a window.
 window_timeout=30
@@ -17,7 +21,7 @@ fail() {
 }
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+trap 'rm -rf "$scratch"; [ "$mode" != run ] || x_display_stop' EXIT
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 \
     || { cat "$scratch/install.log" >&2; fail "cmake --install"; }
