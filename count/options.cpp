@@ -64,8 +64,13 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
         *text = message + u'\n' + tr("用 tarvelo-count --help 查看用法。");
         return ParseResult::Error;
     };
-    if (!parser.parse(arguments))
-        return fail(parser.errorText());
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return fail(tr("不认识选项“%1”。").arg(unknown.first()));
+        // Qt words the rest, such as an option given without its value.
+        return fail(tr("选项用得不对：%1").arg(parser.errorText()));
+    }
     if (parser.isSet(helpOption)) {
         *text = parser.helpText();
         return ParseResult::Help;
