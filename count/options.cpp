@@ -67,7 +67,8 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
-            return fail(tr("不认识选项“%1”。").arg(unknown.first()));
+            return fail(tr("不认识选项“%1%2”。")
+                                .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
         // Qt words the rest, such as an option given without its value.
         return fail(tr("选项用得不对：%1").arg(parser.errorText()));
     }
