@@ -19,6 +19,7 @@ namespace Count {
 namespace {
 
 const QString standardInputName = u"-"_s;
+constexpr int loadCachePages = 8;
 
 void writeLine(std::FILE *file, const QString &text)
 {
@@ -76,6 +77,9 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     try {
         data::Connection conn;
         StrokeLookup::openDatabaseFile(conn, databasePath);
+        // Every page is read once, in order: a page cache would only cost
+        // memory and the faults to fill it.
+        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(loadCachePages));
         table.load(conn);
         if (options.common) {
             table.loadCommon(conn, databasePath);
