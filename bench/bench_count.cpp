@@ -5,6 +5,7 @@
 //   bin/bench_count --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 #include "character.h"
 #include "counter.h"
+#include "program.h"
 #include "runtimeerror.h"
 #include "strokelookup.h"
 #include "stroketable.h"
@@ -146,10 +147,8 @@ void BM_LoadTable(benchmark::State &state)
 {
     const QString path = StrokeLookup::databasePath(QCoreApplication::applicationDirPath());
     for (auto _ : state) {
-        data::Connection conn;
-        StrokeLookup::openDatabaseFile(conn, path);
         StrokeTable table;
-        table.load(conn);
+        Count::loadTable(path, false, &table);
         benchmark::DoNotOptimize(table.size());
     }
 }

@@ -54,6 +54,25 @@ bool countInputs(Counter &counter, const Options &options)
 
 } // namespace
 
+void loadTable(const QString &path, bool commonOnly, StrokeTable *table)
+{
+    try {
+        data::Connection conn;
+        StrokeLookup::openDatabaseFile(conn, path);
+        // Every page is read once, in order: a page cache would only cost
+        // memory and the faults to fill it.
+        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(loadCachePages));
+        table->load(conn);
+        if (commonOnly) {
+            table->loadCommon(conn, path);
+            table->keepOnlyCommon();
+        }
+    } catch (const data::Error &error) {
+        throw RuntimeError(QCoreApplication::translate("Count", "读笔画数据库“%1”时出错：%2。请重新安装 Tarvelo。")
+                                   .arg(path, error.engineText()));
+    }
+}
+
 int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
     Options options;
@@ -75,23 +94,9 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
             : options.databasePath;
     StrokeTable table;
     try {
-        data::Connection conn;
-        StrokeLookup::openDatabaseFile(conn, databasePath);
-        // Every page is read once, in order: a page cache would only cost
-        // memory and the faults to fill it.
-        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(loadCachePages));
-        table.load(conn);
-        if (options.common) {
-            table.loadCommon(conn, databasePath);
-            table.keepOnlyCommon();
-        }
+        loadTable(databasePath, options.common, &table);
     } catch (const RuntimeError &error) {
         writeLine(err, u"tarvelo-count: "_s + error.description());
-        return Failed;
-    } catch (const data::Error &error) {
-        writeLine(err, u"tarvelo-count: "_s
-                          + QCoreApplication::translate("Count", "读笔画数据库“%1”时出错：%2。请重新安装 Tarvelo。")
-                                    .arg(databasePath, error.engineText()));
         return Failed;
     }
 
