@@ -19,7 +19,6 @@ namespace Count {
 namespace {
 
 const QString standardInputName = u"-"_s;
-constexpr int loadCachePages = 8;
 
 void writeLine(std::FILE *file, const QString &text)
 {
@@ -58,10 +57,9 @@ void loadTable(const QString &path, bool commonOnly, StrokeTable *table)
 {
     try {
         data::Connection conn;
-        StrokeLookup::openDatabaseFile(conn, path);
-        // Every page is read once, in order: a page cache would only cost
-        // memory and the faults to fill it.
-        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(loadCachePages));
+        // The check of the whole file leaves its pages in memory for the
+        // reading of every row that follows.
+        StrokeLookup::openDatabaseFile(conn, path, StrokeLookup::AfterCheck::ReadingEveryRow);
         table->load(conn);
         if (commonOnly) {
             table->loadCommon(conn, path);

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 #include <limits>
@@ -85,18 +86,22 @@ QString describe(const data::Error &error, const QString &path)
 // at the start (about 2.5 ms) turns damage anywhere in the file into one
 // clear failure before the window shows, instead of lookups failing one by
 // one later.
-bool isIntact(data::Connection &conn)
+bool isIntact(data::Connection &conn, const QString &path, AfterCheck next)
 {
     try {
-        // A small cache for the walk through every page keeps the whole
-        // file from being held in memory afterwards.
-        conn.Execute(u"PRAGMA cache_size = %1"_s.arg(checkCachePages));
+        // For lookups, a small cache for the walk through every page keeps
+        // the whole file from being held in memory afterwards. A negative
+        // size is in KiB.
+        constexpr qint64 bytesPerKiB = 1024;
+        const qint64 wholeFileKiB = QFileInfo(path).size() / bytesPerKiB + 1;
+        conn.Execute(next == AfterCheck::ReadingEveryRow ? u"PRAGMA cache_size = -%1"_s.arg(wholeFileKiB)
+                                                         : u"PRAGMA cache_size = %1"_s.arg(checkCachePages));
         data::Recordset check;
         check.Open(u"PRAGMA quick_check"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
         const bool intact = !check.atEnd() && check.Fields(0).Value.toString() == u"ok"_s;
         check.Close();
-        // A negative size is in KiB.
-        conn.Execute(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB));
+        if (next == AfterCheck::Lookups)
+            conn.Execute(u"PRAGMA cache_size = -%1"_s.arg(lookupCacheKiB));
         return intact;
     } catch (const data::Error &) {
         return false;
@@ -130,7 +135,7 @@ QString connectionString(const QString &applicationFolder)
     return connectionStringForFile(databasePath(applicationFolder));
 }
 
-void openDatabaseFile(data::Connection &conn, const QString &path)
+void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next)
 {
     conn.ConnectionString = connectionStringForFile(path);
     conn.ConnectionTimeout = connectionTimeoutSeconds;
@@ -148,7 +153,7 @@ void openDatabaseFile(data::Connection &conn, const QString &path)
                               "请重新安装 Tarvelo。")
                                    .arg(path));
     }
-    if (!isIntact(conn)) {
+    if (!isIntact(conn, path, next)) {
         conn.Close();
         throw RuntimeError(Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
     }

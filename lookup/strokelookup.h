@@ -19,11 +19,19 @@ QString connectionString(const QString &applicationFolder);
 // Where the stroke database of a program in APPLICATIONFOLDER lies.
 QString databasePath(const QString &applicationFolder);
 
+// What the pages read by the check of the whole file are kept for.
+enum class AfterCheck {
+    // A few lookups: only the pages they come back to stay in memory.
+    Lookups,
+    // Reading every row next: the pages stay, so none is decrypted twice.
+    ReadingEveryRow,
+};
+
 // Configures CONN for the stroke database file at PATH, opens it read-only
 // and checks it whole. Throws RuntimeError, worded for the user, when the
 // file is missing, unreadable, locked with another password, damaged, or
 // lacks the stroke table.
-void openDatabaseFile(data::Connection &conn, const QString &path);
+void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next = AfterCheck::Lookups);
 
 // Configures CONN for the database in APPLICATIONFOLDER and opens it.
 // Throws RuntimeError when the file is missing, unreadable, locked with
