@@ -2,11 +2,11 @@
 #include "counter.h"
 
 #include "character.h"
+#include "messages.h"
 #include "stroketable.h"
 #include "utf8.h"
 
 #include <QByteArrayView>
-#include <QCoreApplication>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QSysInfo>
@@ -30,12 +30,6 @@ constexpr qsizetype longestBom = 4;
 // starts no further back than this from where a decoder notices it.
 constexpr qsizetype longestSequence = 4;
 constexpr char32_t byteOrderMark = 0xFEFF;
-constexpr int codePointHexDigits = 4;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Count", text);
-}
 
 // How many output characters a fresh decoder for ENCODING makes of BYTES,
 // and whether it has met an invalid sequence there.
@@ -229,8 +223,8 @@ bool Counter::fail(const QString &message)
 
 bool Counter::invalidBytes(const QString &name, qint64 offset, const QByteArray &encoding)
 {
-    return fail(tr("%1: 第 %2 字节（从 0 数起）处不是有效的 %3 编码。请用 --encoding 指明文件的实际编码。")
-                        .arg(name == u"-"_s ? tr("标准输入") : name)
+    return fail(Messages::tr("%1: 第 %2 字节（从 0 数起）处不是有效的 %3 编码。请用 --encoding 指明文件的实际编码。")
+                        .arg(name == u"-"_s ? Messages::tr("标准输入") : name)
                         .arg(offset)
                         .arg(QString::fromLatin1(encoding)));
 }
@@ -361,10 +355,9 @@ void Counter::reportUnknown(const Where &where, std::size_t column, const char32
     m_foundUnknown = true;
     const QString place = where.argument > 0 ? u"argument %1"_s.arg(where.argument)
                                              : u"%1:%2"_s.arg(*where.name).arg(where.line);
-    const QString hex = QString::number(uint(character[0]), 16).toUpper().rightJustified(codePointHexDigits, u'0');
-    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (U+%4)"_s.arg(place)
+    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (%4)"_s.arg(place)
                      .arg(column)
-                     .arg(QString::fromUcs4(character, qsizetype(size)), hex));
+                     .arg(QString::fromUcs4(character, qsizetype(size)), Character::codePointName(character[0])));
 }
 
 bool Counter::countStream(QIODevice &device, const QString &name)
@@ -382,7 +375,7 @@ bool Counter::countStream(QIODevice &device, const QString &name)
     std::unique_ptr<QStringDecoder> decoder;
 
     const auto readError = [&] {
-        return fail(tr("读不了“%1”：%2。").arg(name, device.errorString()));
+        return fail(Messages::tr("读不了“%1”：%2。").arg(name, device.errorString()));
     };
 
     // One line of a stream that a Qt decoder reads: BYTES hold its end

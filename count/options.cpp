@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
+#include "messages.h"
+
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QStringConverter>
 
 #include <limits>
@@ -12,11 +13,6 @@ using namespace Qt::StringLiterals;
 namespace Count {
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Count", text);
-}
 
 // "N" or "N-M" into a range of whole counts.
 bool parseStrokeRange(const QString &text, int *fewest, int *most)
@@ -43,34 +39,34 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            tr("数出每行文字的笔画总数，或每个字的笔画数。没有 TEXT 时逐行读 -f 指定的文件或标准输入。"));
-    const QCommandLineOption fileOption({u"f"_s, u"file"_s}, tr("逐行读文件 FILE（“-”为标准输入）；可多次给出。"),
+            Messages::tr("数出每行文字的笔画总数，或每个字的笔画数。没有 TEXT 时逐行读 -f 指定的文件或标准输入。"));
+    const QCommandLineOption fileOption({u"f"_s, u"file"_s}, Messages::tr("逐行读文件 FILE（“-”为标准输入）；可多次给出。"),
                                         u"FILE"_s);
-    const QCommandLineOption eachOption({u"e"_s, u"each"_s}, tr("每个字一行：字、TAB、笔画数（没有笔画数时为“-”）。"));
-    const QCommandLineOption jsonOption(u"json"_s, tr("每项输出一行 JSON。"));
-    const QCommandLineOption strictOption(u"strict"_s, tr("在标准错误上报告每个没有笔画数的字，并以状态 1 退出。"));
-    const QCommandLineOption encodingOption(u"encoding"_s, tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。"),
+    const QCommandLineOption eachOption({u"e"_s, u"each"_s}, Messages::tr("每个字一行：字、TAB、笔画数（没有笔画数时为“-”）。"));
+    const QCommandLineOption jsonOption(u"json"_s, Messages::tr("每项输出一行 JSON。"));
+    const QCommandLineOption strictOption(u"strict"_s, Messages::tr("在标准错误上报告每个没有笔画数的字，并以状态 1 退出。"));
+    const QCommandLineOption encodingOption(u"encoding"_s, Messages::tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。"),
                                             u"NAME"_s);
-    const QCommandLineOption strokesOption(u"with-strokes"_s, tr("列出笔画数为 N 或 N 到 M 的字。"), u"N[-M]"_s);
-    const QCommandLineOption commonOption(u"common"_s, tr("只算《通用规范汉字表》里的 8105 个字。"));
-    const QCommandLineOption databaseOption(u"database"_s, tr("改用笔画数据库 PATH。"), u"PATH"_s);
+    const QCommandLineOption strokesOption(u"with-strokes"_s, Messages::tr("列出笔画数为 N 或 N 到 M 的字。"), u"N[-M]"_s);
+    const QCommandLineOption commonOption(u"common"_s, Messages::tr("只算《通用规范汉字表》里的 8105 个字。"));
+    const QCommandLineOption databaseOption(u"database"_s, Messages::tr("改用笔画数据库 PATH。"), u"PATH"_s);
     parser.addOptions({fileOption, eachOption, jsonOption, strictOption, encodingOption, strokesOption,
                        commonOption, databaseOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    parser.addPositionalArgument(u"TEXT"_s, tr("要数的文字，每个参数算一项。"), u"[TEXT...]"_s);
+    parser.addPositionalArgument(u"TEXT"_s, Messages::tr("要数的文字，每个参数算一项。"), u"[TEXT...]"_s);
 
     const auto fail = [text](const QString &message) {
-        *text = message + u'\n' + tr("用 tarvelo-count --help 查看用法。");
+        *text = message + u'\n' + Messages::tr("用 tarvelo-count --help 查看用法。");
         return ParseResult::Error;
     };
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
-            return fail(tr("不认识选项“%1%2”。")
+            return fail(Messages::tr("不认识选项“%1%2”。")
                                 .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
         // Qt words the rest, such as an option given without its value.
-        return fail(tr("选项用得不对：%1").arg(parser.errorText()));
+        return fail(Messages::tr("选项用得不对：%1").arg(parser.errorText()));
     }
     if (parser.isSet(helpOption)) {
         *text = parser.helpText();
@@ -87,27 +83,27 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     options->common = parser.isSet(commonOption);
     options->databasePath = parser.value(databaseOption);
     if (parser.isSet(eachOption) && parser.isSet(jsonOption))
-        return fail(tr("--each 和 --json 只能选一个。"));
+        return fail(Messages::tr("--each 和 --json 只能选一个。"));
     if (parser.isSet(eachOption))
         options->format = Format::Each;
     else if (parser.isSet(jsonOption))
         options->format = Format::Json;
     if (!options->texts.isEmpty() && !options->files.isEmpty())
-        return fail(tr("文字参数和 -f 不能同时使用。"));
+        return fail(Messages::tr("文字参数和 -f 不能同时使用。"));
 
     if (parser.isSet(encodingOption)) {
         options->encoding = parser.value(encodingOption).toLatin1();
         if (!QStringDecoder(options->encoding.constData()).isValid())
-            return fail(tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
+            return fail(Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
                                 .arg(parser.value(encodingOption)));
     }
 
     if (parser.isSet(strokesOption)) {
         if (!options->texts.isEmpty() || !options->files.isEmpty() || options->format != Format::Totals
             || options->strict)
-            return fail(tr("--with-strokes 列出字表，不能和文字、-f、--each、--json 或 --strict 一起用。"));
+            return fail(Messages::tr("--with-strokes 列出字表，不能和文字、-f、--each、--json 或 --strict 一起用。"));
         if (!parseStrokeRange(parser.value(strokesOption), &options->fewestStrokes, &options->mostStrokes))
-            return fail(tr("--with-strokes 要一个笔画数 N 或一个范围 N-M（如 1 或 3-5），“%1”不是。")
+            return fail(Messages::tr("--with-strokes 要一个笔画数 N 或一个范围 N-M（如 1 或 3-5），“%1”不是。")
                                 .arg(parser.value(strokesOption)));
         options->listByStrokes = true;
     }

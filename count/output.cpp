@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "output.h"
 
+#include "messages.h"
 #include "utf8.h"
-
-#include <QCoreApplication>
 
 #include <cerrno>
 #include <charconv>
@@ -97,7 +96,7 @@ bool Output::write(const char *bytes, std::size_t size)
     if (errno == int(std::errc::broken_pipe))
         m_closed = true;
     else
-        m_error = QCoreApplication::translate("Count", "写不出结果：%1。请检查输出的去处（磁盘是否已满）。")
+        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。")
                           .arg(QString::fromLocal8Bit(std::strerror(errno)));
     return false;
 }

@@ -3,6 +3,7 @@
 
 #include "counter.h"
 #include "dataerror.h"
+#include "messages.h"
 #include "options.h"
 #include "output.h"
 #include "runtimeerror.h"
@@ -41,7 +42,7 @@ bool countInputs(Counter &counter, const Options &options)
                 ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
                 : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
         if (!opened) {
-            counter.report(QCoreApplication::translate("Count", "打不开“%1”：%2。请检查文件名和读取权限。")
+            counter.report(Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。")
                                    .arg(name, file.errorString()));
             return false;
         }
@@ -66,8 +67,7 @@ void loadTable(const QString &path, bool commonOnly, StrokeTable *table)
             table->keepOnlyCommon();
         }
     } catch (const data::Error &error) {
-        throw RuntimeError(QCoreApplication::translate("Count", "读笔画数据库“%1”时出错：%2。请重新安装 Tarvelo。")
-                                   .arg(path, error.engineText()));
+        throw RuntimeError(StrokeLookup::describe(error, path));
     }
 }
 

@@ -33,6 +33,14 @@ QStringList split(const QString &text, qsizetype limit)
     return characters;
 }
 
+QString codePointName(char32_t codePoint)
+{
+    constexpr int hexadecimal = 16;
+    constexpr int fewestDigits = 4;
+    return QStringLiteral("U+")
+            + QString::number(uint(codePoint), hexadecimal).toUpper().rightJustified(fewestDigits, u'0');
+}
+
 QString lookupKey(const QString &character)
 {
     if (character.isEmpty())

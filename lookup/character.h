@@ -23,6 +23,10 @@ char32_t codePointAt(const QString &text, qsizetype pos, qsizetype *width);
 // The first LIMIT characters of TEXT, or all of them when LIMIT is negative.
 QStringList split(const QString &text, qsizetype limit = -1);
 
+// CODEPOINT as Unicode names it: "U+" and at least four upper-case hex
+// digits.
+QString codePointName(char32_t codePoint);
+
 // The part of CHARACTER that stroke counts are keyed by: its code point,
 // without the variation selectors after it.
 QString lookupKey(const QString &character);

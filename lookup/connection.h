@@ -49,6 +49,10 @@ public:
     // The engine's words for its last error, for messages.
     QString lastEngineError() const;
 
+    // The engine's own handle, for work the query objects cannot express;
+    // null while the connection is closed.
+    sqlite3 *engine() const { return m_db; }
+
 private:
     friend class Recordset;
     void throwIfEngineFailed(int rc, const QString &path);

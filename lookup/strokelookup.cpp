@@ -38,50 +38,6 @@ QString isolated(const QString &character)
     return firstStrongIsolate + character + popDirectionalIsolate;
 }
 
-// What the user reads when the stroke database at PATH fails.
-QString describe(const data::Error &error, const QString &path)
-{
-    using data::ErrorKind;
-    switch (error.kind()) {
-    case ErrorKind::FileMissing:
-        return Messages::tr("找不到笔画数据库“%1”。请重新安装 Tarvelo。").arg(path);
-    case ErrorKind::NotAFile:
-        return Messages::tr("“%1”不是文件，无法作为笔画数据库打开。请重新安装 Tarvelo。").arg(path);
-    case ErrorKind::EmptyFile:
-        return Messages::tr("笔画数据库“%1”是空文件。请重新安装 Tarvelo。").arg(path);
-    case ErrorKind::Unreadable:
-        return Messages::tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path);
-    case ErrorKind::Unencrypted:
-        return Messages::tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。").arg(path);
-    case ErrorKind::KeyOrFormat:
-        return Messages::tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
-                            "请重新安装 Tarvelo。")
-                .arg(path);
-    case ErrorKind::Corrupt:
-        return Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
-    case ErrorKind::Busy:
-        return Messages::tr("笔画数据库“%1”正被其他程序占用，请稍后再试。").arg(path);
-    case ErrorKind::UnsupportedProvider:
-        return Messages::tr("不支持数据提供程序“%1”。").arg(error.engineText());
-    case ErrorKind::AlreadyOpen:
-    case ErrorKind::StatementInUse:
-        return Messages::tr("笔画数据库的查询已经打开，不能再打开一次。");
-    case ErrorKind::NotOpen:
-        return Messages::tr("笔画数据库没有打开。");
-    case ErrorKind::NoCurrentRow:
-    case ErrorKind::NoSuchField:
-        return Messages::tr("笔画数据库的查询结果中没有要读的值。");
-    case ErrorKind::ReadOnly:
-        return Messages::tr("笔画数据库只能读取，不能修改。");
-    case ErrorKind::ParameterCount:
-    case ErrorKind::BadParameter:
-        return Messages::tr("查询的参数无法传给笔画数据库。");
-    case ErrorKind::Engine:
-        break;
-    }
-    return Messages::tr("读取笔画数据库“%1”时出错：%2").arg(path, error.engineText());
-}
-
 // Every page's HMAC is checked when the page is read. Reading them all once
 // at the start (about 2.5 ms) turns damage anywhere in the file into one
 // clear failure before the window shows, instead of lookups failing one by
@@ -157,6 +113,49 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
         conn.Close();
         throw RuntimeError(Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
     }
+}
+
+QString describe(const data::Error &error, const QString &path)
+{
+    using data::ErrorKind;
+    switch (error.kind()) {
+    case ErrorKind::FileMissing:
+        return Messages::tr("找不到笔画数据库“%1”。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::NotAFile:
+        return Messages::tr("“%1”不是文件，无法作为笔画数据库打开。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::EmptyFile:
+        return Messages::tr("笔画数据库“%1”是空文件。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::Unreadable:
+        return Messages::tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path);
+    case ErrorKind::Unencrypted:
+        return Messages::tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::KeyOrFormat:
+        return Messages::tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
+                            "请重新安装 Tarvelo。")
+                .arg(path);
+    case ErrorKind::Corrupt:
+        return Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
+    case ErrorKind::Busy:
+        return Messages::tr("笔画数据库“%1”正被其他程序占用，请稍后再试。").arg(path);
+    case ErrorKind::UnsupportedProvider:
+        return Messages::tr("不支持数据提供程序“%1”。").arg(error.engineText());
+    case ErrorKind::AlreadyOpen:
+    case ErrorKind::StatementInUse:
+        return Messages::tr("笔画数据库的查询已经打开，不能再打开一次。");
+    case ErrorKind::NotOpen:
+        return Messages::tr("笔画数据库没有打开。");
+    case ErrorKind::NoCurrentRow:
+    case ErrorKind::NoSuchField:
+        return Messages::tr("笔画数据库的查询结果中没有要读的值。");
+    case ErrorKind::ReadOnly:
+        return Messages::tr("笔画数据库只能读取，不能修改。");
+    case ErrorKind::ParameterCount:
+    case ErrorKind::BadParameter:
+        return Messages::tr("查询的参数无法传给笔画数据库。");
+    case ErrorKind::Engine:
+        break;
+    }
+    return Messages::tr("读取笔画数据库“%1”时出错：%2").arg(path, error.engineText());
 }
 
 void openDatabase(data::Connection &conn, const QString &applicationFolder)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "connection.h"
+#include "dataerror.h"
 #include "recordset.h"
 
 #include <QString>
@@ -37,6 +38,9 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
 // Throws RuntimeError when the file is missing, unreadable, locked with
 // another password, damaged, or lacks the stroke table.
 void openDatabase(data::Connection &conn, const QString &applicationFolder);
+
+// What the user reads when the stroke database at PATH fails with ERROR.
+QString describe(const data::Error &error, const QString &path);
 
 // The one query the system runs; the character is bound to '?'.
 extern const QString queryText;

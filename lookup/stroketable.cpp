@@ -7,7 +7,6 @@
 #include "strokedb.h"
 #include "strokelookup.h"
 
-#include <QCoreApplication>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -26,11 +25,6 @@ const QString commonQuery = u"select tarvelo_table_row(\"%1\") from \"%2\""_s.ar
                                                                                     StrokeDb::commonTable);
 
 constexpr char32_t noCodePoint = 0xFFFFFFFF;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("StrokeTable", text);
-}
 
 // The one code point that the UTF-8 text of a key spells, or noCodePoint
 // when it spells none or several: the window looks up single code points
@@ -117,8 +111,9 @@ char32_t keyOf(sqlite3_value *value)
 template<typename Row>
 void forEachRow(data::Connection &conn, const QString &query, Row row)
 {
-    // The connection's handle, through a statement it compiles anyway.
-    sqlite3 *db = sqlite3_db_handle(conn.statement(u"select 1"_s));
+    sqlite3 *db = conn.engine();
+    if (!db)
+        throw data::Error(data::ErrorKind::NotOpen);
     const auto step = [](sqlite3_context *context, int, sqlite3_value **values) {
         (*static_cast<Row *>(sqlite3_user_data(context)))(values);
     };

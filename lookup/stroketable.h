@@ -3,6 +3,7 @@
 
 #include "connection.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -20,6 +21,8 @@
 // character without one.
 class StrokeTable
 {
+    Q_DECLARE_TR_FUNCTIONS(StrokeTable)
+
 public:
     static constexpr char32_t codePointLimit = 0x110000;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "strokecorrections.h"
 
+#include "character.h"
 #include "runtimeerror.h"
 
 #include <QSet>
@@ -14,17 +15,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int hexadecimal = 16;
 constexpr char simplifiedMark = '\'';
-
-QString codePointName(char32_t codePoint)
-{
-    return u"U+"_s + QString::number(uint(codePoint), hexadecimal).toUpper().rightJustified(4, u'0');
-}
 
 QString describe(char32_t codePoint)
 {
-    return QString::fromUcs4(&codePoint, 1) + u' ' + codePointName(codePoint);
+    return QString::fromUcs4(&codePoint, 1) + u' ' + Character::codePointName(codePoint);
 }
 
 // For each element of COUNTS, the length of the longest run of elements
@@ -237,7 +232,7 @@ QByteArray correctionsTable(const QList<StrokeCorrection> &corrections)
     QString text = u"character\tcode point\tlist place\tUnihan count\tcount\treason\tdetail\n"_s;
     for (const StrokeCorrection &c : corrections) {
         text += QString::fromUcs4(&c.codePoint, 1) + u'\t'
-                + codePointName(c.codePoint) + u'\t'
+                + Character::codePointName(c.codePoint) + u'\t'
                 + (c.place > 0 ? QString::number(c.place) : u"-"_s) + u'\t' + QString::number(c.unihanCount)
                 + u'\t' + QString::number(c.count) + u'\t' + reasonName(c.reason) + u'\t' + c.detail + u'\n';
     }

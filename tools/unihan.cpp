@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "unihan.h"
 
+#include "character.h"
 #include "runtimeerror.h"
 
 #include <QFile>
@@ -73,11 +74,6 @@ QByteArray unpackBzip2(const QByteArray &packed, const QString &filePath, qsizet
     return text;
 }
 
-QString codePointName(char32_t codePoint)
-{
-    return u"U+"_s + QString::number(uint(codePoint), hexadecimal).toUpper().rightJustified(4, u'0');
-}
-
 RuntimeError lineError(int line, const QString &what)
 {
     return RuntimeError(u"line %1: %2"_s.arg(line).arg(what));
@@ -112,11 +108,11 @@ void forEachEntry(const QByteArray &text, const QByteArray &field,
         const char32_t character = char32_t(codePoint);
         if (character >= firstSurrogate && character <= lastSurrogate)
             throw lineError(lineNumber, u"%1 is a surrogate, half of a UTF-16 pair, not a character"_s
-                                                .arg(codePointName(character)));
+                                                .arg(Character::codePointName(character)));
         const auto first = seen.constFind(character);
         if (first != seen.cend())
             throw lineError(lineNumber, u"a second %1 entry for %2 (the first is on line %3)"_s
-                                                .arg(QString::fromLatin1(field), codePointName(character))
+                                                .arg(QString::fromLatin1(field), Character::codePointName(character))
                                                 .arg(*first));
         seen.insert(character, lineNumber);
         entry(character, fields.at(2).trimmed(), lineNumber);
@@ -162,7 +158,7 @@ UnihanStrokes parseTotalStrokes(const QByteArray &text)
             return;
         if (count < 1 || count > maxStrokeCount)
             throw lineError(line, u"%1 has %2 strokes; a count must lie between 1 and %3"_s
-                                          .arg(codePointName(codePoint))
+                                          .arg(Character::codePointName(codePoint))
                                           .arg(count)
                                           .arg(maxStrokeCount));
         result.counts.append({codePoint, int(count)});
@@ -198,9 +194,9 @@ QList<char32_t> parseCommonList(const QByteArray &text)
             const auto other = byPlace.constFind(place);
             if (other != byPlace.cend())
                 throw lineError(line, u"%1 takes place %2 of the list, which %3 on line %4 holds already"_s
-                                              .arg(codePointName(codePoint))
+                                              .arg(Character::codePointName(codePoint))
                                               .arg(place)
-                                              .arg(codePointName(other->first))
+                                              .arg(Character::codePointName(other->first))
                                               .arg(other->second));
             byPlace.insert(place, {codePoint, line});
         }
@@ -210,7 +206,7 @@ QList<char32_t> parseCommonList(const QByteArray &text)
         if (it.key() > list.size())
             throw lineError(it->second, u"%1 is at place %2, but the list holds only %3 characters, "
                                         "so a place before it is missing"_s
-                                                .arg(codePointName(it->first))
+                                                .arg(Character::codePointName(it->first))
                                                 .arg(it.key())
                                                 .arg(list.size()));
         list[it.key() - 1] = it->first;
