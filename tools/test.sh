@@ -5,7 +5,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer (CMakePresets.json).
 set -eu
 cd "$(dirname "$0")/.."
-./tools/install-deps.sh
+./tools/install-deps.sh test
 
 cmake --preset default
 cmake --build --preset default
