@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tarvelo-strokedb: builds the stroke database from Unihan, or lists it.
 #include "dbwriter.h"
+#include "outputfiles.h"
 #include "recordset.h"
 #include "runtimeerror.h"
 #include "strokecorrections.h"
@@ -12,8 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -39,6 +40,17 @@ void print(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
+// A listing or summary that did not arrive is a failure, not a success
+// with the output lost.
+void printOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        || std::fflush(stdout) != 0)
+        throw RuntimeError(writeFailure(u"标准输出"_s, errno));
+}
+
 int usage()
 {
     print(stderr, u"usage: tarvelo-strokedb build UNICODE_DATA_FOLDER OUT\n"
@@ -49,11 +61,11 @@ int usage()
     return exitUsage;
 }
 
-// Ctrl-C or kill while the files are written would leave the temporary
-// files that become them; QSaveFile's has no name to remove from a signal
-// handler. Holding the signals for the fraction of a second that writing
-// takes lets every temporary file go its ordinary way first; the signal
-// then ends the program as it would have.
+// Ctrl-C or kill while the files are written or replaced would leave a
+// temporary file where the system cannot write one without a name, or
+// one file of the set replaced and the other not. Holding the signals for
+// the fraction of a second that writing takes lets every file go its
+// ordinary way first; the signal then ends the program as it would have.
 class SignalsHeld
 {
 public:
@@ -115,13 +127,6 @@ auto parseFile(const QString &path, Parse parse)
     }
 }
 
-void saveFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw RuntimeError(u"cannot write %1: %2"_s.arg(path, file.errorString()));
-}
-
 int build(const QString &folderPath, const QString &out)
 {
     const QFileInfo folderInfo(folderPath);
@@ -131,10 +136,14 @@ int build(const QString &folderPath, const QString &out)
     const QDir folder(folderPath);
     const QStringList inputs = {inputFile(folder, strokesFile), inputFile(folder, listFile),
                                 inputFile(folder, radicalsFile)};
-    const QFileInfo outInfo(out);
-    const QString correctionsPath = outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s);
+    // A symbolic link OUT stays and its target is replaced, so the files
+    // that go with the database lie beside that and are named after it.
+    const QString database = OutputFiles::target(out);
+    const QFileInfo outInfo(database);
+    const QString correctionsPath =
+            OutputFiles::target(outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s));
     for (const QString &input : inputs) {
-        for (const QString &written : {out, correctionsPath}) {
+        for (const QString &written : {database, correctionsPath}) {
             if (sameFile(input, written))
                 throw RuntimeError(
                         u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
@@ -183,10 +192,12 @@ int build(const QString &folderPath, const QString &out)
         layout.commonCharacters.append(QString::fromUcs4(&codePoint, 1));
     {
         const SignalsHeld held;
-        writeStrokeDatabase(out, rows, layout);
-        saveFile(correctionsPath, correctionsTable(corrections));
+        OutputFiles files;
+        writeStrokeDatabase(files.open(database), rows, layout);
+        files.add(correctionsPath, correctionsTable(corrections));
+        files.commit();
     }
-    print(stdout, u"%1: %2 characters from Unicode %3\n"
+    printOut(u"%1: %2 characters from Unicode %3\n"
                   "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
                   "%6 at a border in the list by their simplified radical, %7 outside the list by "
                   "their simplified radical; each is listed in %8\n"_s.arg(out)
@@ -238,12 +249,12 @@ int dump(const QString &path)
     while (!rs.atEnd()) {
         chunk += escaped(rs.Fields(0).Value.toString()) + u'\t' + rs.Fields(1).Value.toString() + u'\n';
         if (chunk.size() > flushAt) {
-            print(stdout, chunk);
+            printOut(chunk);
             chunk.clear();
         }
         rs.MoveNext();
     }
-    print(stdout, chunk);
+    printOut(chunk);
     rs.Close();
     conn.Close();
     return 0;
