@@ -231,7 +231,9 @@ bool Counter::countLine(LineReader &reader, const Where &where)
             return false;
         m_output.appendNumber(total);
         m_output.append('\t');
-        if (!echo(reader, false))
+        if (utf8)
+            m_output.append(bytes.data(), std::size_t(bytes.size()));
+        else if (!echo(reader, false))
             return false;
         m_output.append('\n');
         break;

@@ -135,9 +135,22 @@ std::optional<TextEncoding> TextEncoding::forName(const QByteArray &name)
 
 LineReader::LineReader(QIODevice &device, const QByteArray &encoding, ByteOrderMarks marks)
     : m_device(device)
-    , m_encoding(TextEncoding::forName(encoding).value_or(TextEncoding()))
     , m_atStart(marks == ByteOrderMarks::Followed)
 {
+    setEncoding(TextEncoding::forName(encoding).value_or(TextEncoding()));
+}
+
+void LineReader::setEncoding(const TextEncoding &encoding)
+{
+    m_encoding = encoding;
+    m_unit = encoding.unit();
+    // The byte to look for: in a wide unit, the one that is not zero.
+    m_newlineKeyAt = 0;
+    while (encoding.newline.at(m_newlineKeyAt) == '\0')
+        ++m_newlineKeyAt;
+    m_newlineKey = encoding.newline.at(m_newlineKeyAt);
+    m_hasReturn = encoding.carriageReturn.size() == 1;
+    m_returnByte = m_hasReturn ? encoding.carriageReturn.front() : '\0';
 }
 
 LineReader::~LineReader()
@@ -196,7 +209,7 @@ void LineReader::followByteOrderMark()
         const Known &known = knownEncodings[index];
         const QByteArray mark = encodedBy(known.encoding, u"\uFEFF");
         if (startsWith(start, mark)) {
-            m_encoding = *TextEncoding::forName(known.name);
+            setEncoding(*TextEncoding::forName(known.name));
             m_byteOrderMark = mark;
             m_lineStart = m_searched = mark.size();
             return;
@@ -206,22 +219,18 @@ void LineReader::followByteOrderMark()
 
 qsizetype LineReader::findNewline(qsizetype from) const
 {
-    const qsizetype unit = m_encoding.unit();
-    const char *newline = m_encoding.newline.constData();
-    // The byte to look for: in a wide unit, the one that is not zero.
-    qsizetype key = 0;
-    while (newline[key] == '\0')
-        ++key;
-    for (qsizetype at = from + key; at < m_filled;) {
-        const void *found = std::memchr(m_data + at, newline[key], size_t(m_filled - at));
+    for (qsizetype at = from + m_newlineKeyAt; at < m_filled;) {
+        const void *found = std::memchr(m_data + at, m_newlineKey, size_t(m_filled - at));
         if (!found)
             return -1;
         const qsizetype byte = static_cast<const char *>(found) - m_data;
-        const qsizetype unitStart = byte - key;
-        if ((unitStart - m_lineStart) % unit == 0) {
-            if (unitStart + unit > m_filled)
+        if (m_unit == 1)
+            return byte;
+        const qsizetype unitStart = byte - m_newlineKeyAt;
+        if ((unitStart - m_lineStart) % m_unit == 0) {
+            if (unitStart + m_unit > m_filled)
                 return -1;
-            if (std::memcmp(m_data + unitStart, newline, size_t(unit)) == 0)
+            if (std::memcmp(m_data + unitStart, m_encoding.newline.constData(), size_t(m_unit)) == 0)
                 return unitStart;
         }
         at = byte + 1;
@@ -229,41 +238,42 @@ qsizetype LineReader::findNewline(qsizetype from) const
     return -1;
 }
 
+// Makes the line end at END, the first byte after its text and its
+// carriage return if any; true when END is the stream's end.
+bool LineReader::setLineEndingAt(qsizetype end)
+{
+    const QByteArray &cr = m_encoding.carriageReturn;
+    const bool withReturn = !cr.isEmpty() && end - m_unit >= m_lineStart
+            && (m_unit == 1 ? m_data[end - 1] == cr.front()
+                            : std::memcmp(m_data + end - m_unit, cr.constData(), size_t(m_unit)) == 0);
+    m_lineSize = end - m_lineStart - (withReturn ? m_unit : 0);
+    ++m_lineNumber;
+    return withReturn;
+}
+
 bool LineReader::findLine()
 {
-    const qsizetype unit = m_encoding.unit();
-    const QByteArray &cr = m_encoding.carriageReturn;
-    const auto endsInReturn = [&](qsizetype end) {
-        return !cr.isEmpty() && end - unit >= m_lineStart
-                && std::memcmp(m_data + end - unit, cr.constData(), size_t(unit)) == 0;
-    };
     const qsizetype end = findNewline(m_searched);
     if (end >= 0) {
-        const bool withReturn = endsInReturn(end);
-        m_lineSize = end - m_lineStart - (withReturn ? unit : 0);
-        m_lineEndSize = withReturn ? 2 * unit : unit;
-        m_searched = end + unit;
-        ++m_lineNumber;
+        m_lineEndSize = setLineEndingAt(end) ? 2 * m_unit : m_unit;
+        m_searched = end + m_unit;
         return true;
     }
-    m_searched = m_lineStart + (m_filled - m_lineStart) / unit * unit;
+    m_searched = m_lineStart + (m_filled - m_lineStart) / m_unit * m_unit;
     if (!m_atEnd || m_lineStart == m_filled)
         return false;
     const qsizetype size = m_filled - m_lineStart;
-    if (size % unit != 0) {
+    if (size % m_unit != 0) {
         m_error = Error::Invalid;
-        m_invalidOffset = offset() + size - size % unit;
+        m_invalidOffset = offset() + size - size % m_unit;
         return false;
     }
-    const bool withReturn = endsInReturn(m_filled);
-    m_lineSize = size - (withReturn ? unit : 0);
-    m_lineEndSize = withReturn ? unit : 0;
+    m_lineEndSize = setLineEndingAt(m_filled) ? m_unit : 0;
     m_searched = m_filled;
-    ++m_lineNumber;
     return true;
 }
 
-bool LineReader::next()
+bool LineReader::nextFromDevice()
 {
     if (m_error != Error::None)
         return false;

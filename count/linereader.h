@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QtGlobal>
 
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -59,7 +60,26 @@ public:
 
     // Moves to the next line: false at the end of the stream or when it
     // cannot go on (error() says why).
-    bool next();
+    bool next()
+    {
+        // Most lines of a one-byte encoding end within the buffer: found
+        // here without a call.
+        const qsizetype start = m_lineStart + m_lineSize + m_lineEndSize;
+        if (m_unit == 1 && !m_atStart && m_error == Error::None && start == m_searched && start < m_filled) {
+            const void *found = std::memchr(m_data + start, m_newlineKey, size_t(m_filled - start));
+            if (found) {
+                const qsizetype end = static_cast<const char *>(found) - m_data;
+                const bool withReturn = end > start && m_data[end - 1] == m_returnByte && m_hasReturn;
+                m_lineStart = start;
+                m_lineSize = end - start - withReturn;
+                m_lineEndSize = 1 + withReturn;
+                m_searched = end + 1;
+                ++m_lineNumber;
+                return true;
+            }
+        }
+        return nextFromDevice();
+    }
 
     // The current line's bytes without its end, in the stream's encoding.
     QByteArrayView bytes() const { return {m_data + m_lineStart, m_lineSize}; }
@@ -94,8 +114,11 @@ public:
     QString errorMessage(const QString &name) const;
 
 private:
+    bool nextFromDevice();
+    void setEncoding(const TextEncoding &encoding);
     bool fill();
     bool grow();
+    bool setLineEndingAt(qsizetype end);
     bool findLine();
     void followByteOrderMark();
     qsizetype findNewline(qsizetype from) const;
@@ -107,6 +130,13 @@ private:
     QIODevice &m_device;
     TextEncoding m_encoding;
     QByteArray m_byteOrderMark;
+    // The encoding's line break and carriage return as plain values, for
+    // the search that runs once per line.
+    qsizetype m_unit = 1;
+    char m_newlineKey = '\n';
+    qsizetype m_newlineKeyAt = 0;
+    char m_returnByte = '\r';
+    bool m_hasReturn = true;
     char *m_data = nullptr;
     qsizetype m_capacity = 0;
     qsizetype m_filled = 0;
