@@ -175,7 +175,7 @@ bool Counter::countArgument(const QString &text, int number)
     if (countLines(reader, where))
         return true;
     if (reader.error() == LineReader::Error::Invalid)
-        return fail(Messages::tr("%1第 %2 字节（从 0 数起）处不是有效的 UTF-8 编码。")
+        return fail(Messages::tr("%1的第 %2 字节（从 0 数起）处不是有效的 UTF-8 编码。")
                             .arg(argumentName(number))
                             .arg(reader.invalidOffset()));
     if (reader.error() != LineReader::Error::None)

@@ -301,9 +301,9 @@ void TestCount::invalidArgument_data()
     QTest::addColumn<QString>("words");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("said");
-    QTest::newRow("byte never valid") << uR"($'\xff\xe6\xb1\x89')"_s << QString() << u"第 1 个参数第 0 字节"_s;
+    QTest::newRow("byte never valid") << uR"($'\xff\xe6\xb1\x89')"_s << QString() << u"第 1 个参数的第 0 字节"_s;
     QTest::newRow("sequence cut short") << uR"(一 $'\xe4\xb8\x80\xe6\xb1')"_s << u"1\t一\n"_s
-                                        << u"第 2 个参数第 3 字节"_s;
+                                        << u"第 2 个参数的第 3 字节"_s;
 }
 
 void TestCount::invalidArgument()
