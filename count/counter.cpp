@@ -353,11 +353,15 @@ void Counter::countCodePoints(const char *echo, std::size_t echoSize, const Wher
 void Counter::reportUnknown(const Where &where, std::size_t column, const char32_t *character, std::size_t size)
 {
     m_foundUnknown = true;
-    const QString place = where.argument > 0 ? u"argument %1"_s.arg(where.argument)
-                                             : u"%1:%2"_s.arg(*where.name).arg(where.line);
-    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (%4)"_s.arg(place)
-                     .arg(column)
-                     .arg(QString::fromUcs4(character, qsizetype(size)), Character::codePointName(character[0])));
+    // One place for every report of a line: worded once, not per character.
+    if (where.name != m_reportWhere.name || where.line != m_reportWhere.line
+        || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
+        m_reportWhere = where;
+        const QString place = where.argument > 0 ? u"argument %1"_s.arg(where.argument)
+                                                 : u"%1:%2"_s.arg(*where.name).arg(where.line);
+        m_reportPlace = (u"tarvelo-count: "_s + place).toStdString();
+    }
+    m_output.reportUnknown(m_reportPlace, column, character, size);
 }
 
 bool Counter::countStream(QIODevice &device, const QString &name)

@@ -71,6 +71,8 @@ private:
     std::string m_echo;
     std::string m_strokes;
     std::vector<std::u32string> m_unknown;
+    Where m_reportWhere;
+    std::string m_reportPlace;
 };
 
 // Lists the characters with the stroke counts OPTIONS name.

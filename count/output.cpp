@@ -4,6 +4,8 @@
 #include "messages.h"
 #include "utf8.h"
 
+#include <QChar>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -19,13 +21,99 @@ constexpr std::size_t reservedBlocks = 2;
 constexpr std::size_t numberRoom = 24;
 constexpr char hexDigits[] = "0123456789abcdef";
 constexpr unsigned char firstPrintable = 0x20;
+constexpr char32_t asciiDelete = 0x7F;
+constexpr char upperHexDigits[] = "0123456789ABCDEF";
+constexpr int fewestNameDigits = 4;
+constexpr int mostNameDigits = 2 * sizeof(char32_t);
+constexpr int bitsPerHexDigit = 4;
+
+// Code points that a terminal acts on instead of showing: controls, format
+// characters such as the direction overrides and isolates, and line and
+// paragraph separators.
+bool isShownByName(char32_t codePoint)
+{
+    if (codePoint >= firstPrintable && codePoint < asciiDelete)
+        return false;
+    switch (QChar::category(codePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "U+" and at least four upper-case hex digits, as Unicode names a code point.
+void appendCodePointName(std::string &text, char32_t codePoint)
+{
+    text.append("U+");
+    int digits = fewestNameDigits;
+    while (digits < mostNameDigits && (codePoint >> (digits * bitsPerHexDigit)) != 0)
+        ++digits;
+    for (int i = digits - 1; i >= 0; --i)
+        text.push_back(upperHexDigits[(codePoint >> (i * bitsPerHexDigit)) & 0xF]);
+}
+
+// Why a write failed, in the user's language: the system's own text follows
+// the C locale and is English.
+QString writeFailure(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return Messages::tr("设备上没有空间了");
+#ifdef EDQUOT
+    case EDQUOT:
+        return Messages::tr("超出了磁盘配额");
+#endif
+    case EFBIG:
+        return Messages::tr("文件太大");
+    case EBADF:
+        return Messages::tr("输出没有打开");
+    case EIO:
+        return Messages::tr("读写设备出错");
+    case EACCES:
+    case EPERM:
+        return Messages::tr("没有写入权限");
+    case EROFS:
+        return Messages::tr("文件系统只能读");
+    default:
+        return Messages::tr("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
 
 } // namespace
 
-Output::Output(std::FILE *file)
+Output::Output(std::FILE *file, std::FILE *reports)
     : m_file(file)
+    , m_reportFile(reports)
 {
     m_buffer.reserve(reservedBlocks * blockSize);
+}
+
+void Output::reportUnknown(const std::string &place, std::size_t column, const char32_t *character,
+                           std::size_t size)
+{
+    if (!m_reportFile)
+        return;
+    char digits[numberRoom];
+    const auto columnEnd = std::to_chars(digits, digits + sizeof digits, column).ptr;
+    m_reports.append(place);
+    m_reports.push_back(':');
+    m_reports.append(digits, std::size_t(columnEnd - digits));
+    m_reports.append(": no stroke count for '");
+    for (std::size_t i = 0; i < size; ++i) {
+        if (isShownByName(character[i])) {
+            appendCodePointName(m_reports, character[i]);
+        } else {
+            char bytes[Utf8::maxEncodedLength];
+            m_reports.append(bytes, std::size_t(Utf8::encode(character[i], bytes) - bytes));
+        }
+    }
+    m_reports.append("' (");
+    appendCodePointName(m_reports, character[0]);
+    m_reports.append(")\n");
 }
 
 void Output::appendNumber(qint64 number)
@@ -75,9 +163,21 @@ void Output::appendJsonString(const char *text, std::size_t size)
 
 bool Output::flush()
 {
+    flushReports();
     const bool written = write(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
     return written;
+}
+
+void Output::flushReports()
+{
+    if (m_reports.empty())
+        return;
+    // A failed write to standard error ends nothing: the counts still go
+    // to standard output and the exit status still tells of the characters.
+    std::fwrite(m_reports.data(), 1, m_reports.size(), m_reportFile);
+    std::fflush(m_reportFile);
+    m_reports.clear();
 }
 
 void Output::writeThrough(const char *bytes, std::size_t size)
@@ -96,8 +196,7 @@ bool Output::write(const char *bytes, std::size_t size)
     if (errno == int(std::errc::broken_pipe))
         m_closed = true;
     else
-        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。")
-                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。").arg(writeFailure(errno));
     return false;
 }
 
