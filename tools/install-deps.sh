@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
 build-essential cmake ninja-build pkg-config git
 qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
-libsqlcipher-dev sqlcipher sqlite3 libbz2-dev bzip2
+libsqlcipher-dev libssl-dev sqlcipher sqlite3 libbz2-dev bzip2
 unicode-data
 fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 xvfb xauth x11-utils xdotool imagemagick openbox picom
