@@ -353,14 +353,19 @@ void Counter::countCodePoints(const char *echo, std::size_t echoSize, const Wher
 void Counter::reportUnknown(const Where &where, std::size_t column, const char32_t *character, std::size_t size)
 {
     m_foundUnknown = true;
-    // One place for every report of a line: worded once, not per character.
-    if (where.name != m_reportWhere.name || where.line != m_reportWhere.line
-        || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
-        m_reportWhere = where;
-        const QString place = where.argument > 0 ? u"argument %1"_s.arg(where.argument)
-                                                 : u"%1:%2"_s.arg(*where.name).arg(where.line);
-        m_reportPlace = (u"tarvelo-count: "_s + place).toStdString();
+    // The place is worded once per item, not once per character, and
+    // without QString: the reports can be as many as the input's bytes.
+    if (where.name != m_reportWhere.name || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
+        m_reportPlace = "tarvelo-count: ";
+        m_reportPlace += where.argument > 0 ? "argument " + std::to_string(where.argument) : where.name->toStdString();
+        m_reportSourceSize = m_reportPlace.size();
+        m_reportWhere.line = -1;
     }
+    if (where.argument == 0 && where.line != m_reportWhere.line) {
+        m_reportPlace.resize(m_reportSourceSize);
+        m_reportPlace += ':' + std::to_string(where.line);
+    }
+    m_reportWhere = where;
     m_output.reportUnknown(m_reportPlace, column, character, size);
 }
 

@@ -73,6 +73,7 @@ private:
     std::vector<std::u32string> m_unknown;
     Where m_reportWhere;
     std::string m_reportPlace;
+    std::size_t m_reportSourceSize = 0;
 };
 
 // Lists the characters with the stroke counts OPTIONS name.

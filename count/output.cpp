@@ -6,9 +6,11 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 
 namespace Count {
@@ -45,15 +47,18 @@ bool isShownByName(char32_t codePoint)
     }
 }
 
-// "U+" and at least four upper-case hex digits, as Unicode names a code point.
-void appendCodePointName(std::string &text, char32_t codePoint)
+// Writes "U+" and at least four upper-case hex digits at OUT, as Unicode
+// names a code point, and returns the byte after them.
+char *writeCodePointName(char *out, char32_t codePoint)
 {
-    text.append("U+");
+    *out++ = 'U';
+    *out++ = '+';
     int digits = fewestNameDigits;
     while (digits < mostNameDigits && (codePoint >> (digits * bitsPerHexDigit)) != 0)
         ++digits;
     for (int i = digits - 1; i >= 0; --i)
-        text.push_back(upperHexDigits[(codePoint >> (i * bitsPerHexDigit)) & 0xF]);
+        *out++ = upperHexDigits[(codePoint >> (i * bitsPerHexDigit)) & 0xF];
+    return out;
 }
 
 // Why a write failed, in the user's language: the system's own text follows
@@ -97,23 +102,33 @@ void Output::reportUnknown(const std::string &place, std::size_t column, const c
 {
     if (!m_reportFile)
         return;
-    char digits[numberRoom];
-    const auto columnEnd = std::to_chars(digits, digits + sizeof digits, column).ptr;
-    m_reports.append(place);
-    m_reports.push_back(':');
-    m_reports.append(digits, std::size_t(columnEnd - digits));
-    m_reports.append(": no stroke count for '");
-    for (std::size_t i = 0; i < size; ++i) {
-        if (isShownByName(character[i])) {
-            appendCodePointName(m_reports, character[i]);
-        } else {
-            char bytes[Utf8::maxEncodedLength];
-            m_reports.append(bytes, std::size_t(Utf8::encode(character[i], bytes) - bytes));
-        }
+    static constexpr std::string_view middle = ": no stroke count for '";
+    static constexpr std::string_view before = "' (";
+    static constexpr std::size_t nameLength = 2 + mostNameDigits;
+    constexpr std::size_t perCodePoint = std::max(nameLength, Utf8::maxEncodedLength);
+    constexpr std::size_t fixedLength = 1 + numberRoom + middle.size() + before.size() + nameLength + 2;
+    // The reports can outnumber the input's bytes: each is made in one
+    // piece and appended once.
+    constexpr std::size_t usualLength = 256;
+    char usual[usualLength];
+    std::string unusual;
+    char *line = usual;
+    const std::size_t longest = place.size() + fixedLength + size * perCodePoint;
+    if (longest > usualLength) {
+        unusual.resize(longest);
+        line = unusual.data();
     }
-    m_reports.append("' (");
-    appendCodePointName(m_reports, character[0]);
-    m_reports.append(")\n");
+    char *out = std::copy(place.begin(), place.end(), line);
+    *out++ = ':';
+    out = std::to_chars(out, out + numberRoom, column).ptr;
+    out = std::copy(middle.begin(), middle.end(), out);
+    for (std::size_t i = 0; i < size; ++i)
+        out = isShownByName(character[i]) ? writeCodePointName(out, character[i]) : Utf8::encode(character[i], out);
+    out = std::copy(before.begin(), before.end(), out);
+    out = writeCodePointName(out, character[0]);
+    *out++ = ')';
+    *out++ = '\n';
+    m_reports.append(line, std::size_t(out - line));
 }
 
 void Output::appendNumber(qint64 number)

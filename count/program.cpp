@@ -7,6 +7,7 @@
 #include "options.h"
 #include "output.h"
 #include "runtimeerror.h"
+#include "strokedb.h"
 #include "stroketable.h"
 #include "strokelookup.h"
 
@@ -140,6 +141,10 @@ void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const Q
     startCryptography();
     if (only) {
         try {
+            // The cipher writes whole pages: a file cut inside its last
+            // page, which the lookups may never read, is left to the check.
+            if (QFileInfo(path).size() % StrokeDb::pageSize != 0)
+                throw data::Error(data::ErrorKind::Corrupt);
             data::Connection conn;
             StrokeLookup::openDatabaseFile(conn, path, StrokeLookup::AfterCheck::Lookups,
                                            StrokeLookup::Check::PagesRead);
