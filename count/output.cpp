@@ -61,9 +61,9 @@ char *writeCodePointName(char *out, char32_t codePoint)
     return out;
 }
 
-// Why a write failed, in the user's language: the system's own text follows
-// the C locale and is English.
-QString writeFailure(int error)
+} // namespace
+
+QString systemError(int error)
 {
     switch (error) {
     case ENOSPC:
@@ -75,20 +75,20 @@ QString writeFailure(int error)
     case EFBIG:
         return Messages::tr("文件太大");
     case EBADF:
-        return Messages::tr("输出没有打开");
+        return Messages::tr("文件描述符没有打开");
+    case EISDIR:
+        return Messages::tr("这是文件夹，不是文件");
     case EIO:
         return Messages::tr("读写设备出错");
     case EACCES:
     case EPERM:
-        return Messages::tr("没有写入权限");
+        return Messages::tr("没有权限");
     case EROFS:
         return Messages::tr("文件系统只能读");
     default:
         return Messages::tr("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
     }
 }
-
-} // namespace
 
 Output::Output(std::FILE *file, std::FILE *reports)
     : m_file(file)
@@ -211,7 +211,7 @@ bool Output::write(const char *bytes, std::size_t size)
     if (errno == int(std::errc::broken_pipe))
         m_closed = true;
     else
-        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。").arg(writeFailure(errno));
+        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。").arg(systemError(errno));
     return false;
 }
 

@@ -9,6 +9,10 @@
 
 namespace Count {
 
+// Why a read or write failed with the system's ERROR, in the user's
+// language: the system's own words follow the C locale and are English.
+QString systemError(int error);
+
 // Standard output gathered into large blocks: one write per block instead
 // of one per line. The reports meant for standard error are gathered beside
 // it and written just before it, so each still comes before the line that

@@ -57,6 +57,38 @@ bool isTerminal(std::FILE *file)
 #endif
 }
 
+#ifdef Q_OS_UNIX
+// An open file read as the system hands it over. A file's own reads wait
+// until the buffer is full; these return what has come, so the lines typed
+// at a terminal or sent down a pipe are counted as they arrive.
+class DescriptorReader : public QIODevice
+{
+public:
+    explicit DescriptorReader(int descriptor)
+        : m_descriptor(descriptor)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        ssize_t got = -1;
+        do
+            got = ::read(m_descriptor, data, std::size_t(maxSize));
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            setErrorString(systemError(errno));
+        return got;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    int m_descriptor;
+};
+#endif
+
 // The help or the version line; a write that fails says why, as a count's
 // output does.
 int writeText(const QString &text, std::FILE *out, std::FILE *err)
@@ -128,8 +160,14 @@ bool countInputs(Counter &counter, const Options &options)
                                    .arg(name, openFailure(name, file)));
             return false;
         }
+#ifdef Q_OS_UNIX
+        DescriptorReader reader(file.handle());
+        if (!counter.countStream(reader, name))
+            return false;
+#else
         if (!counter.countStream(file, name))
             return false;
+#endif
     }
     return true;
 }

@@ -424,9 +424,11 @@ void TestCount::standardStreamsGone_data()
                                               << full << statusFailed;
     QTest::newRow("counts into a full disk") << u">/dev/full"_s << QStringList{u"汉字"_s} << QString() << full
                                              << statusFailed;
-    QTest::newRow("output closed") << u">&-"_s << QStringList{u"汉字"_s} << QString() << u"输出没有打开"_s
+    const QString closed = u"文件描述符没有打开"_s;
+    QTest::newRow("output closed") << u">&-"_s << QStringList{u"汉字"_s} << QString() << u"写不出结果："_s + closed
                                    << statusFailed;
-    QTest::newRow("input closed") << u"<&-"_s << QStringList() << QString() << u"读不了“-”"_s << statusFailed;
+    QTest::newRow("input closed") << u"<&-"_s << QStringList() << QString() << u"读不了“-”："_s + closed
+                                  << statusFailed;
     QTest::newRow("error stream closed") << u"2>&-"_s << QStringList{u"--strict"_s, u"汉a"_s} << u"5\t汉a\n"_s
                                          << QString() << statusUnknown;
 }
