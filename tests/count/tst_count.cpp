@@ -7,6 +7,7 @@
 #include "strokedb.h"
 #include "strokelookup.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -21,6 +22,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int runTimeoutMs = 120'000;
+// A line's total at a terminal comes within milliseconds, or only at the
+// end of the input.
+constexpr int lineShownTimeoutMs = 10'000;
 constexpr int statusDone = 0, statusUnknown = 1, statusFailed = 2;
 // The promise: memory grows with the longest line, never with the input.
 constexpr qint64 peakRssLimitKiB = 30 * 1024;
@@ -86,6 +90,7 @@ private slots:
     void closedPipeIsQuiet();
     void standardStreamsGone_data();
     void standardStreamsGone();
+    void terminalGetsEachLineAtOnce();
     void streamsInBoundedMemory();
 
 private:
@@ -451,6 +456,25 @@ void TestCount::standardStreamsGone()
     QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out + u"status %1\n"_s.arg(status));
     QVERIFY2(said.isEmpty() ? err.isEmpty() : err.startsWith(u"tarvelo-count: "_s) && err.contains(said),
              qPrintable(err));
+}
+
+// At a terminal (script(1) gives one), a typed line's total shows while
+// the input is still open.
+void TestCount::terminalGetsEachLineAtOnce()
+{
+    QProcess terminal;
+    terminal.start(u"script"_s, {u"-qec"_s, QStringLiteral(TARVELO_COUNT_PROGRAM), u"/dev/null"_s});
+    QVERIFY(terminal.waitForStarted());
+    terminal.write(u"汉字\n"_s.toUtf8());
+    QByteArray shown;
+    const QByteArray expected = u"11\t汉字"_s.toUtf8();
+    QDeadlineTimer deadline(lineShownTimeoutMs);
+    while (!shown.contains(expected) && terminal.waitForReadyRead(int(deadline.remainingTime())))
+        shown += terminal.readAllStandardOutput();
+    terminal.write("\x04");
+    terminal.closeWriteChannel();
+    QVERIFY(terminal.waitForFinished(runTimeoutMs));
+    QVERIFY2(shown.contains(expected), shown.constData());
 }
 
 // 50 MB of lines, one of them longer than the read buffer, counted with
