@@ -37,15 +37,15 @@ namespace Count {
 namespace {
 
 const QString standardInputName = u"-"_s;
+// Up to this many different characters in the texts are looked up one by
+// one, each reading only the pages it needs; more load the whole table.
+constexpr qsizetype fewCharacters = 1000;
 
 void writeLine(std::FILE *file, const QString &text)
 {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
 }
-// Up to this many different characters in the texts are looked up one by
-// one, each reading only the pages it needs; more load the whole table.
-constexpr qsizetype fewCharacters = 1000;
 
 bool isTerminal(std::FILE *file)
 {
@@ -119,8 +119,9 @@ std::unique_ptr<QList<char32_t>> fewCodePoints(const QStringList &texts)
 
 // The cipher's library starts on first use with what a long-running program
 // may want: the system's configuration, its error texts, and a clean-up at
-// exit. A count of a short text takes only milliseconds, and these were a
-// seventh of them; the cipher is fixed, and failures are worded here.
+// exit. A count of a short text takes only milliseconds, and these were
+// about a seventh of its work; the cipher is fixed, and failures are worded
+// here.
 void startCryptography()
 {
     OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_ATEXIT,
@@ -139,7 +140,6 @@ QString openFailure(const QString &name, const QFile &file)
         return Messages::tr("没有读取权限");
     return file.errorString();
 }
-
 
 bool countInputs(Counter &counter, const Options &options)
 {
