@@ -28,6 +28,8 @@ namespace {
 constexpr unsigned randomSeed = 2013;
 constexpr qsizetype textCharacters = 1'000'000;
 constexpr qsizetype lineCharacters = 50;
+// About 3 MB, with 13 characters to report in every line of 17 bytes.
+constexpr qsizetype asciiLines = 180'000;
 constexpr unsigned char gb2312LeadFirst = 0xB0, gb2312LeadLast = 0xF7;
 constexpr unsigned char gb2312TrailFirst = 0xA1, gb2312TrailLast = 0xFE;
 
@@ -122,6 +124,29 @@ void BM_CounterToNullDevice(benchmark::State &state)
 }
 BENCHMARK(BM_CounterToNullDevice)->Unit(benchmark::kMillisecond);
 
+// Lines of ASCII words, none of whose letters has a count: with --strict,
+// one report for nearly every byte (the Arg), against the same count
+// without --strict. Both streams go to the null device.
+void BM_CounterAsciiReports(benchmark::State &state)
+{
+    static const QByteArray ascii = QByteArray("strokes of ab cd\n").repeated(asciiLines);
+    std::FILE *null = std::fopen("/dev/null", "w");
+    Count::Options options;
+    options.strict = state.range(0) != 0;
+    for (auto _ : state) {
+        QBuffer input(const_cast<QByteArray *>(&ascii));
+        input.open(QIODevice::ReadOnly);
+        Count::Output output(null, null);
+        Count::Counter counter(sample->table, options, output, [](const QString &) {});
+        const bool done = counter.countStream(input, u"-"_s) && output.flush();
+        if (!done)
+            state.SkipWithError("counting failed");
+    }
+    std::fclose(null);
+    state.SetBytesProcessed(state.iterations() * ascii.size());
+}
+BENCHMARK(BM_CounterAsciiReports)->ArgName("strict")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // What the window does for each character: one query over its connection.
 void BM_WindowQueryPerCharacter(benchmark::State &state)
 {
@@ -164,6 +189,9 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_name.function_name == "BM_CounterAsciiReports"
+                && (median || run.run_type != Run::RT_Aggregate))
+                m_reportTimes[run.run_name.args] = run.GetAdjustedRealTime();
             const auto rate = run.counters.find("items_per_second");
             if (rate == run.counters.end() || (run.run_type == Run::RT_Aggregate && !median))
                 continue;
@@ -183,11 +211,16 @@ public:
         if (table != m_rates.end() && query != m_rates.end())
             std::printf("query path: %.3f M characters/s; flat table / query path: %.0f\n",
                         query->second / 1e6, table->second / query->second);
+        const auto plain = m_reportTimes.find("strict:0");
+        const auto strict = m_reportTimes.find("strict:1");
+        if (plain != m_reportTimes.end() && strict != m_reportTimes.end())
+            std::printf("ASCII with --strict / without: %.2f\n", strict->second / plain->second);
     }
 
 private:
     std::map<std::string, double> m_rates;
     std::map<std::string, bool> m_medians;
+    std::map<std::string, double> m_reportTimes;
 };
 
 } // namespace

@@ -370,18 +370,21 @@ bool Counter::isNewUnknown(const Cluster &cluster)
 void Counter::reportUnknown(const Where &where, const Cluster &cluster)
 {
     m_foundUnknown = true;
-    QString place;
-    if (where.argument == 0)
-        place = u"%1:%2"_s.arg(*where.name).arg(where.line);
-    else if (where.manyLines)
-        place = u"argument %1:%2"_s.arg(where.argument).arg(where.line);
-    else
-        place = u"argument %1"_s.arg(where.argument);
-    const char32_t *character = cluster.codePoints.data();
-    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (%4)"_s.arg(place)
-                     .arg(cluster.column)
-                     .arg(QString::fromUcs4(character, qsizetype(cluster.codePoints.size())),
-                          Character::codePointName(character[0])));
+    // The place is worded once per item or line, not once per character,
+    // and without QString: the reports can be as many as the input's bytes.
+    if (where.name != m_reportWhere.name || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
+        m_reportPlace = "tarvelo-count: ";
+        m_reportPlace += where.argument > 0 ? "argument " + std::to_string(where.argument)
+                                            : where.name->toStdString();
+        m_reportSourceSize = m_reportPlace.size();
+        m_reportWhere.line = -1;
+    }
+    if ((where.argument == 0 || where.manyLines) && where.line != m_reportWhere.line) {
+        m_reportPlace.resize(m_reportSourceSize);
+        m_reportPlace += ':' + std::to_string(where.line);
+    }
+    m_reportWhere = where;
+    m_output.reportUnknown(m_reportPlace, cluster.column, cluster.codePoints.data(), cluster.codePoints.size());
 }
 
 void listByStrokes(const StrokeTable &table, const Options &options, Output &output)

@@ -96,6 +96,10 @@ private:
     // each ends.
     std::string m_unknown;
     std::vector<std::size_t> m_unknownEnds;
+    // Where the last report was, and its place worded for the next one.
+    Where m_reportWhere;
+    std::string m_reportPlace;
+    std::size_t m_reportSourceSize = 0;
 };
 
 // The arguments as the program was given them, each readable as text: a

@@ -16,7 +16,10 @@ int main(int argc, char *argv[])
     // killed with a status that pipefail would count as a failure.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    if (!Count::openStandardDescriptors())
+        return Count::Failed;
     QCoreApplication app(argc, argv);
+    Count::loadQtTranslations(app);
     QCoreApplication::setApplicationName(QStringLiteral("tarvelo-count"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELO_VERSION));
     try {

@@ -33,6 +33,54 @@ bool parseStrokeRange(const QString &text, int *fewest, int *most)
     return true;
 }
 
+// What is wrong with ARGUMENTS that the parser refused although it knew
+// every option, read as the parser reads them: its own words are English.
+QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options)
+{
+    const auto find = [&options](const QString &name) -> const QCommandLineOption * {
+        for (const QCommandLineOption &option : options)
+            if (option.names().contains(name))
+                return &option;
+        return nullptr;
+    };
+    const auto missing = [](const QString &argument, const QCommandLineOption *option) {
+        return Messages::tr("选项“%1”后面缺少 %2。").arg(argument, option->valueName());
+    };
+    const auto unexpected = [](const QString &option) { return Messages::tr("选项“%1”不带值。").arg(option); };
+    const qsizetype last = arguments.size() - 1;
+    for (qsizetype i = 1; i <= last; ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == u"--"_s)
+            break;
+        if (argument.size() < 2 || !argument.startsWith(u'-'))
+            continue;
+        if (argument.startsWith(u"--"_s)) {
+            const qsizetype assign = argument.indexOf(u'=');
+            const QCommandLineOption *option = find(argument.mid(2, assign < 0 ? -1 : assign - 2));
+            if (option && !option->valueName().isEmpty() && assign < 0 && i++ == last)
+                return missing(argument, option);
+            if (option && option->valueName().isEmpty() && assign >= 0)
+                return unexpected(argument.left(assign));
+            continue;
+        }
+        // Short options run together until one that takes a value: the rest
+        // of the word, or else the next argument, is its value.
+        for (qsizetype at = 1; at < argument.size(); ++at) {
+            const QCommandLineOption *option = find(argument.mid(at, 1));
+            if (!option)
+                break;
+            if (!option->valueName().isEmpty()) {
+                if (at + 1 == argument.size() && i++ == last)
+                    return missing(argument, option);
+                break;
+            }
+            if (at + 1 < argument.size() && argument.at(at + 1) == u'=')
+                return unexpected(argument.left(at + 1));
+        }
+    }
+    return Messages::tr("选项用得不对。");
+}
+
 } // namespace
 
 ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text)
@@ -50,9 +98,16 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     const QCommandLineOption strokesOption(u"with-strokes"_s, Messages::tr("列出笔画数为 N 或 N 到 M 的字。"), u"N[-M]"_s);
     const QCommandLineOption commonOption(u"common"_s, Messages::tr("只算《通用规范汉字表》里的 8105 个字。"));
     const QCommandLineOption databaseOption(u"database"_s, Messages::tr("改用笔画数据库 PATH。"), u"PATH"_s);
-    parser.addOptions({fileOption, eachOption, jsonOption, strictOption, encodingOption, strokesOption,
-                       commonOption, databaseOption});
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    // Not the parser's own help option: it also offers --help-all, for the
+    // options of Qt's graphical programs, which this one has none of. Its
+    // wording is still Qt's, from Qt's translations.
+    const QCommandLineOption helpOption({u"h"_s, u"help"_s},
+                                        QCoreApplication::translate("QCommandLineParser",
+                                                                    "Displays help on commandline options."));
+    const QList<QCommandLineOption> known{fileOption,     eachOption,    jsonOption,   strictOption,
+                                          encodingOption, strokesOption, commonOption, databaseOption,
+                                          helpOption};
+    parser.addOptions(known);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(u"TEXT"_s, Messages::tr("要数的文字，每个参数算一项。"), u"[TEXT...]"_s);
 
@@ -65,8 +120,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
         if (!unknown.isEmpty())
             return fail(Messages::tr("不认识选项“%1%2”。")
                                 .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
-        // Qt words the rest, such as an option given without its value.
-        return fail(Messages::tr("选项用得不对：%1").arg(parser.errorText()));
+        return fail(parseFailure(arguments, known));
     }
     if (parser.isSet(helpOption)) {
         *text = parser.helpText();
@@ -82,6 +136,10 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     options->strict = parser.isSet(strictOption);
     options->common = parser.isSet(commonOption);
     options->databasePath = parser.value(databaseOption);
+    if (options->files.contains(QString()))
+        return fail(Messages::tr("-f 要一个文件名，不能是空的（标准输入写作“-”）。"));
+    if (parser.isSet(databaseOption) && options->databasePath.isEmpty())
+        return fail(Messages::tr("--database 要一个笔画数据库的路径，不能是空的。"));
     if (parser.isSet(eachOption) && parser.isSet(jsonOption))
         return fail(Messages::tr("--each 和 --json 只能选一个。"));
     if (parser.isSet(eachOption))

@@ -9,12 +9,19 @@
 
 namespace Count {
 
+// Why a read or write failed with the system's ERROR, in the user's
+// language: the system's own words follow the C locale and are English.
+QString systemError(int error);
+
 // Standard output gathered into large blocks: one write per block instead
-// of one per line.
+// of one per line. The reports meant for standard error are gathered beside
+// it and written just before it, so each still comes before the line that
+// it is about.
 class Output
 {
 public:
-    explicit Output(std::FILE *file);
+    // Without REPORTS, the reports are dropped.
+    explicit Output(std::FILE *file, std::FILE *reports = nullptr);
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 
@@ -32,16 +39,29 @@ public:
     // TEXT (valid UTF-8) as the inside of a JSON string.
     void appendJsonString(const char *text, std::size_t size);
 
-    // Writes the gathered bytes once there are enough of them. False once
-    // nothing more can be written, also after a write that went around
-    // the buffer.
+    // The report that CHARACTER (SIZE code points, the first with no count)
+    // at COLUMN of the item at PLACE has no count. Control characters and
+    // direction overrides appear by their names, so the line cannot move
+    // the terminal's cursor or turn its text around.
+    void reportUnknown(const std::string &place, std::size_t column, const char32_t *character,
+                       std::size_t size);
+
+    // Writes the gathered bytes once there are enough of them, or at once
+    // line by line. False once nothing more can be written, also after a
+    // write that went around the buffer.
     bool flushWhenFull()
     {
         if (m_closed || !m_error.isEmpty())
             return false;
-        return m_buffer.size() < blockSize || flush();
+        return (!m_lineByLine && m_buffer.size() < blockSize && m_reports.size() < blockSize) || flush();
     }
     bool flush();
+    // Writes the gathered reports alone, before a message of another kind.
+    void flushReports();
+
+    // Each line goes out as soon as it is complete: for a reader watching
+    // a terminal, not one waiting for the end of the input.
+    void setLineByLine(bool lineByLine) { m_lineByLine = lineByLine; }
 
     // Whether the reader went away: the program then ends quietly.
     bool isClosed() const { return m_closed; }
@@ -57,6 +77,9 @@ private:
 
     std::FILE *m_file;
     std::string m_buffer;
+    std::FILE *m_reportFile;
+    std::string m_reports;
+    bool m_lineByLine = false;
     bool m_closed = false;
     QString m_error;
 };

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+class QCoreApplication;
 class StrokeTable;
 
 namespace Count {
@@ -13,8 +14,18 @@ enum ExitStatus { Done = 0, FoundUnknown = 1, Failed = 2 };
 
 // Opens the stroke database at PATH with the window's checks and reads
 // every count into TABLE, or only the common characters' with COMMONONLY.
-// Throws RuntimeError, worded for the user.
-void loadTable(const QString &path, bool commonOnly, StrokeTable *table);
+// With ONLY, reads the counts of those code points alone, checking only the
+// pages it reads; damage there is still refused. Throws RuntimeError,
+// worded for the user.
+void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const QList<char32_t> *only = nullptr);
+
+// Makes sure descriptors 0 to 2 are open before anything else opens a file.
+// False when one cannot be.
+bool openStandardDescriptors();
+
+// Qt's own texts, such as the help's headings, in Chinese where the system
+// has Qt's translations.
+void loadQtTranslations(QCoreApplication &app);
 
 // The whole program over ARGUMENTS (the program name first), writing to OUT
 // and ERR; returns the exit status. Needs a QCoreApplication.

@@ -64,6 +64,37 @@ bool isIntact(data::Connection &conn, const QString &path, AfterCheck next)
     }
 }
 
+// What keeps the file from being the stroke database: the stroke table
+// missing or not a table of its own (a view, a virtual table), or anything
+// beyond the database's tables and their indexes. A view under a table's
+// name could run any query, also one that never ends.
+struct SchemaFault
+{
+    bool noStrokeTable = true;
+    QString stray;
+};
+SchemaFault schemaFault(data::Connection &conn)
+{
+    const QStringList tables{u"a"_s, StrokeDb::commonTable, StrokeDb::metaTable};
+    SchemaFault fault;
+    data::Recordset rs;
+    rs.Open(u"select type, name, tbl_name, sql from sqlite_master"_s, conn, data::adOpenForwardOnly,
+            data::adLockReadOnly);
+    for (; !rs.atEnd(); rs.MoveNext()) {
+        const QString type = rs.Fields(0).Value.toString();
+        const QString name = rs.Fields(1).Value.toString();
+        const bool plainTable = rs.Fields(3).Value.toString().startsWith(u"CREATE TABLE"_s, Qt::CaseInsensitive);
+        const bool known = type == u"table"_s ? tables.contains(name) && plainTable
+                                              : type == u"index"_s && tables.contains(rs.Fields(2).Value.toString());
+        if (known && name == u"a"_s)
+            fault.noStrokeTable = false;
+        else if (!known && fault.stray.isEmpty())
+            fault.stray = name;
+    }
+    rs.Close();
+    return fault;
+}
+
 QString openedPath(const data::Connection &conn)
 {
     return data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
@@ -91,7 +122,7 @@ QString connectionString(const QString &applicationFolder)
     return connectionStringForFile(databasePath(applicationFolder));
 }
 
-void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next)
+void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next, Check check)
 {
     conn.ConnectionString = connectionStringForFile(path);
     conn.ConnectionTimeout = connectionTimeoutSeconds;
@@ -101,7 +132,17 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
     } catch (const data::Error &error) {
         throw RuntimeError(describe(error, path));
     }
+    const QString damaged = Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
+    SchemaFault fault;
     try {
+        fault = schemaFault(conn);
+    } catch (const data::Error &) {
+        conn.Close();
+        throw RuntimeError(damaged);
+    }
+    try {
+        if (fault.noStrokeTable)
+            throw data::Error(data::ErrorKind::Engine);
         conn.statement(queryText);
     } catch (const data::Error &) {
         conn.Close();
@@ -109,9 +150,15 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
                               "请重新安装 Tarvelo。")
                                    .arg(path));
     }
-    if (!isIntact(conn, path, next)) {
+    if (!fault.stray.isEmpty()) {
         conn.Close();
-        throw RuntimeError(Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path));
+        throw RuntimeError(Messages::tr("“%1”里有不属于笔画数据库的“%2”，不是 Tarvelo 的笔画数据库。"
+                                        "请重新安装 Tarvelo。")
+                                   .arg(path, fault.stray));
+    }
+    if (check == Check::WholeFile && !isIntact(conn, path, next)) {
+        conn.Close();
+        throw RuntimeError(damaged);
     }
 }
 

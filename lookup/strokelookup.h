@@ -28,11 +28,23 @@ enum class AfterCheck {
     ReadingEveryRow,
 };
 
+// How much of the file is checked before it is used.
+enum class Check {
+    // Every page, so that damage anywhere fails the opening.
+    WholeFile,
+    // Only the pages that are read, each by its own HMAC as it is read: for
+    // a few lookups, which then never come from a damaged page, though
+    // damage in a page they do not need goes unnoticed.
+    PagesRead,
+};
+
 // Configures CONN for the stroke database file at PATH, opens it read-only
-// and checks it whole. Throws RuntimeError, worded for the user, when the
-// file is missing, unreadable, locked with another password, damaged, or
-// lacks the stroke table.
-void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next = AfterCheck::Lookups);
+// and checks it as CHECK says. Throws RuntimeError, worded for the user,
+// when the file is missing, unreadable, locked with another password,
+// damaged, lacks the stroke table or holds anything else than the stroke
+// database's tables.
+void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next = AfterCheck::Lookups,
+                      Check check = Check::WholeFile);
 
 // Configures CONN for the database in APPLICATIONFOLDER and opens it.
 // Throws RuntimeError when the file is missing, unreadable, locked with

@@ -21,6 +21,7 @@ namespace {
 
 constexpr const char *rowFunction = "tarvelo_table_row";
 const QString allRowsQuery = u"select tarvelo_table_row(汉字, 笔画数) from a"_s;
+const QString oneKeyQuery = u"select 汉字, 笔画数 from a where 汉字 = ?"_s;
 const QString commonQuery = u"select tarvelo_table_row(\"%1\") from \"%2\""_s.arg(StrokeDb::commonCharacterColumn,
                                                                                     StrokeDb::commonTable);
 
@@ -140,7 +141,7 @@ void forEachRow(data::Connection &conn, const QString &query, Row row)
 
 } // namespace
 
-void StrokeTable::load(data::Connection &conn)
+void StrokeTable::clear()
 {
     m_counts.reset(static_cast<qint16 *>(std::calloc(codePointLimit, sizeof(qint16))));
     if (!m_counts)
@@ -148,6 +149,22 @@ void StrokeTable::load(data::Connection &conn)
     m_known.assign(codePointLimit / wordBits, 0);
     m_selectorCounts.clear();
     m_size = 0;
+}
+
+void StrokeTable::setCount(char32_t codePoint, qint16 count)
+{
+    ++m_size;
+    if (Character::isVariationSelector(codePoint)) {
+        m_selectorCounts.insert(codePoint, count);
+        return;
+    }
+    m_counts[codePoint] = count;
+    setKnown(codePoint);
+}
+
+void StrokeTable::load(data::Connection &conn)
+{
+    clear();
     // Characters whose first row holds a count the lookup refuses: later
     // rows of theirs must not give them one.
     QSet<char32_t> refused;
@@ -157,18 +174,39 @@ void StrokeTable::load(data::Connection &conn)
             || (!refused.isEmpty() && refused.contains(codePoint)))
             return;
         qint16 count = 0;
-        if (!strokeCountOf(values[1], &count)) {
+        if (strokeCountOf(values[1], &count))
+            setCount(codePoint, count);
+        else
             refused.insert(codePoint);
-            return;
-        }
-        ++m_size;
-        if (Character::isVariationSelector(codePoint)) {
-            m_selectorCounts.insert(codePoint, count);
-            return;
-        }
-        m_counts[codePoint] = count;
-        setKnown(codePoint);
     });
+}
+
+void StrokeTable::loadCharacters(data::Connection &conn, const QList<char32_t> &codePoints)
+{
+    clear();
+    sqlite3_stmt *statement = conn.statement(oneKeyQuery);
+    for (const char32_t codePoint : codePoints) {
+        if (codePoint >= codePointLimit || isLeadingKnown(codePoint))
+            continue;
+        const QByteArray key = QString::fromUcs4(&codePoint, 1).toUtf8();
+        sqlite3_reset(statement);
+        sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+        int rc = SQLITE_ROW;
+        // The key's own collation may match other keys too; the first row
+        // keyed by exactly this code point is the one load() takes.
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (keyOf(sqlite3_column_value(statement, 0)) == codePoint) {
+                qint16 count = 0;
+                if (strokeCountOf(sqlite3_column_value(statement, 1), &count))
+                    setCount(codePoint, count);
+                break;
+            }
+        }
+        const QString failure = rc == SQLITE_ROW || rc == SQLITE_DONE ? QString() : conn.lastEngineError();
+        sqlite3_reset(statement);
+        if (!failure.isEmpty())
+            throw data::Error(data::ErrorKind::Engine, failure);
+    }
 }
 
 void StrokeTable::loadCommon(data::Connection &conn, const QString &databasePath)

@@ -31,6 +31,11 @@ public:
     // cannot be read.
     void load(data::Connection &conn);
 
+    // Reads the rows of CODEPOINTS only, each by one probe of the stroke
+    // table's key, with the counts load() would give them. Throws
+    // data::Error when a row cannot be read.
+    void loadCharacters(data::Connection &conn, const QList<char32_t> &codePoints);
+
     // Reads the list of commonly used characters over CONN. Throws
     // RuntimeError, worded for the user, when the database has no such list.
     void loadCommon(data::Connection &conn, const QString &databasePath);
@@ -72,6 +77,9 @@ public:
 
 private:
     static constexpr unsigned wordBits = 64;
+
+    void clear();
+    void setCount(char32_t codePoint, qint16 count);
 
     void setKnown(char32_t codePoint) { m_known[codePoint / wordBits] |= std::uint64_t(1) << (codePoint % wordBits); }
     void clearKnown(char32_t codePoint) { m_known[codePoint / wordBits] &= ~(std::uint64_t(1) << (codePoint % wordBits)); }

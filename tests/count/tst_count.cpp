@@ -7,6 +7,7 @@
 #include "strokedb.h"
 #include "strokelookup.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -23,6 +24,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int runTimeoutMs = 120'000;
+// A line's total at a terminal comes within milliseconds, or only at the
+// end of the input.
+constexpr int lineShownTimeoutMs = 10'000;
 constexpr int statusDone = 0, statusUnknown = 1, statusFailed = 2;
 // The promise: memory grows with the longest line, never with the input.
 constexpr qint64 peakRssLimitKiB = 30 * 1024;
@@ -97,6 +101,9 @@ private slots:
     void closedPipeIsQuiet();
     void endlessInputEndsOnFailedWrite_data();
     void endlessInputEndsOnFailedWrite();
+    void standardStreamsGone_data();
+    void standardStreamsGone();
+    void terminalGetsEachLineAtOnce();
     void streamsInBoundedMemory();
     void longLineInBoundedMemory_data();
     void longLineInBoundedMemory();
@@ -175,6 +182,17 @@ void TestCount::output_data()
                                        << u"5\t汉\n5\t汉😀\n"_s
                                        << u"tarvelo-count: argument 2:2: no stroke count for '😀' (U+1F600)\n"_s
                                        << statusUnknown;
+    QTest::newRow("strict: controls and direction overrides by name")
+            << QStringList{u"--strict"_s, u"\x1b[2J\u202E\u2066\u00AD"_s} << QByteArray()
+            << u"0\t\x1b[2J\u202E\u2066\u00AD\n"_s
+            << u"tarvelo-count: argument 1:1: no stroke count for 'U+001B' (U+001B)\n"
+               "tarvelo-count: argument 1:2: no stroke count for '[' (U+005B)\n"
+               "tarvelo-count: argument 1:3: no stroke count for '2' (U+0032)\n"
+               "tarvelo-count: argument 1:4: no stroke count for 'J' (U+004A)\n"
+               "tarvelo-count: argument 1:5: no stroke count for 'U+202E' (U+202E)\n"
+               "tarvelo-count: argument 1:6: no stroke count for 'U+2066' (U+2066)\n"
+               "tarvelo-count: argument 1:7: no stroke count for 'U+00AD' (U+00AD)\n"_s
+            << statusUnknown;
     QTest::newRow("each") << QStringList{u"-e"_s, u"汉 a\uFE00"_s, u"字"_s} << QByteArray()
                           << u"汉\t5\na\uFE00\t-\n字\t6\n"_s << QString() << statusDone;
     QTest::newRow("json") << QStringList{u"--json"_s, u"汉字"_s, u"汉a\"\tb a"_s} << QByteArray()
@@ -334,6 +352,13 @@ void TestCount::refused_data()
     QTest::newRow("unknown encoding") << QStringList{u"--encoding"_s, u"no-such-code"_s} << usage;
     QTest::newRow("missing file") << QStringList{u"-f"_s, u"/nonexistent/names.txt"_s}
                                   << u"/nonexistent/names.txt"_s;
+    // Worded here, never in Qt's English.
+    QTest::newRow("empty file name") << QStringList{u"-f"_s, QString()} << u"不能是空的"_s;
+    QTest::newRow("empty database path") << QStringList{u"--database"_s, QString(), u"汉"_s} << u"不能是空的"_s;
+    QTest::newRow("folder for a file") << QStringList{u"-f"_s, u"/"_s} << u"是文件夹"_s;
+    QTest::newRow("value missing in a cluster") << QStringList{u"-ef"_s} << u"“-ef”后面缺少 FILE"_s;
+    QTest::newRow("value given to a switch") << QStringList{u"--each=yes"_s, u"汉"_s} << u"“--each”不带值"_s;
+    QTest::newRow("help with Qt's options") << QStringList{u"--help-all"_s} << u"不认识选项“--help-all”"_s;
 }
 
 void TestCount::refused()
@@ -386,37 +411,69 @@ void TestCount::totalsEqualWindow()
 void TestCount::badDatabase_data()
 {
     QTest::addColumn<QString>("damage");
-    QTest::newRow("missing") << u"missing"_s;
-    QTest::newRow("damaged") << u"damaged"_s;
-    QTest::newRow("without the common list") << u"no common"_s;
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("arguments");
+    const QStringList text{u"汉"_s};
+    QTest::newRow("missing") << u"missing"_s << QString() << text;
+    // A text's few lookups read only the pages they need; a file's count
+    // reads every page, and damage anywhere stops it.
+    QTest::newRow("damaged where a lookup reads") << u"root"_s << QString() << text;
+    QTest::newRow("damaged, counting a file") << u"middle"_s << QString() << QStringList{u"-f"_s, u"INPUT"_s};
+    QTest::newRow("without the common list") << QString() << u"DROP TABLE common"_s
+                                             << QStringList{u"--common"_s, u"汉"_s};
+    QTest::newRow("stroke table a view that never ends")
+            << QString()
+            << u"DROP TABLE a; CREATE VIEW a (汉字, 笔画数) AS WITH RECURSIVE n(i) AS "
+               "(SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT '汉', i FROM n"_s
+            << text;
+    QTest::newRow("a view beside the tables") << QString() << u"CREATE VIEW b AS SELECT * FROM a"_s << text;
 }
 
 void TestCount::badDatabase()
 {
     QFETCH(QString, damage);
-    const QString path = m_dir.filePath(damage + u".dll"_s);
-    QStringList arguments{u"--database"_s, path, u"汉"_s};
-    if (damage == u"damaged"_s) {
+    QFETCH(QString, sql);
+    QFETCH(QStringList, arguments);
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".dll"_s);
+    const QString input = m_dir.filePath(u"text.txt"_s);
+    QFile text(input);
+    QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    text.write(u"汉\n"_s.toUtf8());
+    text.close();
+    arguments.replaceInStrings(u"INPUT"_s, input);
+    if (damage != u"missing"_s)
         QVERIFY(QFile::copy(realDatabase(), path));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        const qint64 middle = file.size() / 2;
-        file.seek(middle);
-        const char byte = file.read(1).at(0);
-        file.seek(middle);
-        file.write(QByteArray(1, char(byte ^ 1)));
-    } else if (damage == u"no common"_s) {
-        writeStrokeDatabase(path, {{u"汉"_s, 5}});
+    if (!sql.isEmpty()) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         sqlite3 *db = nullptr;
         QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
         const QByteArray key = StrokeDb::password.toString().toUtf8();
         sqlite3_exec(db, ("PRAGMA key = '" + key + "'; PRAGMA kdf_iter = "
                           + QByteArray::number(StrokeDb::kdfIterations) + "; PRAGMA cipher_page_size = "
-                          + QByteArray::number(StrokeDb::pageSize) + "; DROP TABLE common;")
+                          + QByteArray::number(StrokeDb::pageSize) + "; " + sql.toUtf8())
                                  .constData(),
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
-        arguments << u"--common"_s;
+    } else if (damage == u"root"_s || damage == u"middle"_s) {
+        // Every lookup passes the stroke table's root page.
+        qint64 rootPage = 0;
+        {
+            data::Connection conn;
+            conn.Open(StrokeLookup::connectionStringForFile(path));
+            data::Recordset rs;
+            rs.Open(u"select rootpage from sqlite_master where name = 'a'"_s, conn, data::adOpenForwardOnly,
+                    data::adLockReadOnly);
+            rootPage = rs.Fields(0).Value.toLongLong();
+        }
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 at = damage == u"root"_s ? (rootPage - 1) * StrokeDb::pageSize + StrokeDb::pageSize / 2
+                                              : file.size() / 2;
+        file.seek(at);
+        const char byte = file.read(1).at(0);
+        file.seek(at);
+        file.write(QByteArray(1, char(byte ^ 1)));
     }
 
     // The window's own words for the same file.
@@ -427,13 +484,13 @@ void TestCount::badDatabase()
     } catch (const RuntimeError &error) {
         message = error.description();
     }
-    if (damage == u"no common"_s) {
+    if (arguments.contains(u"--common"_s)) {
         QVERIFY(message.isEmpty());
         message = path;
     }
     QVERIFY(!message.isEmpty());
 
-    const Run result = run(arguments);
+    const Run result = run(QStringList{u"--database"_s, path} + arguments);
     QCOMPARE(result.status, statusFailed);
     QVERIFY(result.out.isEmpty());
     const QString err = QString::fromUtf8(result.err);
@@ -487,6 +544,70 @@ void TestCount::endlessInputEndsOnFailedWrite()
         shell.kill();
     QVERIFY(ended);
     QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), ending);
+}
+
+// Started with a standard stream closed or its disk full: a count never
+// lands anywhere else, and a lost result is an error that says why.
+void TestCount::standardStreamsGone_data()
+{
+    QTest::addColumn<QString>("redirection");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("status");
+    const QString full = u"设备上没有空间了"_s;
+    QTest::newRow("help into a full disk") << u">/dev/full"_s << QStringList{u"--help"_s} << QString() << full
+                                           << statusFailed;
+    QTest::newRow("version into a full disk") << u">/dev/full"_s << QStringList{u"--version"_s} << QString()
+                                              << full << statusFailed;
+    QTest::newRow("counts into a full disk") << u">/dev/full"_s << QStringList{u"汉字"_s} << QString() << full
+                                             << statusFailed;
+    const QString closed = u"文件描述符没有打开"_s;
+    QTest::newRow("output closed") << u">&-"_s << QStringList{u"汉字"_s} << QString() << u"写不出结果："_s + closed
+                                   << statusFailed;
+    QTest::newRow("input closed") << u"<&-"_s << QStringList() << QString() << u"读不了“-”："_s + closed
+                                  << statusFailed;
+    QTest::newRow("error stream closed") << u"2>&-"_s << QStringList{u"--strict"_s, u"汉a"_s} << u"5\t汉a\n"_s
+                                         << QString() << statusUnknown;
+}
+
+void TestCount::standardStreamsGone()
+{
+    QFETCH(QString, redirection);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    QFETCH(QString, said);
+    QFETCH(int, status);
+    // The shell's own streams carry what the program left on them; its
+    // status comes last on standard output.
+    QProcess shell;
+    shell.start(u"sh"_s, QStringList{u"-c"_s, u"\"$0\" \"$@\" "_s + redirection + u"; echo \"status $?\""_s,
+                                     QStringLiteral(TARVELO_COUNT_PROGRAM)}
+                                 + arguments);
+    QVERIFY(shell.waitForFinished(runTimeoutMs));
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out + u"status %1\n"_s.arg(status));
+    QVERIFY2(said.isEmpty() ? err.isEmpty() : err.startsWith(u"tarvelo-count: "_s) && err.contains(said),
+             qPrintable(err));
+}
+
+// At a terminal (script(1) gives one), a typed line's total shows while
+// the input is still open.
+void TestCount::terminalGetsEachLineAtOnce()
+{
+    QProcess terminal;
+    terminal.start(u"script"_s, {u"-qec"_s, QStringLiteral(TARVELO_COUNT_PROGRAM), u"/dev/null"_s});
+    QVERIFY(terminal.waitForStarted());
+    terminal.write(u"汉字\n"_s.toUtf8());
+    QByteArray shown;
+    const QByteArray expected = u"11\t汉字"_s.toUtf8();
+    QDeadlineTimer deadline(lineShownTimeoutMs);
+    while (!shown.contains(expected) && terminal.waitForReadyRead(int(deadline.remainingTime())))
+        shown += terminal.readAllStandardOutput();
+    terminal.write("\x04");
+    terminal.closeWriteChannel();
+    QVERIFY(terminal.waitForFinished(runTimeoutMs));
+    QVERIFY2(shown.contains(expected), shown.constData());
 }
 
 // 50 MB of lines, one of them longer than the read buffer, counted with
