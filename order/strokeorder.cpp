@@ -48,42 +48,40 @@ StrokeOrder::StrokeOrder(const StrokeTable &counts, const StrokeSequences &seque
 }
 
 // A counting sort by strokes: within one count, the file's lines keep their
-// order, then the characters without a line follow by code point.
+// order, then the characters without a line follow by code point. Both
+// passes walk the characters afresh rather than keep a list of them, which
+// a starting program would pay for in fresh memory pages.
 void StrokeOrder::rankCounted(const StrokeTable &counts)
 {
-    struct Counted
-    {
-        qint16 count;
-        char32_t codePoint;
+    const auto forEachCounted = [&](auto f) {
+        for (qint32 position = 0; position < m_sequences.size(); ++position) {
+            const char32_t codePoint = m_sequences.codePointAt(position);
+            if (counts.isKnown(codePoint))
+                f(codePoint);
+        }
+        counts.forEachKnown([&](char32_t codePoint) {
+            if (m_sequences.position(codePoint) < 0)
+                f(codePoint);
+        });
     };
-    std::vector<Counted> counted;
-    counted.reserve(size_t(counts.size()));
-    qint16 highestCount = 0;
-    const auto add = [&](char32_t codePoint) {
-        const qint16 count = counts.count(codePoint);
-        highestCount = std::max(highestCount, count);
-        counted.push_back({count, codePoint});
-    };
-    for (qint32 position = 0; position < m_sequences.size(); ++position) {
-        const char32_t codePoint = m_sequences.codePointAt(position);
-        if (counts.isKnown(codePoint))
-            add(codePoint);
-    }
-    counts.forEachKnown([&](char32_t codePoint) {
-        if (m_sequences.position(codePoint) < 0)
-            add(codePoint);
-    });
     // nextRank[c]: the rank the next character of count c gets, starting
     // past every character with fewer strokes.
-    std::vector<Rank> nextRank(size_t(highestCount) + 1, 0);
-    for (const Counted &c : counted)
-        ++nextRank[size_t(c.count)];
+    std::vector<Rank> nextRank;
+    Rank countedTotal = 0;
+    forEachCounted([&](char32_t codePoint) {
+        const auto count = size_t(std::max<qint16>(counts.count(codePoint), 0));
+        if (count >= nextRank.size())
+            nextRank.resize(count + 1, 0);
+        ++nextRank[count];
+        ++countedTotal;
+    });
     Rank first = 1;
     for (Rank &next : nextRank)
         first += std::exchange(next, first);
-    for (const Counted &c : counted)
-        m_ranks[c.codePoint] = nextRank[size_t(c.count)]++;
-    m_uncountedBase = Rank(counted.size()) + 1;
+    forEachCounted([&](char32_t codePoint) {
+        m_ranks[codePoint] = nextRank[size_t(std::max<qint16>(counts.count(codePoint), 0))]++;
+    });
+    m_uncountedBase = countedTotal + 1;
 }
 
 bool StrokeOrder::isSkipped(char32_t codePoint)
