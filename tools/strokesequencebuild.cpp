@@ -6,6 +6,7 @@
 #include "strokecorrections.h"
 #include "strokesequences.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
