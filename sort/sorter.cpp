@@ -20,8 +20,11 @@ namespace {
 
 constexpr qint64 readBlock = qint64(1) << 20;
 constexpr std::size_t writeBlock = std::size_t(1) << 20;
-constexpr std::uint64_t recordLimit = std::numeric_limits<std::uint32_t>::max();
+// The top bit of an entry's record marks a key longer than its prefix.
+constexpr std::uint32_t longKey = std::uint32_t(1) << 31;
+constexpr std::uint64_t recordLimit = longKey - 1;
 constexpr int prefixBits = 64;
+constexpr std::size_t prefetchDistance = 8;
 constexpr char16_t fieldQuoteSeparator = u',';
 
 } // namespace
@@ -110,6 +113,8 @@ bool Sorter::readRecords(Input &input, qsizetype begin, qsizetype bomLength, con
             else
                 endRecord(codePoints, codePoints + m_codePoints.size());
             inRecord = false;
+            if (next - m_starts.back() > qint64(std::numeric_limits<std::uint32_t>::max()))
+                return fail(Messages::tr("“%1”：有一行太长，无法排序。").arg(name));
             if (!hasEnd)
                 m_withoutEnd.insert(std::uint32_t(m_starts.size() - 1), m_inputs.size() - 1);
         }
@@ -118,7 +123,7 @@ bool Sorter::readRecords(Input &input, qsizetype begin, qsizetype bomLength, con
     if (input.lineEnd.isEmpty())
         input.lineEnd = encoding.encodeAscii("\n");
     if (m_settings.header && input.firstRecord < m_starts.size())
-        m_headers.push_back(input.firstRecord);
+        m_headers.push_back({0, input.firstRecord, 0});
     if (m_keys.size() > recordLimit)
         return fail(Messages::tr("“%1”：输入太大，无法排序。").arg(name));
     return true;
@@ -156,6 +161,17 @@ std::size_t Sorter::inputOf(std::uint32_t record) const
     return std::size_t(after - m_inputs.begin()) - 1;
 }
 
+bool Sorter::lessPastPrefix(std::uint32_t a, std::uint32_t b, std::size_t perPrefix, bool reverse) const
+{
+    a &= ~longKey;
+    b &= ~longKey;
+    const std::u32string_view left = key(a).substr(perPrefix);
+    const std::u32string_view right = key(b).substr(perPrefix);
+    if (left == right)
+        return a < b;
+    return reverse ? right < left : left < right;
+}
+
 void Sorter::sort()
 {
     // The first ranks of each key, packed into one integer, decide most
@@ -170,7 +186,7 @@ void Sorter::sort()
     m_order.reserve(m_starts.size() - m_headers.size());
     std::size_t nextHeader = 0;
     for (std::uint32_t record = 0; record < m_starts.size(); ++record) {
-        if (nextHeader < m_headers.size() && m_headers[nextHeader] == record) {
+        if (nextHeader < m_headers.size() && m_headers[nextHeader].record == record) {
             ++nextHeader;
             continue;
         }
@@ -178,20 +194,33 @@ void Sorter::sort()
         std::uint64_t prefix = 0;
         for (std::size_t i = 0; i < perPrefix; ++i)
             prefix = (prefix << bits) | (i < ranks.size() ? ranks[i] : 0);
-        m_order.push_back({prefix, record});
+        m_order.push_back({prefix, ranks.size() > perPrefix ? record | longKey : record, 0});
     }
-    const auto less = [this, perPrefix](const Entry &a, const Entry &b) {
+    // Equal keys are ordered by their place in the input, which makes the
+    // unstable sort stable and spares the merge sort's buffer.
+    const bool reverse = m_settings.reverse;
+    const auto less = [this, perPrefix, reverse](const Entry &a, const Entry &b) {
         if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        const std::u32string_view left = key(a.record), right = key(b.record);
-        if (left.size() <= perPrefix || right.size() <= perPrefix)
-            return left.size() < right.size();
-        return left.substr(perPrefix) < right.substr(perPrefix);
+            return reverse ? b.prefix < a.prefix : a.prefix < b.prefix;
+        if (((a.record | b.record) & longKey) == 0)
+            return a.record < b.record;
+        return lessPastPrefix(a.record, b.record, perPrefix, reverse);
     };
-    if (m_settings.reverse)
-        std::stable_sort(m_order.begin(), m_order.end(), [&less](const Entry &a, const Entry &b) { return less(b, a); });
-    else
-        std::stable_sort(m_order.begin(), m_order.end(), less);
+    std::sort(m_order.begin(), m_order.end(), less);
+    placeLines();
+}
+
+void Sorter::placeLines()
+{
+    const auto place = [this](Entry &entry) {
+        const std::uint32_t record = entry.record & ~longKey;
+        const qint64 end = record + 1 < m_starts.size() ? m_starts[record + 1] : qint64(m_bytes.size());
+        entry.prefix = std::uint64_t(m_starts[record]);
+        entry.length = std::uint32_t(end - m_starts[record]);
+        entry.record = record;
+    };
+    std::for_each(m_headers.begin(), m_headers.end(), place);
+    std::for_each(m_order.begin(), m_order.end(), place);
 }
 
 // A last line that ends in a CR (a CRLF cut short) gets only the LF.
@@ -220,20 +249,28 @@ bool Sorter::write(const Sink &sink) const
     const QByteArray tab = "\t";
     for (std::size_t i = 0; i < total; ++i) {
         const bool isHeader = i < m_headers.size();
-        const std::uint32_t record = isHeader ? m_headers[i] : m_order[i - m_headers.size()].record;
-        const qint64 begin = m_starts[record];
-        const qint64 end = record + 1 < m_starts.size() ? m_starts[record + 1] : qint64(m_bytes.size());
+        const Entry &entry = isHeader ? m_headers[i] : m_order[i - m_headers.size()];
+#if defined(__GNUC__)
+        // The lines lie all over the buffer in sorted order: asking for one a
+        // few lines ahead hides most of the wait for memory.
+        if (i + prefetchDistance >= m_headers.size() && i + prefetchDistance < total)
+            __builtin_prefetch(m_bytes.data() + m_order[i + prefetchDistance - m_headers.size()].prefix);
+#endif
+        const qint64 begin = qint64(entry.prefix);
+        const qint64 end = begin + entry.length;
         if (m_settings.printKeys) {
-            const TextEncoding &encoding = m_inputs[inputOf(record)].encoding;
+            const TextEncoding &encoding = m_inputs[inputOf(entry.record)].encoding;
             const QByteArray printed =
-                    (isHeader ? QByteArray() : m_ranking.printableKey(key(record))) + tab;
+                    (isHeader ? QByteArray() : m_ranking.printableKey(key(entry.record))) + tab;
             const QByteArray bytes = encoding.unit == 1 ? printed : encoding.encodeAscii(printed);
             block.append(bytes.constData(), std::size_t(bytes.size()));
         }
-        block.append(m_bytes.data() + begin, std::size_t(end - begin));
-        const auto withoutEnd = m_withoutEnd.constFind(record);
-        if (withoutEnd != m_withoutEnd.cend() && i + 1 < total)
-            appendLineEnd(m_inputs[withoutEnd.value()], begin, end, &block);
+        block.append(m_bytes.data() + begin, std::size_t(entry.length));
+        if (!m_withoutEnd.isEmpty() && i + 1 < total) {
+            const auto withoutEnd = m_withoutEnd.constFind(entry.record);
+            if (withoutEnd != m_withoutEnd.cend())
+                appendLineEnd(m_inputs[withoutEnd.value()], begin, end, &block);
+        }
         if (!flushWhenFull())
             return false;
     }

@@ -63,19 +63,22 @@ private:
         QByteArray lineEnd;
         std::uint32_t firstRecord = 0;
     };
-#pragma pack(push, 4)
+    // One line to sort. After the sort, PREFIX holds where the line starts,
+    // so that writing reads the lines and nothing else.
     struct Entry
     {
         std::uint64_t prefix;
         std::uint32_t record;
+        std::uint32_t length;
     };
-#pragma pack(pop)
 
     bool readAll(QIODevice &device, const QString &name);
     bool readRecords(Input &input, qsizetype begin, qsizetype bomLength, const QString &name);
     bool decodeLine(const TextEncoding &encoding, qsizetype begin, qsizetype end, qint64 offset,
                     const QString &name);
     void endRecord(const char32_t *keyBegin, const char32_t *keyEnd);
+    bool lessPastPrefix(std::uint32_t a, std::uint32_t b, std::size_t perPrefix, bool reverse) const;
+    void placeLines();
     void appendLineEnd(const Input &input, qint64 begin, qint64 end, std::string *block) const;
     std::u32string_view key(std::uint32_t record) const;
     std::size_t inputOf(std::uint32_t record) const;
@@ -90,7 +93,7 @@ private:
     // The ranks of every key, one after the other, and where each starts.
     std::u32string m_keys;
     std::vector<std::uint32_t> m_keyStarts;
-    std::vector<std::uint32_t> m_headers;
+    std::vector<Entry> m_headers;
     std::vector<Entry> m_order;
     std::vector<Input> m_inputs;
     // Records whose last line has no line end: the last of their input.
