@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
+#include "linereader.h"
 #include "messages.h"
 
 #include <QCommandLineParser>
-#include <QStringConverter>
 
 #include <limits>
 
@@ -93,7 +93,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
 
     if (parser.isSet(encodingOption)) {
         options->encoding = parser.value(encodingOption).toLatin1();
-        if (!QStringDecoder(options->encoding.constData()).isValid())
+        if (!TextEncoding::forName(options->encoding))
             return fail(Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
                                 .arg(parser.value(encodingOption)));
     }
