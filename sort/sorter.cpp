@@ -2,15 +2,14 @@
 #include "sorter.h"
 
 #include "delimited.h"
-#include "messages.h"
+#include "sortmessages.h"
 
-#include <QFileDevice>
 #include <QIODevice>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <bit>
 #include <limits>
-#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +17,6 @@ namespace Sort {
 
 namespace {
 
-constexpr qint64 readBlock = qint64(1) << 20;
 constexpr std::size_t writeBlock = std::size_t(1) << 20;
 // The top bit of an entry's record marks a key longer than its prefix.
 constexpr std::uint32_t longKey = std::uint32_t(1) << 31;
@@ -41,110 +39,77 @@ bool Sorter::fail(const QString &message)
     return false;
 }
 
-bool Sorter::readAll(QIODevice &device, const QString &name)
+bool Sorter::addInput(QIODevice &device, const QString &name)
 {
     if (!device.isSequential() && device.size() > 0)
         m_bytes.reserve(m_bytes.size() + std::size_t(device.size()));
-    while (true) {
-        const std::size_t filled = m_bytes.size();
-        m_bytes.resize(filled + std::size_t(readBlock));
-        const qint64 got = device.read(m_bytes.data() + filled, readBlock);
-        m_bytes.resize(filled + std::size_t(std::max<qint64>(got, 0)));
-        if (got < 0)
-            return fail(Messages::tr("读不了“%1”：%2。").arg(name, device.errorString()));
-        if (got == 0)
-            return true;
-    }
-}
-
-bool Sorter::addInput(QIODevice &device, const QString &name)
-{
-    const qsizetype begin = qsizetype(m_bytes.size());
-    if (!readAll(device, name))
-        return false;
+    Count::LineReader reader(device, m_settings.encoding);
     Input input;
-    input.encoding = TextEncoding::forName(m_settings.encoding);
-    const qsizetype bomLength =
-            input.encoding.followBom(QByteArrayView(m_bytes.data() + begin, qsizetype(m_bytes.size()) - begin));
+    input.firstRecord = std::uint32_t(m_starts.size());
+    const bool read = readRecords(reader, &input, name);
+    input.encoding = reader.encoding();
+    if (input.lineEnd.isEmpty())
+        input.lineEnd = input.encoding.newline;
     // The mark is no part of the first line: it goes back at the start of
     // the output, once, for the first input.
-    if (bomLength > 0) {
-        if (m_inputs.empty())
-            m_bom = QByteArray(m_bytes.data() + begin, bomLength);
-        m_bytes.erase(std::size_t(begin), std::size_t(bomLength));
-    }
-    input.firstRecord = std::uint32_t(m_starts.size());
+    if (m_inputs.empty())
+        m_bom = reader.byteOrderMark().toByteArray();
     m_inputs.push_back(input);
-    return readRecords(m_inputs.back(), begin, bomLength, name);
+    if (m_settings.header && input.firstRecord < m_starts.size())
+        m_headers.push_back({0, input.firstRecord, 0});
+    return read;
 }
 
-bool Sorter::readRecords(Input &input, qsizetype begin, qsizetype bomLength, const QString &name)
+bool Sorter::readRecords(Count::LineReader &reader, Input *input, const QString &name)
 {
-    const TextEncoding &encoding = input.encoding;
-    const char *data = m_bytes.data();
-    const qsizetype end = qsizetype(m_bytes.size());
-    const qsizetype unit = encoding.unit;
     const bool byField = m_settings.field >= 0;
     Delimited::FieldPicker picker(m_settings.separator, m_settings.separator == fieldQuoteSeparator,
                                   std::max<qsizetype>(m_settings.field, 0));
     bool inRecord = false;
-    for (qsizetype start = begin; start < end;) {
-        qsizetype lineEnd = encoding.lineEnd(data, start, end);
-        const bool hasEnd = lineEnd >= 0;
-        qsizetype contentEnd = hasEnd ? lineEnd : end;
-        const qsizetype next = hasEnd ? lineEnd + unit : end;
-        if (contentEnd - start >= unit && encoding.isUnit(data + contentEnd - unit, '\r'))
-            contentEnd -= unit;
-        if (hasEnd && input.lineEnd.isEmpty())
-            input.lineEnd = QByteArray(data + contentEnd, next - contentEnd);
-        if (!decodeLine(encoding, start, contentEnd, start - begin + bomLength, name))
-            return false;
+    bool ended = true;
+    const auto endRecord = [&] {
+        const std::u32string &key = byField ? picker.field() : m_codePoints;
+        appendKey(key.data(), key.data() + key.size());
+        inRecord = false;
+        if (qint64(m_bytes.size()) - m_starts.back() > qint64(std::numeric_limits<std::uint32_t>::max()))
+            return fail(Messages::tr("“%1”：有一行太长，无法排序。").arg(name));
+        return true;
+    };
+    while (reader.next()) {
         if (!inRecord) {
             if (m_starts.size() >= recordLimit)
                 return fail(Messages::tr("“%1”：行数太多，无法排序。").arg(name));
-            m_starts.push_back(start);
+            m_starts.push_back(qint64(m_bytes.size()));
             picker.startRecord();
         }
-        const char32_t *codePoints = m_codePoints.data();
-        inRecord = byField && !picker.readLine(codePoints, codePoints + m_codePoints.size());
-        if (!inRecord || next == end) {
-            if (byField)
-                endRecord(picker.field().data(), picker.field().data() + picker.field().size());
-            else
-                endRecord(codePoints, codePoints + m_codePoints.size());
-            inRecord = false;
-            if (next - m_starts.back() > qint64(std::numeric_limits<std::uint32_t>::max()))
-                return fail(Messages::tr("“%1”：有一行太长，无法排序。").arg(name));
-            if (!hasEnd)
-                m_withoutEnd.insert(std::uint32_t(m_starts.size() - 1), m_inputs.size() - 1);
-        }
-        start = next;
+        const QByteArrayView bytes = reader.bytes(), lineEnd = reader.lineEnd();
+        m_bytes.append(bytes.data(), std::size_t(bytes.size()));
+        m_bytes.append(lineEnd.data(), std::size_t(lineEnd.size()));
+        ended = lineEnd.endsWith(reader.encoding().newline);
+        if (ended && input->lineEnd.isEmpty())
+            input->lineEnd = lineEnd.toByteArray();
+        if (!reader.codePoints(&m_codePoints))
+            return fail(reader.errorMessage(name));
+        inRecord = byField && !picker.readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
+        if (!inRecord && !endRecord())
+            return false;
     }
-    if (input.lineEnd.isEmpty())
-        input.lineEnd = encoding.encodeAscii("\n");
-    if (m_settings.header && input.firstRecord < m_starts.size())
-        m_headers.push_back({0, input.firstRecord, 0});
+    if (reader.error() != Count::LineReader::Error::None)
+        return fail(reader.errorMessage(name));
+    // A quoted field that never closes runs to the end of the input.
+    if (inRecord && !endRecord())
+        return false;
+    if (!ended)
+        m_withoutEnd.insert(std::uint32_t(m_starts.size() - 1), m_inputs.size());
     if (m_keys.size() > recordLimit)
         return fail(Messages::tr("“%1”：输入太大，无法排序。").arg(name));
     return true;
 }
 
-bool Sorter::decodeLine(const TextEncoding &encoding, qsizetype begin, qsizetype end, qint64 offset,
-                        const QString &name)
-{
-    const qsizetype invalid = encoding.decode(QByteArrayView(m_bytes.data() + begin, end - begin), &m_codePoints);
-    if (invalid < 0)
-        return true;
-    return fail(Messages::tr("%1: 第 %2 字节（从 0 数起）处不是有效的 %3 编码。请用 --encoding 指明文件的实际编码。")
-                        .arg(name == u"-"_s ? Messages::tr("标准输入") : name)
-                        .arg(offset + invalid)
-                        .arg(QString::fromLatin1(encoding.name)));
-}
-
-void Sorter::endRecord(const char32_t *keyBegin, const char32_t *keyEnd)
+void Sorter::appendKey(const char32_t *begin, const char32_t *end)
 {
     m_keyStarts.push_back(std::uint32_t(m_keys.size()));
-    m_ranking.appendKey(keyBegin, keyEnd, &m_keys);
+    m_ranking.appendKey(begin, end, &m_keys);
 }
 
 std::u32string_view Sorter::key(std::uint32_t record) const
@@ -226,12 +191,21 @@ void Sorter::placeLines()
 // A last line that ends in a CR (a CRLF cut short) gets only the LF.
 void Sorter::appendLineEnd(const Input &input, qint64 begin, qint64 end, std::string *block) const
 {
-    const TextEncoding &encoding = input.encoding;
-    QByteArrayView lineEnd = input.lineEnd;
-    if (end - begin >= encoding.unit && lineEnd.size() > encoding.unit
-        && encoding.isUnit(m_bytes.data() + end - encoding.unit, '\r'))
-        lineEnd = lineEnd.sliced(encoding.unit);
+    const QByteArrayView line(m_bytes.data() + begin, end - begin);
+    const QByteArrayView lineEnd = line.endsWith(input.encoding.carriageReturn)
+                                           && QByteArrayView(input.lineEnd).startsWith(input.encoding.carriageReturn)
+            ? input.encoding.newline
+            : input.lineEnd;
     block->append(lineEnd.data(), std::size_t(lineEnd.size()));
+}
+
+// ASCII in ENCODING.
+QByteArray Sorter::encodedAscii(const Count::TextEncoding &encoding, const QByteArray &ascii)
+{
+    if (encoding.kind == Count::TextEncoding::Kind::Utf8)
+        return ascii;
+    QStringEncoder encoder(encoding.name.constData());
+    return encoder.encode(QString::fromLatin1(ascii));
 }
 
 bool Sorter::write(const Sink &sink) const
@@ -259,10 +233,9 @@ bool Sorter::write(const Sink &sink) const
         const qint64 begin = qint64(entry.prefix);
         const qint64 end = begin + entry.length;
         if (m_settings.printKeys) {
-            const TextEncoding &encoding = m_inputs[inputOf(entry.record)].encoding;
-            const QByteArray printed =
-                    (isHeader ? QByteArray() : m_ranking.printableKey(key(entry.record))) + tab;
-            const QByteArray bytes = encoding.unit == 1 ? printed : encoding.encodeAscii(printed);
+            const QByteArray bytes =
+                    encodedAscii(m_inputs[inputOf(entry.record)].encoding,
+                                 (isHeader ? QByteArray() : m_ranking.printableKey(key(entry.record))) + tab);
             block.append(bytes.constData(), std::size_t(bytes.size()));
         }
         block.append(m_bytes.data() + begin, std::size_t(entry.length));

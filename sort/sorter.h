@@ -2,7 +2,7 @@
 #pragma once
 
 #include "ranking.h"
-#include "textencoding.h"
+#include "linereader.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -40,6 +40,8 @@ public:
     using Sink = std::function<bool(const char *bytes, std::size_t size)>;
 
     Sorter(const Ranking &ranking, const Settings &settings);
+    Sorter(const Sorter &) = delete;
+    Sorter &operator=(const Sorter &) = delete;
 
     // Reads all of DEVICE, named NAME in messages. Returns false, with
     // error() worded for the user, when it cannot be read or holds bytes
@@ -57,7 +59,7 @@ public:
 private:
     struct Input
     {
-        TextEncoding encoding;
+        Count::TextEncoding encoding;
         // The line end of the input's first line, for a last line without
         // one that the sort moves.
         QByteArray lineEnd;
@@ -72,11 +74,9 @@ private:
         std::uint32_t length;
     };
 
-    bool readAll(QIODevice &device, const QString &name);
-    bool readRecords(Input &input, qsizetype begin, qsizetype bomLength, const QString &name);
-    bool decodeLine(const TextEncoding &encoding, qsizetype begin, qsizetype end, qint64 offset,
-                    const QString &name);
-    void endRecord(const char32_t *keyBegin, const char32_t *keyEnd);
+    bool readRecords(Count::LineReader &reader, Input *input, const QString &name);
+    void appendKey(const char32_t *begin, const char32_t *end);
+    static QByteArray encodedAscii(const Count::TextEncoding &encoding, const QByteArray &ascii);
     bool lessPastPrefix(std::uint32_t a, std::uint32_t b, std::size_t perPrefix, bool reverse) const;
     void placeLines();
     void appendLineEnd(const Input &input, qint64 begin, qint64 end, std::string *block) const;
@@ -99,7 +99,7 @@ private:
     // Records whose last line has no line end: the last of their input.
     QHash<std::uint32_t, std::size_t> m_withoutEnd;
     QByteArray m_bom;
-    std::vector<char32_t> m_codePoints;
+    std::u32string m_codePoints;
     QString m_error;
 };
 
