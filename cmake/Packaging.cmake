@@ -22,7 +22,7 @@ endif()
 install(TARGETS Tarvelo tarvelo-count tarvelo-sort
     RUNTIME DESTINATION "${TARVELO_INSTALL_APPDIR}"
     BUNDLE DESTINATION .)
-install(FILES "${TARVELO_STROKE_DB}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
+install(FILES "${TARVELO_STROKE_DB}" "${TARVELO_STROKE_SEQUENCES}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
 
 if(UNIX AND NOT APPLE)
     foreach(_program IN ITEMS Tarvelo tarvelo-count tarvelo-sort)
