@@ -68,6 +68,7 @@ bool Sorter::readRecords(Count::LineReader &reader, const QString &name)
     bool ended = true;
     bool isHeader = m_settings.header;
     qint64 start = 0;
+    qint64 startLine = 0;
     const auto endRecord = [&] {
         inRecord = false;
         const bool added = addRecord(start, byField ? picker.field() : m_codePoints, isHeader, name);
@@ -77,6 +78,7 @@ bool Sorter::readRecords(Count::LineReader &reader, const QString &name)
     while (reader.next()) {
         if (!inRecord) {
             start = qint64(m_bytes.size());
+            startLine = reader.lineNumber();
             picker.startRecord();
         }
         const QByteArrayView bytes = reader.bytes(), lineEnd = reader.lineEnd();
@@ -93,9 +95,12 @@ bool Sorter::readRecords(Count::LineReader &reader, const QString &name)
     }
     if (reader.error() != Count::LineReader::Error::None)
         return fail(reader.errorMessage(name));
-    // A quoted field that never closes runs to the end of the input.
-    if (inRecord && !endRecord())
-        return false;
+    // A quoted field that never closes would take in every line sorted
+    // after it when the output is read again.
+    if (inRecord)
+        return fail(Messages::tr("%1: 第 %2 行的引号到文件末尾都没有配对的结束引号。")
+                            .arg(name == u"-"_s ? Messages::tr("标准输入") : name)
+                            .arg(startLine));
     if (!ended)
         m_withoutEnd.insert(start, m_inputs.size() - 1);
     return true;

@@ -63,6 +63,17 @@ QList<QByteArray> sortedLines(const QByteArray &encoding, QByteArray bytes)
     return lines;
 }
 
+// The byte-order mark a reader finds at the start of BYTES, and the
+// encoding it then reads them in.
+QByteArray markOf(const QByteArray &encoding, QByteArray bytes)
+{
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    Count::LineReader reader(device, encoding);
+    reader.next();
+    return reader.byteOrderMark().toByteArray() + reader.encoding().name;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -82,6 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     QByteArray once;
     if (!sorted(settings, input, &once))
+        return 0;
+    // A line whose first bytes look like a byte-order mark (U+FEFF, U+0000
+    // after a UTF-16LE mark, 锘 and a character led by 0xBF in GBK) reads
+    // as one, or as another, once it is sorted to the top: the bytes are
+    // right, and no reader can tell.
+    if (markOf(settings.encoding, once) != markOf(settings.encoding, input))
         return 0;
     if (sortedLines(settings.encoding, once) != sortedLines(settings.encoding, input))
         fail("the output's lines are not the input's", input);

@@ -123,6 +123,7 @@ void TestSorter::refusesInvalidBytes_data()
                                                    << u"第 6 字节"_s;
     QTest::newRow("GBK in the second line") << QByteArray("GBK") << QByteArray("a\r\nb\x81\x20\r\n") << u"第 4 字节"_s;
     QTest::newRow("UTF-16LE cut mid-unit") << QByteArray("UTF-16LE") << QByteArray("a\0b", 3) << u"第 2 字节"_s;
+    QTest::newRow("a quote never closed") << QByteArray() << QByteArray("a,1\n\"b,2\nc,3\n") << u"第 2 行"_s;
 }
 
 void TestSorter::refusesInvalidBytes()
@@ -132,7 +133,7 @@ void TestSorter::refusesInvalidBytes()
     QFETCH(QString, offset);
 
     const Sort::CodePointRanking ranking;
-    Sort::Sorter sorter(ranking, settings(encoding, 0, 0, QString()));
+    Sort::Sorter sorter(ranking, settings(encoding, 1, U',', QString()));
     QBuffer device(&input);
     QVERIFY(device.open(QIODevice::ReadOnly));
     QVERIFY(!sorter.addInput(device, u"names.csv"_s));
