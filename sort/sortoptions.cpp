@@ -118,7 +118,8 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
                                 .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
         return fail(Messages::tr("选项用得不对：%1").arg(parser.errorText()));
     }
-    if (parser.isSet(helpOption)) {
+    // Qt's own options are of no use here: --help-all shows the same help.
+    if (parser.isSet(helpOption) || parser.isSet(u"help-all"_s)) {
         *text = parser.helpText();
         return ParseResult::Help;
     }
