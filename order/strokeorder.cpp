@@ -5,7 +5,9 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,34 +48,40 @@ StrokeOrder::StrokeOrder(const StrokeTable &counts, const StrokeSequences &seque
 }
 
 // A counting sort by strokes: within one count, the file's lines keep their
-// order, then the characters without a line follow by code point.
+// order, then the characters without a line follow by code point. Both
+// passes walk the characters afresh rather than keep a list of them, which
+// a starting program would pay for in fresh memory pages.
 void StrokeOrder::rankCounted(const StrokeTable &counts)
 {
-    std::vector<char32_t> counted;
-    counted.reserve(size_t(counts.size()));
-    for (qint32 position = 0; position < m_sequences.size(); ++position) {
-        const char32_t codePoint = m_sequences.codePointAt(position);
-        if (counts.isKnown(codePoint))
-            counted.push_back(codePoint);
-    }
-    for (char32_t codePoint = 0; codePoint < StrokeTable::codePointLimit; ++codePoint) {
-        if (counts.isKnown(codePoint) && m_sequences.position(codePoint) < 0)
-            counted.push_back(codePoint);
-    }
-    int highestCount = 0;
-    for (const char32_t codePoint : counted)
-        highestCount = std::max<int>(highestCount, counts.count(codePoint));
-    std::vector<Rank> firstOfCount(size_t(highestCount) + 2, 0);
-    for (const char32_t codePoint : counted)
-        ++firstOfCount[size_t(counts.count(codePoint)) + 1];
-    Rank next = 1;
-    for (Rank &first : firstOfCount) {
-        next += first;
-        first = next;
-    }
-    for (const char32_t codePoint : counted)
-        m_ranks[codePoint] = firstOfCount[size_t(counts.count(codePoint))]++;
-    m_uncountedBase = Rank(counted.size()) + 1;
+    const auto forEachCounted = [&](auto f) {
+        for (qint32 position = 0; position < m_sequences.size(); ++position) {
+            const char32_t codePoint = m_sequences.codePointAt(position);
+            if (counts.isKnown(codePoint))
+                f(codePoint);
+        }
+        counts.forEachKnown([&](char32_t codePoint) {
+            if (m_sequences.position(codePoint) < 0)
+                f(codePoint);
+        });
+    };
+    // nextRank[c]: the rank the next character of count c gets, starting
+    // past every character with fewer strokes.
+    std::vector<Rank> nextRank;
+    Rank countedTotal = 0;
+    forEachCounted([&](char32_t codePoint) {
+        const auto count = size_t(std::max<qint16>(counts.count(codePoint), 0));
+        if (count >= nextRank.size())
+            nextRank.resize(count + 1, 0);
+        ++nextRank[count];
+        ++countedTotal;
+    });
+    Rank first = 1;
+    for (Rank &next : nextRank)
+        first += std::exchange(next, first);
+    forEachCounted([&](char32_t codePoint) {
+        m_ranks[codePoint] = nextRank[size_t(std::max<qint16>(counts.count(codePoint), 0))]++;
+    });
+    m_uncountedBase = countedTotal + 1;
 }
 
 bool StrokeOrder::isSkipped(char32_t codePoint)

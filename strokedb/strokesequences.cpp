@@ -70,30 +70,37 @@ std::string_view StrokeSequences::sequence(char32_t codePoint) const
 std::string_view StrokeSequences::sequenceAt(qint32 position) const
 {
     const Entry &entry = m_entries[size_t(position)];
-    return {m_text.constData() + entry.offset, entry.length};
+    return m_text.substr(entry.offset, entry.length);
+}
+
+void StrokeSequences::clear()
+{
+    m_text = {};
+    m_entries.clear();
+    m_positions.reset();
+    m_file.reset();
 }
 
 void StrokeSequences::load(const QString &path)
 {
-    m_text.clear();
-    m_entries.clear();
-    m_positions.reset();
-    QFile file(path);
-    if (!file.exists())
+    clear();
+    auto file = std::make_unique<QFile>(path);
+    if (!file->exists())
         throw RuntimeError(tr("找不到笔顺数据文件“%1”。请重新安装 Tarvelo。").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file.errorString()));
-    if (file.size() > maxFileSize)
+    if (!file->open(QIODevice::ReadOnly))
+        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file->errorString()));
+    const qint64 size = file->size();
+    if (size > maxFileSize)
         throw RuntimeError(tr("“%1”不是 Tarvelo 的笔顺数据文件。请重新安装 Tarvelo。").arg(path));
-    m_text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file.errorString()));
+    const uchar *mapped = size > 0 ? file->map(0, size) : nullptr;
+    if (size > 0 && !mapped)
+        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file->errorString()));
+    m_file = std::move(file);
+    m_text = std::string_view(reinterpret_cast<const char *>(mapped), size_t(size));
     try {
         parse();
     } catch (const Damaged &damaged) {
-        m_text.clear();
-        m_entries.clear();
-        m_positions.reset();
+        clear();
         throw RuntimeError(tr("笔顺数据文件“%1”已损坏（第 %2 行）。请重新安装 Tarvelo。")
                                    .arg(path)
                                    .arg(damaged.line));
@@ -109,7 +116,7 @@ void StrokeSequences::parse()
     if (!positions)
         throw std::bad_alloc();
     m_positions.reset(positions);
-    const auto *begin = reinterpret_cast<const unsigned char *>(m_text.constData());
+    const auto *begin = reinterpret_cast<const unsigned char *>(m_text.data());
     const auto *end = begin + m_text.size();
     qsizetype line = 0;
     qint64 declared = -1;
@@ -124,8 +131,9 @@ void StrokeSequences::parse()
                 bool ok = false;
                 const std::string_view number = text.substr(size_t(entriesComment.size()));
                 declared = QByteArray(number.data(), qsizetype(number.size())).toLongLong(&ok);
-                if (!ok || declared < 0)
+                if (!ok || declared < 0 || declared > qint64(m_text.size()))
                     throw Damaged{line};
+                m_entries.reserve(size_t(declared));
             }
         } else {
             const auto *tab = static_cast<const unsigned char *>(std::memchr(p, '\t', text.size()));

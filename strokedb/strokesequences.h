@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QByteArray>
+#include <QFile>
 #include <QLatin1StringView>
 #include <QString>
 #include <QtGlobal>
@@ -72,8 +73,13 @@ private:
     };
 
     void parse();
+    void clear();
 
-    QByteArray m_text;
+    // The file, mapped rather than read: its pages come from the system's
+    // cache as the parser reaches them, with no copy. The generator and
+    // the package replace the file by renaming, never in place.
+    std::unique_ptr<QFile> m_file;
+    std::string_view m_text;
     std::vector<Entry> m_entries;
     // Position + 1 by code point, 0 for none; zeroed by the system page by
     // page, so the pages of code points without a sequence cost nothing.

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "dbwriter.h"
 
+#include "outputfiles.h"
 #include "runtimeerror.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
@@ -18,11 +19,12 @@ namespace {
 class Database
 {
 public:
-    // NAME is the file the user asked for, in messages.
-    Database(const QString &path, const QString &name) : m_path(name)
+    // NAME is the file the user asked for, in messages; VFS is SQLite's
+    // name of the file system to use, or null for its default.
+    Database(const QString &path, const QString &name, const char *vfs) : m_path(name)
     {
         const QByteArray file = path.toUtf8();
-        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, vfs)
             != SQLITE_OK) {
             // The destructor does not run for a constructor that throws.
             const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
@@ -61,6 +63,10 @@ public:
 
     [[noreturn]] void fail(const QString &what)
     {
+        // SQLite's own words for it, "database or disk is full", hide
+        // which of the two it is.
+        if (sqlite3_errcode(m_db) == SQLITE_FULL)
+            throw RuntimeError(writeFailure(m_path, ENOSPC));
         throw RuntimeError(u"writing %1 failed while %2: %3"_s.arg(m_path, what,
                                                                  QString::fromUtf8(sqlite3_errmsg(m_db))));
     }
@@ -121,9 +127,9 @@ void checkUnique(const QStringList &keys, const QString &what)
 }
 
 void writeTables(const QString &path, const QString &name, const QList<StrokeRow> &rows,
-                 const StrokeDbLayout &layout)
+                 const StrokeDbLayout &layout, const char *vfs = nullptr)
 {
-    Database db(path, name);
+    Database db(path, name, vfs);
     if (!layout.password.isEmpty())
         db.key(layout.password);
     // The file is thrown away on any failure, so it needs no journal
@@ -175,9 +181,57 @@ void writeTables(const QString &path, const QString &name, const QList<StrokeRow
     db.exec(u"COMMIT"_s, u"finishing the file"_s);
 }
 
+// SQLite follows the symbolic links in a database's name, which would
+// turn /proc/self/fd/N into the name that the unnamed file does not have;
+// this copy of the default file system takes the name as it is. Null
+// when it cannot be set up.
+const char *descriptorVfs()
+{
+    static sqlite3_vfs vfs = [] {
+        sqlite3_vfs copy = *sqlite3_vfs_find(nullptr);
+        copy.zName = "tarvelo-descriptor";
+        copy.xFullPathname = [](sqlite3_vfs *, const char *name, int size, char *out) {
+            sqlite3_snprintf(size, out, "%s", name);
+            return SQLITE_OK;
+        };
+        return copy;
+    }();
+    static const bool registered = sqlite3_vfs_register(&vfs, 0) == SQLITE_OK;
+    return registered ? vfs.zName : nullptr;
+}
+
+// Where the system has no name for FILE's descriptor, SQLite writes under
+// a name no user's file has, and the result is copied into FILE.
+void writeThroughScratch(QSaveFile &file, const QList<StrokeRow> &rows, const StrokeDbLayout &layout)
+{
+    const QFileInfo target(file.fileName());
+    QTemporaryFile scratch(target.absoluteDir().filePath(target.fileName() + u".XXXXXX.tmp"_s));
+    if (!scratch.open())
+        throw RuntimeError(writeFailure(scratch.fileTemplate(), errno, scratch.errorString()));
+    scratch.close();
+    writeTables(scratch.fileName(), file.fileName(), rows, layout);
+
+    if (!scratch.open())
+        throw RuntimeError(u"cannot read back %1: %2"_s.arg(scratch.fileName(), scratch.errorString()));
+    constexpr qint64 copyChunk = qint64(1) << 20;
+    while (!scratch.atEnd()) {
+        const QByteArray chunk = scratch.read(copyChunk);
+        errno = 0;
+        if (chunk.isEmpty() || file.write(chunk) != chunk.size())
+            throw RuntimeError(writeFailure(file.fileName(), errno, file.errorString()));
+    }
+}
+
 } // namespace
 
 void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows, const StrokeDbLayout &layout)
+{
+    OutputFiles files;
+    writeStrokeDatabase(files.open(path), rows, layout);
+    files.commit();
+}
+
+void writeStrokeDatabase(QSaveFile &file, const QList<StrokeRow> &rows, const StrokeDbLayout &layout)
 {
     if (layout.uniqueCharacters) {
         QStringList characters;
@@ -188,27 +242,13 @@ void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows, cons
     }
     checkUnique(layout.commonCharacters, u"the common-characters list"_s);
 
-    // SQLite writes only to a file of its own, so the database is made
-    // under a unique name that no user's file can have, then handed to
-    // QSaveFile, which renames it over PATH in one step.
-    const QFileInfo target(path);
-    QTemporaryFile scratch(target.absoluteDir().filePath(target.fileName() + u".XXXXXX.tmp"_s));
-    if (!scratch.open())
-        throw RuntimeError(u"cannot create a temporary file beside %1: %2"_s.arg(path, scratch.errorString()));
-    scratch.close();
-    writeTables(scratch.fileName(), path, rows, layout);
-
-    if (!scratch.open())
-        throw RuntimeError(u"cannot read back %1: %2"_s.arg(scratch.fileName(), scratch.errorString()));
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw RuntimeError(u"cannot write %1: %2"_s.arg(path, out.errorString()));
-    constexpr qint64 copyChunk = qint64(1) << 20;
-    while (!scratch.atEnd()) {
-        const QByteArray chunk = scratch.read(copyChunk);
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
-            throw RuntimeError(u"cannot write %1: %2"_s.arg(path, out.errorString()));
-    }
-    if (!out.commit())
-        throw RuntimeError(u"cannot replace %1: %2"_s.arg(path, out.errorString()));
+    // SQLite opens a database by name, and FILE has none until it
+    // replaces its target; Linux names every open file under
+    // /proc/self/fd, where SQLite can open it again.
+    const QString byDescriptor = u"/proc/self/fd/"_s + QString::number(file.handle());
+    const char *vfs = descriptorVfs();
+    if (vfs && QFileInfo(byDescriptor).isFile())
+        writeTables(byDescriptor, file.fileName(), rows, layout, vfs);
+    else
+        writeThroughScratch(file, rows, layout);
 }

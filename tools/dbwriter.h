@@ -4,6 +4,7 @@
 #include "strokedb.h"
 
 #include <QList>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -34,9 +35,12 @@ struct StrokeDbLayout
     QStringList commonCharacters;
 };
 
-// Writes ROWS to a new database at PATH. The file is written under a new
-// temporary name in PATH's folder and then renamed over PATH in one step,
-// so PATH holds either its old content or the complete new one. Throws
-// RuntimeError on failure.
+// Writes ROWS to a new database at PATH, which holds either its old
+// content or the complete new one (see OutputFiles). Throws RuntimeError
+// on failure.
 void writeStrokeDatabase(const QString &path, const QList<StrokeRow> &rows,
                          const StrokeDbLayout &layout = {});
+
+// Writes ROWS as the database into FILE, new and empty, from
+// OutputFiles::open(), which replaces its target on commit.
+void writeStrokeDatabase(QSaveFile &file, const QList<StrokeRow> &rows, const StrokeDbLayout &layout = {});

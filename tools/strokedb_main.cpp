@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tarvelo-strokedb: builds the stroke database from Unihan, or lists it.
 #include "dbwriter.h"
+#include "outputfiles.h"
 #include "recordset.h"
 #include "runtimeerror.h"
 #include "strokecorrections.h"
@@ -15,8 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -42,6 +43,17 @@ void print(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
+// A listing or summary that did not arrive is a failure, not a success
+// with the output lost.
+void printOut(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
+        || std::fflush(stdout) != 0)
+        throw RuntimeError(writeFailure(u"标准输出"_s, errno));
+}
+
 int usage()
 {
     print(stderr, u"usage: tarvelo-strokedb build UNICODE_DATA_FOLDER OUT [STROKE_TABLE CORRECTIONS]\n"
@@ -54,11 +66,11 @@ int usage()
     return exitUsage;
 }
 
-// Ctrl-C or kill while the files are written would leave the temporary
-// files that become them; QSaveFile's has no name to remove from a signal
-// handler. Holding the signals for the fraction of a second that writing
-// takes lets every temporary file go its ordinary way first; the signal
-// then ends the program as it would have.
+// Ctrl-C or kill while the files are written or replaced would leave a
+// temporary file where the system cannot write one without a name, or
+// one file of the set replaced and the other not. Holding the signals for
+// the fraction of a second that writing takes lets every file go its
+// ordinary way first; the signal then ends the program as it would have.
 class SignalsHeld
 {
 public:
@@ -120,13 +132,6 @@ auto parseFile(const QString &path, Parse parse)
     }
 }
 
-void saveFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw RuntimeError(u"cannot write %1: %2"_s.arg(path, file.errorString()));
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -167,11 +172,15 @@ int build(const QString &folderPath, const QString &out, const QStringList &sequ
     const QDir folder(folderPath);
     const QStringList inputs = {inputFile(folder, strokesFile), inputFile(folder, listFile),
                                 inputFile(folder, radicalsFile)};
-    const QFileInfo outInfo(out);
-    const QString correctionsPath = outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s);
-    const QString sequencesPath = StrokeSequences::pathBeside(out);
+    // A symbolic link OUT stays and its target is replaced, so the files
+    // that go with the database lie beside that and are named after it.
+    const QString database = OutputFiles::target(out);
+    const QFileInfo outInfo(database);
+    const QString correctionsPath =
+            OutputFiles::target(outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s));
+    const QString sequencesPath = OutputFiles::target(StrokeSequences::pathBeside(database));
     for (const QString &input : inputs + sequenceInputs) {
-        for (const QString &written : {out, correctionsPath, sequencesPath}) {
+        for (const QString &written : {database, correctionsPath, sequencesPath}) {
             if (sameFile(input, written))
                 throw RuntimeError(
                         u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
@@ -222,12 +231,14 @@ int build(const QString &folderPath, const QString &out, const QStringList &sequ
                                                              : strokeSequences(sequenceInputs, sources, corrected);
     {
         const SignalsHeld held;
-        writeStrokeDatabase(out, rows, layout);
-        saveFile(correctionsPath, correctionsTable(corrections));
+        OutputFiles files;
+        writeStrokeDatabase(files.open(database), rows, layout);
+        files.add(correctionsPath, correctionsTable(corrections));
         if (!sequenceInputs.isEmpty())
-            saveFile(sequencesPath, sequences.file);
+            files.add(sequencesPath, sequences.file);
+        files.commit();
     }
-    print(stdout, u"%1: %2 characters from Unicode %3\n"
+    printOut(u"%1: %2 characters from Unicode %3\n"
                   "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
                   "%6 at a border in the list by their simplified radical, %7 outside the list by "
                   "their simplified radical; each is listed in %8\n"_s.arg(out)
@@ -240,7 +251,7 @@ int build(const QString &folderPath, const QString &out, const QStringList &sequ
                           .arg(correctionsPath));
     if (!sequenceInputs.isEmpty()) {
         const SequenceFigures &f = sequences.figures;
-        print(stdout, u"%1: %2 stroke sequences kept, %3 dropped outside the list (length is not the count), "
+        printOut(u"%1: %2 stroke sequences kept, %3 dropped outside the list (length is not the count), "
                       "%4 corrected, %5 characters of the list without one\n"_s.arg(sequencesPath)
                               .arg(f.kept)
                               .arg(f.dropped)
@@ -288,12 +299,12 @@ int dump(const QString &path)
     while (!rs.atEnd()) {
         chunk += escaped(rs.Fields(0).Value.toString()) + u'\t' + rs.Fields(1).Value.toString() + u'\n';
         if (chunk.size() > flushAt) {
-            print(stdout, chunk);
+            printOut(chunk);
             chunk.clear();
         }
         rs.MoveNext();
     }
-    print(stdout, chunk);
+    printOut(chunk);
     rs.Close();
     conn.Close();
     return 0;

@@ -79,6 +79,50 @@ RuntimeError lineError(int line, const QString &what)
     return RuntimeError(u"line %1: %2"_s.arg(line).arg(what));
 }
 
+// Enough of a bad line to find it by.
+constexpr qsizetype shownLength = 60;
+
+QString shown(QByteArrayView line)
+{
+    return QString::fromUtf8(line.first(std::min(line.size(), shownLength))) + (line.size() > shownLength ? u"…"_s : QString());
+}
+
+bool isUpperHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// "U+" with four to six upper-case hexadecimal digits, a TAB, a field
+// name, a TAB and a value: the only lines besides comments and blank ones
+// that Unihan's files hold.
+bool isEntry(QByteArrayView line)
+{
+    constexpr qsizetype minDigits = 4;
+    constexpr qsizetype maxDigits = 6;
+    if (!line.startsWith("U+"))
+        return false;
+    qsizetype at = 2;
+    while (at < line.size() && isUpperHex(line.at(at)))
+        ++at;
+    if (at - 2 < minDigits || at - 2 > maxDigits || at == line.size() || line.at(at) != '\t')
+        return false;
+    const qsizetype fieldEnd = line.indexOf('\t', at + 1);
+    return fieldEnd > at + 1 && fieldEnd + 1 < line.size();
+}
+
+// Unicode's data files end with this line; a file without it was cut
+// short, and a cut can fall inside a value ("23" read as "2").
+void requireEnd(const QByteArray &text, const QString &filePath)
+{
+    static constexpr QByteArrayView endLine = "# EOF";
+    const QByteArrayView rest = QByteArrayView(text).trimmed();
+    const qsizetype lineStart = rest.lastIndexOf('\n') + 1;
+    if (rest.sliced(lineStart).trimmed() != endLine)
+        throw RuntimeError(u"%1 ends on line %2 without the line “# EOF” that ends Unicode's data files: "
+                           "it was cut short; get it again"_s.arg(filePath)
+                                   .arg(rest.count('\n') + 1));
+}
+
 // Calls ENTRY(codePoint, value, line) for each "U+XXXX<TAB>FIELD<TAB>value"
 // line of TEXT, with lines numbered from 1 and each code point once.
 void forEachEntry(const QByteArray &text, const QByteArray &field,
@@ -93,15 +137,15 @@ void forEachEntry(const QByteArray &text, const QByteArray &field,
             end = text.size();
         const QByteArrayView line = QByteArrayView(text).sliced(start, end - start).trimmed();
         start = end + 1;
-        if (!line.startsWith("U+") || !line.contains(tag))
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        if (!isEntry(line))
+            throw lineError(lineNumber, u"“%1” is not a Unihan entry (U+ and the code point in upper-case "
+                                        "hexadecimal, a TAB, the field, a TAB, the value)"_s.arg(shown(line)));
+        if (!line.contains(tag))
             continue;
         const QList<QByteArray> fields = line.toByteArray().split('\t');
-        if (fields.size() < 3)
-            continue;
-        bool ok = false;
-        const qulonglong codePoint = fields.at(0).mid(2).toULongLong(&ok, hexadecimal);
-        if (!ok)
-            continue;
+        const qulonglong codePoint = fields.at(0).mid(2).toULongLong(nullptr, hexadecimal);
         if (codePoint > lastCodePoint)
             throw lineError(lineNumber, u"code point U+%1 lies beyond U+10FFFF, the last there is"_s.arg(
                                                 QString::number(codePoint, hexadecimal).toUpper()));
@@ -131,9 +175,10 @@ QByteArray readUnihanFile(const QString &filePath, qsizetype limit)
     const QByteArray content = file.read(limit + 1);
     if (content.size() > limit)
         throw tooLarge(filePath, limit);
-    if (filePath.endsWith(QLatin1String(".bz2")))
-        return unpackBzip2(content, filePath, limit);
-    return content;
+    const QByteArray text =
+            filePath.endsWith(QLatin1String(".bz2")) ? unpackBzip2(content, filePath, limit) : content;
+    requireEnd(text, filePath);
+    return text;
 }
 
 QString unihanVersion(const QByteArray &text)
@@ -152,16 +197,21 @@ UnihanStrokes parseTotalStrokes(const QByteArray &text)
     UnihanStrokes result;
     result.unicodeVersion = unihanVersion(text);
     forEachEntry(text, "kTotalStrokes", [&](char32_t codePoint, const QByteArray &value, int line) {
-        bool ok = false;
-        const qlonglong count = value.split(' ').first().toLongLong(&ok);
-        if (!ok)
-            return;
-        if (count < 1 || count > maxStrokeCount)
-            throw lineError(line, u"%1 has %2 strokes; a count must lie between 1 and %3"_s
-                                          .arg(Character::codePointName(codePoint))
-                                          .arg(count)
-                                          .arg(maxStrokeCount));
-        result.counts.append({codePoint, int(count)});
+        const QList<QByteArray> items = value.split(' ');
+        for (const QByteArray &item : items) {
+            const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+            if (item.isEmpty() || !std::all_of(item.cbegin(), item.cend(), isDigit))
+                throw lineError(line, u"“%1” for %2 is not a stroke count"_s.arg(
+                                              shown(value), Character::codePointName(codePoint)));
+            bool ok = false;
+            const qlonglong count = item.toLongLong(&ok);
+            if (!ok || count < 1 || count > maxStrokeCount)
+                throw lineError(line, u"%1 has %2 strokes; a count must lie between 1 and %3"_s
+                                              .arg(Character::codePointName(codePoint))
+                                              .arg(QString::fromLatin1(item))
+                                              .arg(maxStrokeCount));
+        }
+        result.counts.append({codePoint, items.first().toInt()});
     });
     std::sort(result.counts.begin(), result.counts.end());
     return result;

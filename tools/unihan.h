@@ -26,16 +26,18 @@ struct RadicalPosition
 };
 
 // The text of FILEPATH, unpacked when it ends in ".bz2". Throws
-// RuntimeError when it cannot be read or would hold more than LIMIT bytes.
+// RuntimeError when it cannot be read, would hold more than LIMIT bytes,
+// or does not end with the line "# EOF", as every Unicode data file does.
 QByteArray readUnihanFile(const QString &filePath, qsizetype limit = maxUnpackedSize);
 
 // The "# Unicode version:" that TEXT names, or empty.
 QString unihanVersion(const QByteArray &text);
 
-// The parsers below skip lines that are not entries of their field and
-// throw RuntimeError, naming the line, for an entry no character could
-// have: a code point beyond U+10FFFF or in the surrogate range, a count
-// outside 1-32767, or a second entry for one code point.
+// The parsers below skip comments, blank lines and entries of other
+// fields, and throw RuntimeError, naming the line, for any other line and
+// for an entry no character could have: a code point beyond U+10FFFF or
+// in the surrogate range, a count that is not a number from 1 to 32767,
+// or a second entry for one code point.
 
 // Every kTotalStrokes entry of a Unihan data file. Where two counts are
 // given the first, the one for simplified Chinese, is taken.

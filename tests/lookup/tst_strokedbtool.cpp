@@ -5,12 +5,21 @@
 #include "strokelookup.h"
 #include "unihan.h"
 
+#include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -54,9 +63,11 @@ const QByteArray sampleUnihan = "# Unihan_IRGSources.txt\n"
                                 "U+6C49\tkTotalStrokes\t5\n"
                                 "U+8303\tkTotalStrokes\t8 9\n"
                                 "# U+5B57\tkTotalStrokes\t6\n"
-                                "U+20BB7\tkTotalStrokes\t6\n";
+                                "U+20BB7\tkTotalStrokes\t6\n"
+                                "\n# EOF\n";
 
 const QString strokesName = u"Unihan_IRGSources.txt"_s;
+const QByteArray fileEnd = "\n# EOF\n";
 
 // A Unicode data folder the tool accepts: the 8105 places of the list on
 // consecutive ideographs with counts in order, each count of OVERRIDES in
@@ -79,15 +90,36 @@ QString writeUnicodeFolder(const QString &folder, const QByteArray &extraLines =
         levelStart = levelEnd + 1;
     }
     QDir().mkpath(folder);
-    Fixture::writeAll(QDir(folder).filePath(strokesName), strokes);
-    Fixture::writeAll(QDir(folder).filePath(u"Unihan_OtherMappings.txt"_s), list);
-    Fixture::writeAll(QDir(folder).filePath(u"CJKRadicals.txt"_s), "1; 2F00; 4E00\n");
+    Fixture::writeAll(QDir(folder).filePath(strokesName), strokes + fileEnd);
+    Fixture::writeAll(QDir(folder).filePath(u"Unihan_OtherMappings.txt"_s), list + fileEnd);
+    Fixture::writeAll(QDir(folder).filePath(u"CJKRadicals.txt"_s), "1; 2F00; 4E00\n" + fileEnd);
     return folder;
 }
 
 QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name);
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+}
+
+// Everything under FOLDER: a regular file's hash, a link's target, or
+// the kind of anything else.
+QMap<QString, QByteArray> entriesIn(const QString &folder)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        QByteArray kind = "not a file";
+        if (info.isSymLink())
+            kind = "link to " + QFile::encodeName(info.symLinkTarget());
+        else if (info.isDir())
+            kind = "folder";
+        else if (info.isFile())
+            kind = Fixture::fileHash(info.filePath());
+        entries.insert(QDir(folder).relativeFilePath(info.filePath()), kind);
+    }
+    return entries;
 }
 
 } // namespace
@@ -99,6 +131,8 @@ class TestStrokeDbTool : public QObject
 private slots:
     void parseTotalStrokes_data();
     void parseTotalStrokes();
+    void parseTotalStrokesRefuses_data();
+    void parseTotalStrokesRefuses();
     void compressedInputReadsAsPlain();
     void damagedCompressedInputFails();
 
@@ -110,6 +144,11 @@ private slots:
     void buildRejectsUnusableInput();
     void buildRefusesAndKeepsFiles_data();
     void buildRefusesAndKeepsFiles();
+    void buildReplacesOnlyFiles_data();
+    void buildReplacesOnlyFiles();
+    void failedOutputIsAnError_data();
+    void failedOutputIsAnError();
+    void killedBuildLeavesOnlyTarget_data();
     void killedBuildLeavesOnlyTarget();
     void dumpChecksAndEscapes_data();
     void dumpChecksAndEscapes();
@@ -134,10 +173,8 @@ void TestStrokeDbTool::parseTotalStrokes_data()
     QTest::newRow("sorted by code point, no final line end")
             << QByteArray("U+9F98\tkTotalStrokes\t48\nU+4E00\tkTotalStrokes\t1") << QString()
             << Counts{{0x4E00, 1}, {0x9F98, 48}};
-    QTest::newRow("malformed entries skipped")
-            << QByteArray("U+XYZ\tkTotalStrokes\t5\nU+4E00\tkTotalStrokes\tmany\n"
-                          "U+4E01\tkTotalStrokes\n U+4E02\tkTotalStrokesX\t3\nU+4E03\tkTotalStrokes\t2\n")
-            << QString() << Counts{{0x4E03, 2}};
+    QTest::newRow("look-alike field skipped")
+            << QByteArray(" U+4E02\tkTotalStrokesX\t3\nU+4E03\tkTotalStrokes\t2\n") << QString() << Counts{{0x4E03, 2}};
     QTest::newRow("empty") << QByteArray() << QString() << Counts{};
 }
 
@@ -150,6 +187,38 @@ void TestStrokeDbTool::parseTotalStrokes()
     const UnihanStrokes strokes = ::parseTotalStrokes(text);
     QCOMPARE(strokes.unicodeVersion, version);
     QCOMPARE(strokes.counts, counts);
+}
+
+void TestStrokeDbTool::parseTotalStrokesRefuses_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("count in words") << QByteArray("U+3400\tkTotalStrokes\tfive\n")
+                                    << u"line 1: “five” for U+3400 is not a stroke count"_s;
+    QTest::newRow("second count in words") << QByteArray("U+3400\tkTotalStrokes\t5 many\n")
+                                           << u"line 1: “5 many” for U+3400"_s;
+    QTest::newRow("count of 23 digits") << QByteArray("U+3400\tkTotalStrokes\t12345678901234567890123\n")
+                                        << u"line 1: U+3400 has 12345678901234567890123 strokes"_s;
+    QTest::newRow("lower-case u+") << QByteArray("#\nu+3400\tkTotalStrokes\t5\n")
+                                   << u"line 2: “u+3400\tkTotalStrokes\t5” is not a Unihan entry"_s;
+    QTest::newRow("code point not hexadecimal") << QByteArray("U+XYZ\tkTotalStrokes\t5\n")
+                                                << u"line 1: “U+XYZ"_s;
+    QTest::newRow("no value") << QByteArray("U+4E01\tkTotalStrokes\n") << u"line 1: “U+4E01"_s;
+}
+
+void TestStrokeDbTool::parseTotalStrokesRefuses()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+
+    QString message;
+    try {
+        ::parseTotalStrokes(text);
+    } catch (const RuntimeError &failure) {
+        message = failure.description();
+    }
+    QVERIFY2(message.startsWith(error), qPrintable(message));
 }
 
 void TestStrokeDbTool::compressedInputReadsAsPlain()
@@ -294,7 +363,7 @@ void TestStrokeDbTool::buildRejectsUnusableInput()
     QCOMPARE(filesIn(dir.path()), QStringList());
 }
 
-enum class Setup { Plain, HardLink, Bomb };
+enum class Setup { Plain, HardLink, Bomb, CutShort };
 using Overrides = QMap<int, int>;
 
 void TestStrokeDbTool::buildRefusesAndKeepsFiles_data()
@@ -328,6 +397,12 @@ void TestStrokeDbTool::buildRefusesAndKeepsFiles_data()
     QTest::newRow("count 0")
             << Setup::Plain << QByteArray("U+3400\tkTotalStrokes\t0\n") << Overrides() << out
             << QByteArray("line 3: U+3400 has 0 strokes");
+    QTest::newRow("count in words, by file and line")
+            << Setup::Plain << QByteArray("U+3400\tkTotalStrokes\tfive\n") << Overrides() << out
+            << QByteArray("Unihan_IRGSources.txt, line 3: “five” for U+3400 is not a stroke count");
+    QTest::newRow("cut inside the last value, no # EOF")
+            << Setup::CutShort << QByteArray() << Overrides() << out
+            << QByteArray("Unihan_IRGSources.txt ends on line 8107 without the line “# EOF”");
     QTest::newRow("count 40000")
             << Setup::Plain << QByteArray("U+3400\tkTotalStrokes\t40000\n") << Overrides() << out
             << QByteArray("line 3: U+3400 has 40000 strokes");
@@ -370,6 +445,10 @@ void TestStrokeDbTool::buildRefusesAndKeepsFiles()
         QVERIFY(Fixture::writeAll(strokes + u".bz2"_s, Fixture::readAll(zeros + u".bz2"_s).repeated(streams)));
         QVERIFY(QFile::remove(zeros + u".bz2"_s));
     }
+    if (setup == Setup::CutShort) {
+        const QByteArray whole = Fixture::readAll(strokes);
+        QVERIFY(Fixture::writeAll(strokes, whole.chopped(fileEnd.size() + 2)));
+    }
     const QString out = dir.filePath(outName);
     if (setup == Setup::HardLink)
         QCOMPARE(::link(QFile::encodeName(strokes).constData(), QFile::encodeName(out).constData()), 0);
@@ -403,33 +482,157 @@ void TestStrokeDbTool::buildRefusesAndKeepsFiles()
     QCOMPARE(after, before);
 }
 
+enum class OutKind { Pipe, Device, Folder, CorrectionsFolder, LinkToPipe, LinkToFile };
+
+void TestStrokeDbTool::buildReplacesOnlyFiles_data()
+{
+    QTest::addColumn<OutKind>("kind");
+    QTest::addColumn<QStringList>("replaced");
+
+    QTest::newRow("named pipe") << OutKind::Pipe << QStringList();
+    QTest::newRow("copy of /dev/null") << OutKind::Device << QStringList();
+    QTest::newRow("folder") << OutKind::Folder << QStringList();
+    QTest::newRow("folder where the corrections go") << OutKind::CorrectionsFolder << QStringList();
+    QTest::newRow("link to a pipe") << OutKind::LinkToPipe << QStringList();
+    QTest::newRow("link to a file: the target and the corrections beside it")
+            << OutKind::LinkToFile << QStringList{u"real/target.dll"_s, u"real/target-corrections.tsv"_s};
+}
+
+// Only regular files are replaced, and the database and its corrections
+// together or neither.
+void TestStrokeDbTool::buildReplacesOnlyFiles()
+{
+    QFETCH(OutKind, kind);
+    QFETCH(QStringList, replaced);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = writeUnicodeFolder(dir.filePath(u"data"_s));
+    const QDir outDir(dir.filePath(u"out"_s));
+    QVERIFY(outDir.mkpath(u"real"_s));
+    const QString out = outDir.filePath(StrokeDb::fileName);
+    const QByteArray outName = QFile::encodeName(out);
+    switch (kind) {
+    case OutKind::Pipe:
+        QCOMPARE(::mkfifo(outName.constData(), 0644), 0);
+        break;
+    case OutKind::Device:
+        if (::mknod(outName.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("making a device node takes root");
+        break;
+    case OutKind::Folder:
+        QVERIFY(outDir.mkdir(StrokeDb::fileName));
+        break;
+    case OutKind::CorrectionsFolder:
+        QVERIFY(Fixture::writeAll(out, "old database"));
+        QVERIFY(outDir.mkdir(u"Refcom-corrections.tsv"_s));
+        break;
+    case OutKind::LinkToPipe:
+        QCOMPARE(::mkfifo(QFile::encodeName(outDir.filePath(u"real/pipe"_s)).constData(), 0644), 0);
+        QCOMPARE(::symlink("real/pipe", outName.constData()), 0);
+        break;
+    case OutKind::LinkToFile:
+        QVERIFY(Fixture::writeAll(outDir.filePath(u"real/target.dll"_s), "old database"));
+        QCOMPARE(::symlink("real/target.dll", outName.constData()), 0);
+        break;
+    }
+    QMap<QString, QByteArray> before = entriesIn(outDir.path());
+
+    const ToolRun run = runTool({u"build"_s, source, out});
+    QMap<QString, QByteArray> after = entriesIn(outDir.path());
+    for (const QString &name : replaced) {
+        QVERIFY2(after.value(name) != before.value(name), qPrintable(name));
+        after.remove(name);
+        before.remove(name);
+    }
+    QCOMPARE(after, before);
+    QCOMPARE(run.exitCode, replaced.isEmpty() ? 1 : 0);
+    if (replaced.isEmpty())
+        QVERIFY2(run.err.contains("不是普通文件"), run.err.constData());
+}
+
+void TestStrokeDbTool::failedOutputIsAnError_data()
+{
+    QTest::addColumn<QString>("command");
+
+    QTest::newRow("dump") << u"dump"_s;
+    QTest::newRow("build") << u"build"_s;
+}
+
+// Standard output into a full disk: the listing or summary is lost, and
+// the status and message say so.
+void TestStrokeDbTool::failedOutputIsAnError()
+{
+    QFETCH(QString, command);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QStringList arguments{command};
+    if (command == u"dump"_s)
+        arguments << Fixture::databasePath(Fixture::realDatabaseFolder());
+    else
+        arguments << writeUnicodeFolder(dir.filePath(u"data"_s)) << dir.filePath(StrokeDb::fileName);
+    QProcess process;
+    process.setStandardOutputFile(u"/dev/full"_s);
+    process.start(QCoreApplication::applicationDirPath() + u"/tarvelo-strokedb"_s, arguments);
+    QVERIFY(process.waitForFinished(toolTimeoutMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(u"磁盘空间不足"_s) && err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+             qPrintable(err));
+}
+
+void TestStrokeDbTool::killedBuildLeavesOnlyTarget_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("whileWriting");
+    QTest::addColumn<int>("delayMs");
+
+    QTest::newRow("SIGTERM while reading") << int(SIGTERM) << false << 300;
+    QTest::newRow("SIGTERM as the files are written") << int(SIGTERM) << true << 0;
+    QTest::newRow("SIGKILL as the files are written") << int(SIGKILL) << true << 0;
+    QTest::newRow("SIGKILL while the files are written") << int(SIGKILL) << true << 40;
+}
+
 // Killed at any moment, the build leaves the old or the new complete
 // database, and no other file.
 void TestStrokeDbTool::killedBuildLeavesOnlyTarget()
 {
-    constexpr int steps = 8;
-    constexpr int stepMs = 120;
+    QFETCH(int, signal);
+    QFETCH(bool, whileWriting);
+    QFETCH(int, delayMs);
+
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString out = dir.filePath(StrokeDb::fileName);
-    const QList<StrokeRow> oldRows = {{u"汉"_s, 5}};
-    writeStrokeDatabase(out, oldRows);
-    for (int step = 0; step < steps; ++step) {
-        QProcess process;
-        process.start(QCoreApplication::applicationDirPath() + u"/tarvelo-strokedb"_s,
-                      {u"build"_s, QStringLiteral(TARVELO_UNICODE_DATA_DIR), out});
-        QVERIFY(process.waitForStarted());
-        QTest::qWait(step * stepMs);
-        process.terminate();
-        QVERIFY(process.waitForFinished(toolTimeoutMs) || process.state() == QProcess::NotRunning);
-        const QStringList files = filesIn(dir.path());
-        QVERIFY2(files == QStringList{StrokeDb::fileName}
-                         || files == (QStringList{u"Refcom-corrections.tsv"_s, StrokeDb::fileName}),
-                 qPrintable(files.join(u' ')));
-        data::Connection conn;
-        QVERIFY_THROWS_NO_EXCEPTION(StrokeLookup::openDatabaseFile(conn, out));
-        conn.Close();
-    }
+    writeStrokeDatabase(out, {{u"汉"_s, 5}});
+    QProcess process;
+    process.start(QCoreApplication::applicationDirPath() + u"/tarvelo-strokedb"_s,
+                  {u"build"_s, QStringLiteral(TARVELO_UNICODE_DATA_DIR), out});
+    QVERIFY(process.waitForStarted());
+    // Writing has begun once the tool holds a file in the folder open.
+    const QString inFolder = QFileInfo(dir.path()).canonicalFilePath() + u'/';
+    const QDir descriptors(u"/proc/%1/fd"_s.arg(process.processId()));
+    const auto writing = [&] {
+        const QFileInfoList open = descriptors.entryInfoList(QDir::AllEntries | QDir::System);
+        return std::any_of(open.cbegin(), open.cend(),
+                           [&](const QFileInfo &fd) { return fd.symLinkTarget().startsWith(inFolder); });
+    };
+    const QDeadlineTimer deadline(toolTimeoutMs);
+    while (whileWriting && !writing() && !deadline.hasExpired())
+        QVERIFY2(!process.waitForFinished(1), "the build ended before it wrote");
+    QVERIFY2(!process.waitForFinished(delayMs), "the build ended before it was killed");
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(toolTimeoutMs) || process.state() == QProcess::NotRunning);
+
+    const QStringList files = filesIn(dir.path());
+    QVERIFY2(files == QStringList{StrokeDb::fileName}
+                     || files == (QStringList{u"Refcom-corrections.tsv"_s, StrokeDb::fileName}),
+             qPrintable(files.join(u' ')));
+    data::Connection conn;
+    QVERIFY_THROWS_NO_EXCEPTION(StrokeLookup::openDatabaseFile(conn, out));
+    conn.Close();
 }
 
 void TestStrokeDbTool::dumpChecksAndEscapes_data()
