@@ -113,6 +113,54 @@ bool Counter::fail(const QString &message)
     return false;
 }
 
+template<typename Visit>
+bool Counter::walk(LineReader &reader, Visit &&visit)
+{
+    std::size_t column = 0;
+    const auto visitCluster = [&](std::u32string_view codePoints) {
+        const char32_t base = codePoints.front();
+        const bool leading = column == 0;
+        Cluster cluster;
+        cluster.codePoints = codePoints;
+        cluster.column = ++column;
+        cluster.known = leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
+        cluster.strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
+        cluster.space = QChar::isSpace(base);
+        return visit(cluster);
+    };
+    // A character is seen where it lies in its piece; only one that goes
+    // on into the next piece is copied.
+    m_cluster.clear();
+    const bool decoded = reader.decode([&](std::u32string_view piece) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const std::size_t size = m_cluster.size() + (i - start);
+            if (size > 0) {
+                // A variation selector stays with the character before it;
+                // white space, which is skipped, leaves it a character of
+                // its own.
+                const char32_t base = m_cluster.empty() ? piece[start] : m_cluster.front();
+                if (Character::isVariationSelector(piece[i]) && !(size == 1 && QChar::isSpace(base)))
+                    continue;
+                bool goOn = true;
+                if (m_cluster.empty()) {
+                    goOn = visitCluster(piece.substr(start, i - start));
+                } else {
+                    m_cluster.append(piece.substr(start, i - start));
+                    goOn = visitCluster(m_cluster);
+                    m_cluster.clear();
+                }
+                if (!goOn)
+                    return false;
+            }
+            start = i;
+        }
+        m_cluster.append(piece.substr(start));
+        return true;
+    });
+    return decoded && (m_cluster.empty() || visitCluster(m_cluster));
+}
+
 bool Counter::countArgument(const QString &text, int number)
 {
     QByteArray bytes = argumentBytes(text);
@@ -201,40 +249,6 @@ bool Counter::countLine(LineReader &reader, const Where &where)
     return m_output.flushWhenFull();
 }
 
-bool Counter::walk(LineReader &reader, const Visit &visit)
-{
-    m_cluster.clear();
-    std::size_t column = 0;
-    const auto finish = [&] {
-        if (m_cluster.empty())
-            return true;
-        const char32_t base = m_cluster.front();
-        const bool leading = column == 0;
-        Cluster cluster;
-        cluster.codePoints = m_cluster;
-        cluster.column = ++column;
-        cluster.known = leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
-        cluster.strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
-        cluster.space = QChar::isSpace(base);
-        const bool goOn = visit(cluster);
-        m_cluster.clear();
-        return goOn;
-    };
-    const bool decoded = reader.decode([&](std::u32string_view piece) {
-        for (char32_t codePoint : piece) {
-            // A variation selector stays with the character before it; white
-            // space, which is skipped, leaves it a character of its own.
-            const bool joins = Character::isVariationSelector(codePoint) && !m_cluster.empty()
-                    && !(m_cluster.size() == 1 && QChar::isSpace(m_cluster.front()));
-            if (!joins && !finish())
-                return false;
-            m_cluster.push_back(codePoint);
-        }
-        return true;
-    });
-    return decoded && finish();
-}
-
 // The line as UTF-8, or as the inside of a JSON string with ASJSON, written
 // in pieces so that a long line is never held twice.
 bool Counter::echo(LineReader &reader, bool asJson)
@@ -300,6 +314,10 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
     m_output.append("\", \"total\": ");
     m_output.appendNumber(total);
     m_output.append(", \"strokes\": [");
+    // The characters without a count are gathered on the way, each once:
+    // never more than the distinct ones of the line.
+    m_unknown.clear();
+    m_unknownEnds.clear();
     m_sequencesJson.clear();
     bool first = true;
     const bool written = walk(reader, [&](const Cluster &cluster) {
@@ -312,16 +330,30 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
             m_sequencesJson += ", ";
         }
         first = false;
-        if (cluster.known)
-            m_output.appendNumber(cluster.strokes);
-        else
-            m_output.append("null");
         if (m_sequences) {
             const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
             m_sequencesJson += sequence.empty() ? std::string("null") : '"' + strokeSymbols(sequence) + '"';
         }
+        if (cluster.known) {
+            m_output.appendNumber(cluster.strokes);
+            return m_output.flushWhenFull();
+        }
+        m_output.append("null");
+        if (isNewUnknown(cluster)) {
+            m_utf8.clear();
+            for (char32_t codePoint : cluster.codePoints) {
+                char encoded[Utf8::maxEncodedLength];
+                m_utf8.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
+            }
+            m_unknownEnds.push_back(m_unknown.size() + m_utf8.size());
+            m_unknown += m_utf8;
+        }
         return m_output.flushWhenFull();
     });
+    for (char32_t codePoint : m_seenList)
+        m_seen[codePoint] = false;
+    m_seenList.clear();
+    m_seenClusters.clear();
     if (!written)
         return false;
     if (m_sequences) {
@@ -329,48 +361,29 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
         m_output.append(m_sequencesJson.data(), m_sequencesJson.size());
     }
     m_output.append("], \"unknown\": [");
-    if (!writeUnknown(reader))
-        return false;
+    std::size_t start = 0;
+    for (std::size_t end : m_unknownEnds) {
+        m_output.append(start == 0 ? "\"" : ", \"");
+        m_output.appendJsonString(m_unknown.data() + start, end - start);
+        m_output.append('"');
+        start = end;
+    }
     m_output.append("]}\n");
     return true;
 }
 
-// Each character without a count once, in the order they first appear.
-bool Counter::writeUnknown(LineReader &reader)
+bool Counter::isNewUnknown(const Cluster &cluster)
 {
+    if (cluster.codePoints.size() > 1)
+        return m_seenClusters.emplace(cluster.codePoints).second;
     if (m_seen.empty())
         m_seen.resize(StrokeTable::codePointLimit);
-    bool first = true;
-    const bool written = walk(reader, [&](const Cluster &cluster) {
-        if (cluster.space || cluster.known)
-            return true;
-        if (cluster.codePoints.size() == 1) {
-            const char32_t codePoint = cluster.codePoints.front();
-            if (m_seen[codePoint])
-                return true;
-            m_seen[codePoint] = true;
-            m_seenList.push_back(codePoint);
-        } else if (!m_seenClusters.emplace(cluster.codePoints).second) {
-            return true;
-        }
-        if (!first)
-            m_output.append(", ");
-        first = false;
-        m_output.append('"');
-        m_utf8.clear();
-        for (char32_t codePoint : cluster.codePoints) {
-            char encoded[Utf8::maxEncodedLength];
-            m_utf8.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
-        }
-        m_output.appendJsonString(m_utf8.data(), m_utf8.size());
-        m_output.append('"');
-        return m_output.flushWhenFull();
-    });
-    for (char32_t codePoint : m_seenList)
-        m_seen[codePoint] = false;
-    m_seenList.clear();
-    m_seenClusters.clear();
-    return written;
+    const char32_t codePoint = cluster.codePoints.front();
+    if (m_seen[codePoint])
+        return false;
+    m_seen[codePoint] = true;
+    m_seenList.push_back(codePoint);
+    return true;
 }
 
 void Counter::reportUnknown(const Where &where, const Cluster &cluster)

@@ -73,16 +73,16 @@ private:
         bool known = false;
         bool space = false;
     };
-    using Visit = std::function<bool(const Cluster &)>;
 
     bool fail(const QString &message);
     bool countLines(LineReader &reader, Where &where);
     bool countLine(LineReader &reader, const Where &where);
-    bool walk(LineReader &reader, const Visit &visit);
+    template<typename Visit>
+    bool walk(LineReader &reader, Visit &&visit);
     bool echo(LineReader &reader, bool asJson);
     bool writeEach(LineReader &reader, const Where &where);
     bool writeJson(LineReader &reader, const Where &where, qint64 total);
-    bool writeUnknown(LineReader &reader);
+    bool isNewUnknown(const Cluster &cluster);
     void reportUnknown(const Where &where, const Cluster &cluster);
 
     const StrokeTable &m_table;
@@ -99,6 +99,10 @@ private:
     std::vector<bool> m_seen;
     std::vector<char32_t> m_seenList;
     std::unordered_set<std::u32string> m_seenClusters;
+    // The UTF-8 of each such character, one after the other, and where
+    // each ends.
+    std::string m_unknown;
+    std::vector<std::size_t> m_unknownEnds;
 };
 
 // The arguments as the program was given them, each readable as text: a

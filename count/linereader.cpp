@@ -290,16 +290,26 @@ bool LineReader::next()
 
 bool LineReader::decode(const Piece &piece)
 {
+    if (m_decodedLine == m_lineNumber && m_lineNumber > 0)
+        return m_piece.empty() || piece(view(m_piece));
+    m_decodedLine = 0;
+    m_handedOutEarly = false;
+    bool decoded = false;
     switch (m_encoding.kind) {
     case TextEncoding::Kind::Utf8:
-        return decodeUtf8(piece);
+        decoded = decodeUtf8(piece);
+        break;
     case TextEncoding::Kind::Utf16:
     case TextEncoding::Kind::Utf32:
-        return decodeWide(piece);
+        decoded = decodeWide(piece);
+        break;
     case TextEncoding::Kind::Other:
+        decoded = decodeOther(piece);
         break;
     }
-    return decodeOther(piece);
+    if (decoded && !m_handedOutEarly)
+        m_decodedLine = m_lineNumber;
+    return decoded;
 }
 
 bool LineReader::codePoints(std::u32string *out)
@@ -313,6 +323,7 @@ bool LineReader::codePoints(std::u32string *out)
 
 void LineReader::setInvalidAt(qsizetype at)
 {
+    m_decodedLine = 0;
     m_error = Error::Invalid;
     m_invalidOffset = offset() + at;
 }
@@ -332,6 +343,7 @@ bool LineReader::decodeUtf8(const Piece &piece)
         m_piece.push_back(codePoint);
         p = next;
         if (qsizetype(m_piece.size()) == pieceLength) {
+            m_handedOutEarly = true;
             if (!piece(view(m_piece)))
                 return false;
             m_piece.clear();
@@ -368,6 +380,7 @@ bool LineReader::decodeWide(const Piece &piece)
         }
         m_piece.push_back(codePoint);
         if (qsizetype(m_piece.size()) == pieceLength) {
+            m_handedOutEarly = true;
             if (!piece(view(m_piece)))
                 return false;
             m_piece.clear();
@@ -378,7 +391,11 @@ bool LineReader::decodeWide(const Piece &piece)
 
 bool LineReader::decodeOther(const Piece &piece)
 {
-    QStringDecoder decoder(m_encoding.name.constData(), QStringDecoder::Flag::ConvertInitialBom);
+    // One converter for the stream, as every line starts in its first state.
+    if (!m_decoder)
+        m_decoder.emplace(m_encoding.name.constData(), QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder &decoder = *m_decoder;
+    decoder.resetState();
     const QByteArrayView line = bytes();
     QString pending;
     // A mark in the encoding's own form starts only the stream.
@@ -409,8 +426,12 @@ bool LineReader::decodeOther(const Piece &piece)
     };
     for (qsizetype at = 0; at < line.size() && !decoder.hasError(); at += pieceLength) {
         pending += QString(decoder.decode(line.sliced(at, std::min(pieceLength, line.size() - at))));
-        if (!decoder.hasError() && !handOut(false))
-            return false;
+        const bool more = at + pieceLength < line.size();
+        if (more && !decoder.hasError()) {
+            m_handedOutEarly = true;
+            if (!handOut(false))
+                return false;
+        }
     }
     // The line end finishes any sequence the line left open.
     if (!decoder.hasError()) {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringDecoder>
 #include <QtGlobal>
 
 #include <functional>
@@ -123,6 +124,10 @@ private:
     qint64 m_invalidOffset = -1;
     QString m_readError;
     std::u32string m_piece;
+    // A line decoded in one piece keeps it for the next pass over it.
+    qint64 m_decodedLine = 0;
+    bool m_handedOutEarly = false;
+    std::optional<QStringDecoder> m_decoder;
 };
 
 } // namespace Count

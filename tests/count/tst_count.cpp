@@ -16,6 +16,8 @@
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,6 +29,11 @@ constexpr qint64 peakRssLimitKiB = 30 * 1024;
 constexpr qint64 streamedBytes = 50 * 1024 * 1024;
 // Longer than the program's read buffer, so the buffer must grow for it.
 constexpr qsizetype longLineCharacters = 500'000;
+// A line of 20 MB: each mode may hold it twice, plus the bound above.
+constexpr qsizetype hugeLineCharacters = 20 * 1024 * 1024 / 3;
+// Room for the program and its libraries, far too little for /dev/zero.
+constexpr rlim_t addressSpaceCap = rlim_t(512) << 20;
+constexpr int endlessTimeoutMs = 60'000;
 
 struct Run
 {
@@ -75,8 +82,12 @@ private slots:
     void initTestCase();
     void output_data();
     void output();
+    void encodingNames_data();
+    void encodingNames();
     void invalidInput_data();
     void invalidInput();
+    void invalidArgument_data();
+    void invalidArgument();
     void refused_data();
     void refused();
     void totalsEqualWindow_data();
@@ -84,7 +95,13 @@ private slots:
     void badDatabase_data();
     void badDatabase();
     void closedPipeIsQuiet();
+    void endlessInputEndsOnFailedWrite_data();
+    void endlessInputEndsOnFailedWrite();
     void streamsInBoundedMemory();
+    void longLineInBoundedMemory_data();
+    void longLineInBoundedMemory();
+    void outOfMemoryIsAMessage_data();
+    void outOfMemoryIsAMessage();
 
 private:
     QTemporaryDir m_dir;
@@ -125,6 +142,25 @@ void TestCount::output_data()
     QTest::newRow("UTF-16LE by its byte-order mark")
             << QStringList() << "\xFF\xFE" + encoded("UTF-16LE", u"汉字\r\n𠮷"_s) << u"11\t汉字\n6\t𠮷\n"_s
             << QString() << statusDone;
+    QTest::newRow("UTF-32LE by its byte-order mark, not UTF-16LE")
+            << QStringList() << QByteArray("\xFF\xFE\0\0", 4) + encoded("UTF-32LE", u"汉字\n𠮷"_s)
+            << u"11\t汉字\n6\t𠮷\n"_s << QString() << statusDone;
+    QTest::newRow("UTF-32BE by its byte-order mark")
+            << QStringList{u"--encoding"_s, u"UTF-16BE"_s} << QByteArray("\0\0\xFE\xFF", 4) + encoded("UTF-32BE", u"汉字"_s)
+            << u"11\t汉字\n"_s << QString() << statusDone;
+    QTest::newRow("TEXT: each line an item, as in a file")
+            << QStringList{u"汉\n字"_s, u"一\r"_s, u""_s, u"二\r\n"_s} << QByteArray()
+            << u"5\t汉\n6\t字\n1\t一\n0\t\n2\t二\n"_s << QString() << statusDone;
+    QTest::newRow("strict: TEXT of many lines") << QStringList{u"--strict"_s, u"汉\na"_s} << QByteArray()
+                                                << u"5\t汉\n0\ta\n"_s
+                                                << u"tarvelo-count: argument 1:2:1: no stroke count for 'a' (U+0061)\n"_s
+                                                << statusUnknown;
+    QTest::newRow("selector after white space, in a TEXT")
+            << QStringList{u"-e"_s, u"--strict"_s, u" \uFE00汉"_s} << QByteArray() << u"\uFE00\t-\n汉\t5\n"_s
+            << u"tarvelo-count: argument 1:2: no stroke count for '\uFE00' (U+FE00)\n"_s << statusUnknown;
+    QTest::newRow("selector after white space, in a file")
+            << QStringList{u"-e"_s, u"--strict"_s} << u" \uFE00汉\n"_s.toUtf8() << u"\uFE00\t-\n汉\t5\n"_s
+            << u"tarvelo-count: -:1:2: no stroke count for '\uFE00' (U+FE00)\n"_s << statusUnknown;
     QTest::newRow("UTF-16BE named") << QStringList{u"--encoding"_s, u"UTF-16BE"_s}
                                     << encoded("UTF-16BE", u"一\n汉"_s) << u"1\t一\n5\t汉\n"_s << QString()
                                     << statusDone;
@@ -205,6 +241,22 @@ void TestCount::invalidInput_data()
     QTest::newRow("GB18030 lead byte at the end") << gb18030 << encoded("GB18030", u"三"_s) + "\x81" << QString()
                                                   << u"第 2 字节"_s;
     QTest::newRow("GB18030 byte never valid") << gb18030 << QByteArray("ab\xFF") << QString() << u"第 2 字节"_s;
+    const QStringList utf16le{u"--encoding"_s, u"UTF-16LE"_s};
+    QTest::newRow("UTF-16LE unpaired high surrogate")
+            << utf16le << encoded("UTF-16LE", u"一\n"_s) + QByteArray("\x00\xD8\x61\x00", 4) << u"1\t一\n"_s
+            << u"第 4 字节"_s;
+    QTest::newRow("UTF-16LE high surrogate ending the line")
+            << utf16le << QByteArray("\x61\x00\x00\xD8\r\x00\n\x00", 8) << QString() << u"第 2 字节"_s;
+    QTest::newRow("UTF-16BE unpaired low surrogate") << QStringList{u"--encoding"_s, u"UTF-16BE"_s}
+                                                     << QByteArray("\x4E\x00\xDC\x00", 4) << QString()
+                                                     << u"第 2 字节"_s;
+    QTest::newRow("UTF-16 by its mark, unpaired") << QStringList() << QByteArray("\xFE\xFF\xDF\xFF", 4)
+                                                  << QString() << u"第 2 字节"_s;
+    QTest::newRow("UTF-32LE past U+10FFFF")
+            << QStringList{u"--encoding"_s, u"UTF-32LE"_s}
+            << encoded("UTF-32LE", u"一\n"_s) + QByteArray("\x00\x00\x11\x00", 4) << u"1\t一\n"_s << u"第 8 字节"_s;
+    QTest::newRow("UTF-32BE surrogate") << QStringList{u"--encoding"_s, u"UTF-32BE"_s}
+                                        << QByteArray("\x00\x00\xD8\x00", 4) << QString() << u"第 0 字节"_s;
     QTest::newRow("UTF-16LE odd byte") << QStringList{u"--encoding"_s, u"UTF-16LE"_s}
                                        << encoded("UTF-16LE", u"一\n"_s) + "a" << u"1\t一\n"_s << u"第 4 字节"_s;
 }
@@ -227,6 +279,55 @@ void TestCount::invalidInput()
     const QString err = QString::fromUtf8(fromFile.err);
     QVERIFY2(err.contains(path) && err.contains(where), qPrintable(err));
     QCOMPARE(err.count(u'\n'), 1);
+}
+
+// Every name the converters take for UTF-16 or UTF-32 splits lines in
+// code units of its own width and byte order.
+void TestCount::encodingNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("writtenIn");
+    for (const char *name : {"UCS-2", "ucs2", "unicode", "csUnicode", "ISO-10646-UCS-2"})
+        QTest::newRow(name) << QString::fromLatin1(name) << QByteArray("UTF-16BE");
+    QTest::newRow("UTF16_PlatformEndian") << u"UTF16_PlatformEndian"_s << QByteArray("UTF-16LE");
+    QTest::newRow("UTF32_LittleEndian") << u"UTF32_LittleEndian"_s << QByteArray("UTF-32LE");
+    QTest::newRow("trailing space") << u"UTF-16LE "_s << QByteArray("UTF-16LE");
+    QTest::newRow("utf32be") << u"utf32be"_s << QByteArray("UTF-32BE");
+}
+
+void TestCount::encodingNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, writtenIn);
+    const Run result = run({u"--encoding"_s, name}, encoded(writtenIn.constData(), u"上下\n上\n"_s));
+    QCOMPARE(QString::fromUtf8(result.err), QString());
+    QCOMPARE(QString::fromUtf8(result.out), u"6\t上下\n3\t上\n"_s);
+    QCOMPARE(result.status, statusDone);
+}
+
+// Bytes that are not UTF-8 in a TEXT, which only a shell can pass on.
+void TestCount::invalidArgument_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("byte never valid") << uR"($'\xff\xe6\xb1\x89')"_s << QString() << u"第 1 个参数第 0 字节"_s;
+    QTest::newRow("sequence cut short") << uR"(一 $'\xe4\xb8\x80\xe6\xb1')"_s << u"1\t一\n"_s
+                                        << u"第 2 个参数第 3 字节"_s;
+}
+
+void TestCount::invalidArgument()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, out);
+    QFETCH(QString, said);
+    QProcess shell;
+    shell.start(u"bash"_s, {u"-c"_s, u"\"$0\" "_s + words, QStringLiteral(TARVELO_COUNT_PROGRAM)});
+    QVERIFY(shell.waitForFinished(runTimeoutMs));
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), out);
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    QVERIFY2(err.contains(said), qPrintable(err));
+    QCOMPARE(shell.exitCode(), statusFailed);
 }
 
 void TestCount::refused_data()
@@ -368,6 +469,38 @@ void TestCount::closedPipeIsQuiet()
     QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), u"38\t汉字𠮷野家\nstatus 0\n"_s);
 }
 
+// Lines longer than the output's block go around its buffer; a failed
+// write of one must end the run as any other does.
+void TestCount::endlessInputEndsOnFailedWrite_data()
+{
+    QTest::addColumn<QString>("into");
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("closed pipe") << u"| head -c 10 >/dev/null"_s << u"status 0\n"_s;
+    QTest::newRow("full disk") << u">/dev/full"_s << u"status 2\n"_s;
+}
+
+void TestCount::endlessInputEndsOnFailedWrite()
+{
+    QFETCH(QString, into);
+    QFETCH(QString, ending);
+    const QString path = m_dir.filePath(u"long-line.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write((QString(longLineCharacters, u'汉') + u'\n').toUtf8());
+    file.close();
+    QProcess shell;
+    // timeout ends a program that would run on, and with it the input.
+    shell.start(u"bash"_s, {u"-c"_s,
+                            u"while cat \"$1\"; do :; done | timeout %1 \"$0\" "_s.arg(endlessTimeoutMs / 2000) + into
+                                    + u"; echo \"status ${PIPESTATUS[1]}\""_s,
+                            QStringLiteral(TARVELO_COUNT_PROGRAM), path});
+    const bool ended = shell.waitForFinished(endlessTimeoutMs);
+    if (!ended)
+        shell.kill();
+    QVERIFY(ended);
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), ending);
+}
+
 // 50 MB of lines, one of them longer than the read buffer, counted with
 // the output checked line by line and the peak memory under the bound.
 void TestCount::streamsInBoundedMemory()
@@ -414,6 +547,74 @@ void TestCount::streamsInBoundedMemory()
     }
     QVERIFY(sawLong);
     QVERIFY(lines > streamedBytes / line.size() / 2);
+}
+
+// One line of 20 MB in every mode and in a converter's encoding: memory
+// stays within twice the line and the bound for everything else.
+void TestCount::longLineInBoundedMemory_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::newRow("totals") << QStringList() << QByteArray("UTF-8");
+    QTest::newRow("each") << QStringList{u"--each"_s} << QByteArray("UTF-8");
+    QTest::newRow("json") << QStringList{u"--json"_s} << QByteArray("UTF-8");
+    QTest::newRow("strict") << QStringList{u"--strict"_s} << QByteArray("UTF-8");
+    QTest::newRow("json, GB18030") << QStringList{u"--json"_s, u"--encoding"_s, u"GB18030"_s}
+                                   << QByteArray("GB18030");
+    QTest::newRow("each, UTF-16LE") << QStringList{u"--each"_s, u"--encoding"_s, u"UTF-16LE"_s}
+                                    << QByteArray("UTF-16LE");
+}
+
+void TestCount::longLineInBoundedMemory()
+{
+#ifdef TARVELO_SANITIZED
+    QSKIP("the sanitizers' shadow memory is no part of the program's own");
+#endif
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, encoding);
+    const QString path = m_dir.filePath(u"huge-line.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray line = encoded(encoding.constData(), QString(hugeLineCharacters, u'汉') + u'\n');
+    file.write(line);
+    file.close();
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(u"/usr/bin/time"_s,
+                  QStringList{u"-f"_s, u"%M"_s, QStringLiteral(TARVELO_COUNT_PROGRAM), u"-f"_s, path} + arguments);
+    QVERIFY(process.waitForFinished(runTimeoutMs));
+    QCOMPARE(process.exitCode(), statusDone);
+    const qint64 peakKiB = process.readAllStandardError().trimmed().toLongLong();
+    const qint64 limitKiB = 2 * line.size() / 1024 + peakRssLimitKiB;
+    QVERIFY2(peakKiB > 0 && peakKiB <= limitKiB, qPrintable(u"%1 KiB of %2"_s.arg(peakKiB).arg(limitKiB)));
+}
+
+// A line that never ends, under a cap on the address space.
+void TestCount::outOfMemoryIsAMessage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("totals") << QStringList();
+    QTest::newRow("json") << QStringList{u"--json"_s};
+    QTest::newRow("GB18030") << QStringList{u"--encoding"_s, u"GB18030"_s};
+}
+
+void TestCount::outOfMemoryIsAMessage()
+{
+#ifdef TARVELO_SANITIZED
+    QSKIP("the sanitizers reserve more address space than the cap");
+#endif
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit cap{addressSpaceCap, addressSpaceCap};
+        setrlimit(RLIMIT_AS, &cap);
+    });
+    process.start(QStringLiteral(TARVELO_COUNT_PROGRAM), arguments + QStringList{u"-f"_s, u"/dev/zero"_s});
+    QVERIFY(process.waitForFinished(runTimeoutMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), statusFailed);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.startsWith(u"tarvelo-count: /dev/zero: "_s) && err.contains(u"内存"_s), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestCount)

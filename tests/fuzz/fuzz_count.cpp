@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes through tarvelo-count's reading, decoding and counting,
-// in each encoding and output format. Every total must be the one the
-// characters of its echoed line give, within what they can give at most;
-// every JSON line must parse.
+// in each encoding (UTF-16 and UTF-32 by several names) and output format.
+// Every total must be the one the characters of its echoed line give,
+// within what they can give at most; every JSON line must parse; no
+// unpaired surrogate or value past U+10FFFF may come out as U+FFFD.
 #include "character.h"
 #include "counter.h"
 #include "dbwriter.h"
@@ -15,6 +16,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,12 +34,20 @@ const QList<StrokeRow> rows = {
     {u"\uFE00"_s, 7}, {u"a"_s, 2}, {u"\uFEFF"_s, 9},
 };
 
-const char *const encodings[] = {"", "GB18030", "GBK", "Big5", "UTF-16LE", "UTF-16BE", "UTF-8"};
+const char *const encodings[] = {"",         "GB18030",  "GBK",   "Big5",  "UTF-16LE", "UTF-16BE",
+                                  "UTF-8",    "UTF-32LE", "UTF-32BE", "UCS-2", "UTF-16"};
 constexpr unsigned encodingCount = sizeof encodings / sizeof encodings[0];
 constexpr unsigned formatShift = 4;
 constexpr unsigned strictBit = 0x80;
 
 StrokeTable *table = nullptr;
+
+// U+FFFD as UTF-8, UTF-16 and UTF-32 in either byte order: the only way
+// one may reach the output from a stream read in those encodings.
+const QByteArrayView replacementForms[] = {
+    QByteArrayView("\xEF\xBF\xBD", 3), QByteArrayView("\xFD\xFF", 2), QByteArrayView("\xFF\xFD", 2),
+    QByteArrayView("\xFD\xFF\0\0", 4), QByteArrayView("\0\0\xFF\xFD", 4),
+};
 
 [[noreturn]] void fail(const char *what, const QByteArray &line)
 {
@@ -82,6 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     options.strict = data[0] & strictBit;
     QByteArray input(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
+    // Arguments come as bytes that need not be UTF-8, and go back to the
+    // same bytes.
+    if (!input.contains('\0')) {
+        const char *argv[] = {input.constData()};
+        if (Count::argumentBytes(Count::argumentsFromBytes(1, argv).front()) != input)
+            fail("an argument's bytes do not come back", input);
+    }
+
     char *written = nullptr;
     std::size_t writtenSize = 0;
     std::FILE *sink = open_memstream(&written, &writtenSize);
@@ -96,6 +114,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::fclose(sink);
     const QByteArray produced(written, qsizetype(writtenSize));
     std::free(written);
+
+    const bool readHere = options.encoding.isEmpty() || options.encoding.startsWith("UTF") || options.encoding == "UCS-2";
+    if (readHere && produced.contains("\xEF\xBF\xBD")
+        && std::none_of(std::begin(replacementForms), std::end(replacementForms),
+                        [&](QByteArrayView form) { return input.contains(form); }))
+        fail("a replacement character that the input does not hold", produced);
 
     for (const QByteArray &line : produced.split('\n')) {
         if (line.isEmpty())
