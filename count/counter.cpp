@@ -4,6 +4,8 @@
 #include "character.h"
 #include "linereader.h"
 #include "messages.h"
+#include "strokeorder.h"
+#include "strokesequences.h"
 #include "stroketable.h"
 #include "utf8.h"
 
@@ -293,6 +295,14 @@ bool Counter::writeEach(LineReader &reader, const Where &where)
             m_output.appendNumber(cluster.strokes);
         else
             m_output.append('-');
+        if (m_sequences) {
+            const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
+            m_output.append('\t');
+            if (sequence.empty())
+                m_output.append('-');
+            else
+                m_output.append(strokeSymbols(sequence).c_str());
+        }
         m_output.append('\n');
         return m_output.flushWhenFull();
     });
@@ -310,15 +320,22 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
     // never more than the distinct ones of the line.
     m_unknown.clear();
     m_unknownEnds.clear();
+    m_sequencesJson.clear();
     bool first = true;
     const bool written = walk(reader, [&](const Cluster &cluster) {
         if (cluster.space)
             return true;
         if (!cluster.known && m_options.strict)
             reportUnknown(where, cluster);
-        if (!first)
+        if (!first) {
             m_output.append(", ");
+            m_sequencesJson += ", ";
+        }
         first = false;
+        if (m_sequences) {
+            const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
+            m_sequencesJson += sequence.empty() ? std::string("null") : '"' + strokeSymbols(sequence) + '"';
+        }
         if (cluster.known) {
             m_output.appendNumber(cluster.strokes);
             return m_output.flushWhenFull();
@@ -341,6 +358,10 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
     m_seenClusters.clear();
     if (!written)
         return false;
+    if (m_sequences) {
+        m_output.append("], \"sequences\": [");
+        m_output.append(m_sequencesJson.data(), m_sequencesJson.size());
+    }
     m_output.append("], \"unknown\": [");
     std::size_t start = 0;
     for (std::size_t end : m_unknownEnds) {
@@ -397,6 +418,36 @@ void listByStrokes(const StrokeTable &table, const Options &options, Output &out
         if (!output.flushWhenFull())
             return;
     }
+}
+
+void listBeginningWith(const StrokeTable &table, const StrokeSequences &sequences, const StrokeOrder &order,
+                       const Options &options, Output &output)
+{
+    for (char32_t codePoint : order.beginningWith(options.beginsWith)) {
+        const qint16 strokes = table.leadingCount(codePoint);
+        if (!table.isLeadingKnown(codePoint)
+            || (options.listByStrokes && (strokes < options.fewestStrokes || strokes > options.mostStrokes)))
+            continue;
+        output.appendCodePoint(codePoint);
+        output.append('\t');
+        output.appendNumber(strokes);
+        output.append('\t');
+        output.append(strokeSymbols(sequences.sequence(codePoint)).c_str());
+        output.append('\n');
+        if (!output.flushWhenFull())
+            return;
+    }
+}
+
+std::string strokeSymbols(std::string_view digits)
+{
+    // 横 竖 撇 点 折.
+    static const char *const symbols[] = {"一", "丨", "丿", "丶", "乛"};
+    std::string text;
+    for (char digit : digits)
+        if (digit >= '1' && digit <= '5')
+            text += symbols[digit - '1'];
+    return text;
 }
 
 } // namespace Count

@@ -14,6 +14,8 @@
 #include <vector>
 
 class QIODevice;
+class StrokeOrder;
+class StrokeSequences;
 class StrokeTable;
 
 namespace Count {
@@ -43,6 +45,9 @@ public:
     // file's are; its bytes are those argumentBytes() gives back.
     bool countArgument(const QString &text, int number);
     bool countStream(QIODevice &device, const QString &name);
+
+    // With --sequence: where each character's stroke sequence comes from.
+    void setSequences(const StrokeSequences *sequences) { m_sequences = sequences; }
 
     // Writes LINE for standard error and marks the run as failed.
     void report(const QString &line) { fail(line); }
@@ -81,6 +86,7 @@ private:
     void reportUnknown(const Where &where, const Cluster &cluster);
 
     const StrokeTable &m_table;
+    const StrokeSequences *m_sequences = nullptr;
     const Options &m_options;
     Output &m_output;
     Report m_report;
@@ -89,6 +95,7 @@ private:
     // Kept between lines so their memory is reused.
     std::u32string m_cluster;
     std::string m_utf8;
+    std::string m_sequencesJson;
     std::vector<bool> m_seen;
     std::vector<char32_t> m_seenList;
     std::unordered_set<std::u32string> m_seenClusters;
@@ -110,5 +117,13 @@ QByteArray argumentBytes(const QString &argument);
 
 // Lists the characters with the stroke counts OPTIONS name.
 void listByStrokes(const StrokeTable &table, const Options &options, Output &output);
+
+// Lists the characters whose stroke sequence begins as OPTIONS say, in
+// stroke order, narrowed to the counts OPTIONS name and to those TABLE has.
+void listBeginningWith(const StrokeTable &table, const StrokeSequences &sequences, const StrokeOrder &order,
+                       const Options &options, Output &output);
+
+// DIGITS 1-5 as the stroke symbols 一丨丿丶乛, in UTF-8.
+std::string strokeSymbols(std::string_view digits);
 
 } // namespace Count

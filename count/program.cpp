@@ -8,6 +8,8 @@
 #include "output.h"
 #include "runtimeerror.h"
 #include "strokedb.h"
+#include "strokeorder.h"
+#include "strokesequences.h"
 #include "stroketable.h"
 #include "strokelookup.h"
 
@@ -260,9 +262,13 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
             ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
             : options.databasePath;
     StrokeTable table;
+    StrokeSequences sequences;
+    const bool needsSequences = options.sequence || !options.beginsWith.empty();
     try {
         const auto few = options.texts.isEmpty() ? nullptr : fewCodePoints(options.texts);
         loadTable(databasePath, options.common, &table, few.get());
+        if (needsSequences)
+            sequences.load(StrokeSequences::pathBeside(databasePath));
     } catch (const RuntimeError &error) {
         writeLine(err, u"tarvelo-count: "_s + error.description());
         return Failed;
@@ -276,10 +282,14 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     };
     bool counted = true;
     bool foundUnknown = false;
-    if (options.listByStrokes) {
+    if (!options.beginsWith.empty()) {
+        listBeginningWith(table, sequences, StrokeOrder(table, sequences), options, output);
+    } else if (options.listByStrokes) {
         listByStrokes(table, options, output);
     } else {
         Counter counter(table, options, output, report);
+        if (options.sequence)
+            counter.setSequences(&sequences);
         counted = countInputs(counter, options);
         foundUnknown = counter.foundUnknown();
         counted = counted || output.isClosed();

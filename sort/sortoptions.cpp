@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+#include "sortoptions.h"
+
+#include "delimited.h"
+#include "linereader.h"
+#include "sortmessages.h"
+
+#include <QCommandLineParser>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace Sort {
+
+namespace {
+
+// "N", or "N,N" as sort(1) writes one field, counted from 1.
+bool parseField(const QString &text, qsizetype *field)
+{
+    const QStringList parts = text.split(u',');
+    if (parts.size() > 2 || (parts.size() == 2 && parts.first() != parts.last()))
+        return false;
+    bool ok = false;
+    const uint number = parts.first().toUInt(&ok);
+    if (!ok || number == 0 || number > uint(std::numeric_limits<int>::max()))
+        return false;
+    *field = qsizetype(number) - 1;
+    return true;
+}
+
+// One character; a shell's quoting of a TAB is hard to type, so "\t" is one.
+bool parseSeparator(const QString &text, char32_t *separator)
+{
+    if (text == u"\\t"_s) {
+        *separator = U'\t';
+        return true;
+    }
+    const QList<uint> codePoints = text.toUcs4();
+    if (codePoints.size() != 1 || codePoints.first() == '\n' || codePoints.first() == '\r'
+        || codePoints.first() == '"')
+        return false;
+    *separator = char32_t(codePoints.first());
+    return true;
+}
+
+// The options, declared once for the parser and for reading their values.
+struct Declared
+{
+    QCommandLineOption output{u"o"_s, Messages::tr("把结果写入 FILE（可以是输入之一）：读完全部输入后一次替换。"), u"FILE"_s};
+    QCommandLineOption separator{u"t"_s, Messages::tr("字段分隔符 SEP（一个字符，如“,”或“\\t”）；为“,”时按 CSV 的引号规则。"),
+                                 u"SEP"_s};
+    QCommandLineOption field{u"k"_s, Messages::tr("按第 N 个字段排序（从 1 数起）；没有 -t 时字段以空白分隔。"), u"N"_s};
+    QCommandLineOption header{u"header"_s, Messages::tr("每个输入的第一行是表头，留在最前面。")};
+    QCommandLineOption reverse{{u"r"_s, u"reverse"_s}, Messages::tr("倒序排列（相等的行仍保持原来的先后）。")};
+    QCommandLineOption encoding{u"encoding"_s,
+                                Messages::tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。输出用同一编码。"),
+                                u"NAME"_s};
+    QCommandLineOption key{u"key"_s, Messages::tr("在每行前加上排序键和一个 TAB：只含数字和大写字母，按字节排序即是笔画序。")};
+    QCommandLineOption database{u"database"_s, Messages::tr("改用笔画数据库 PATH（笔顺文件在它旁边）。"), u"PATH"_s};
+};
+
+// The values of the options the user gave; false with PROBLEM set when one
+// is not usable.
+bool takeValues(const QCommandLineParser &parser, const Declared &declared, Options *options, QString *problem)
+{
+    Settings &settings = options->settings;
+    options->files = parser.positionalArguments();
+    options->outputPath = parser.value(declared.output);
+    options->databasePath = parser.value(declared.database);
+    settings.header = parser.isSet(declared.header);
+    settings.reverse = parser.isSet(declared.reverse);
+    settings.printKeys = parser.isSet(declared.key);
+    const QString separator = parser.value(declared.separator), field = parser.value(declared.field);
+    if (parser.isSet(declared.output) && options->outputPath.isEmpty())
+        *problem = Messages::tr("-o 要一个文件名。");
+    else if (parser.isSet(declared.separator) && !parseSeparator(separator, &settings.separator))
+        *problem = Messages::tr("-t 要一个字符（不能是换行或引号），“%1”不是。").arg(separator);
+    else if (parser.isSet(declared.field) && !parseField(field, &settings.field))
+        *problem = Messages::tr("-k 要一个从 1 数起的字段号 N，“%1”不是。").arg(field);
+    else if (parser.isSet(declared.separator) && !parser.isSet(declared.field))
+        *problem = Messages::tr("-t 要和 -k 一起用，指明按哪个字段排序。");
+    if (!problem->isEmpty())
+        return false;
+    if (parser.isSet(declared.encoding)) {
+        settings.encoding = parser.value(declared.encoding).toLatin1();
+        if (!Count::TextEncoding::forName(settings.encoding)) {
+            *problem = Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
+                               .arg(parser.value(declared.encoding));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。没有 FILE 或 FILE 为“-”时读标准输入。"));
+    const Declared declared;
+    parser.addOptions({declared.output, declared.separator, declared.field, declared.header, declared.reverse,
+                       declared.encoding, declared.key, declared.database});
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    parser.addPositionalArgument(u"FILE"_s, Messages::tr("要排序的文件。"), u"[FILE...]"_s);
+
+    const auto fail = [text](const QString &message) {
+        *text = message + u'\n' + Messages::tr("用 tarvelo-sort --help 查看用法。");
+        return ParseResult::Error;
+    };
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return fail(Messages::tr("不认识选项“%1%2”。")
+                                .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
+        return fail(Messages::tr("选项用得不对：%1").arg(parser.errorText()));
+    }
+    // Qt's own options are of no use here: --help-all shows the same help.
+    if (parser.isSet(helpOption) || parser.isSet(u"help-all"_s)) {
+        *text = parser.helpText();
+        return ParseResult::Help;
+    }
+    if (parser.isSet(versionOption)) {
+        *text = QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n';
+        return ParseResult::Version;
+    }
+    QString problem;
+    return takeValues(parser, declared, options, &problem) ? ParseResult::Run : fail(problem);
+}
+
+} // namespace Sort
