@@ -1,0 +1,65 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# tarvelo-sort as a whole process, from start to exit with its loading: on
+# 1,000,000 names of 2 to 4 characters (about 9 MB of UTF-8), paired with
+# the C locale's sort(1) on the same file; on a list of 40 names; and its
+# peak memory on the large file.
+#   sh bench/sort.sh BIN_DIR [RUNS]
+set -eu
+
+bin=$(cd "$1" && pwd)
+runs=${2:-11}
+program=$bin/tarvelo-sort
+[ -x "$program" ] || { echo "no tarvelo-sort in $bin" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Names: a common surname, then one to three characters of GB2312's first
+# level, drawn at random.
+python3 - "$work/names.txt" "$work/names40.txt" <<'PY'
+import random, sys
+surnames = "王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛闫段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤"
+given = []
+for lead in range(0xB0, 0xD8):
+    for trail in range(0xA1, 0xFF):
+        try:
+            given.append(bytes([lead, trail]).decode("gb2312"))
+        except UnicodeDecodeError:
+            pass
+rng = random.Random(2013)
+def name():
+    return rng.choice(surnames) + "".join(rng.choices(given, k=rng.randint(1, 3)))
+with open(sys.argv[1], "w", encoding="utf-8") as out:
+    for _ in range(1_000_000):
+        out.write(name() + "\n")
+with open(sys.argv[2], "w", encoding="utf-8") as out:
+    for _ in range(40):
+        out.write(name() + "\n")
+PY
+
+python3 - "$program" "$work/names.txt" "$work/names40.txt" "$runs" <<'PY'
+import os, statistics, subprocess, sys, time
+program, names, names40, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+c_locale = dict(os.environ, LC_ALL="C")
+commands = {
+    "tarvelo-sort, 1M names": ([program, names], None),
+    "sort(1) in the C locale": (["sort", names], c_locale),
+    "tarvelo-sort, 40 names": ([program, names40], None),
+}
+times = {name: [] for name in commands}
+for run in range(runs + 1):
+    for name, (argv, env) in commands.items():
+        start = time.perf_counter()
+        subprocess.run(argv, env=env, stdout=subprocess.DEVNULL, check=True)
+        if run > 0:
+            times[name].append((time.perf_counter() - start) * 1000)
+for name, values in times.items():
+    print(f"{name:26s} median {statistics.median(values):7.1f} ms  (min {min(values):.1f}, max {max(values):.1f}, {len(values)} runs)")
+ratio = statistics.median(times["tarvelo-sort, 1M names"]) / statistics.median(times["sort(1) in the C locale"])
+print(f"{'ratio to sort(1)':26s} {ratio:.2f}")
+PY
+
+size=$(wc -c <"$work/names.txt")
+peak=$(/usr/bin/time -f %M "$program" "$work/names.txt" 2>&1 >/dev/null)
+echo "peak RSS on names.txt ($size bytes): $peak KiB"

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: MIT
+#include "delimited.h"
+
+namespace Delimited {
+
+namespace {
+
+constexpr char16_t quote = u'"';
+
+bool isBlank(char32_t c)
+{
+    return c == U' ' || c == U'\t';
+}
+
+} // namespace
+
+QList<QStringList> parse(QStringView text, QChar separator)
+{
+    QList<QStringList> records;
+    QStringList fields;
+    QString field;
+    bool inQuotes = false;
+    bool atFieldStart = true;
+    // Whether anything of the current record has been read, so that a line
+    // end right after the last record adds no empty one.
+    bool recordStarted = false;
+    const auto endField = [&] {
+        fields.append(field);
+        field.clear();
+        atFieldStart = true;
+    };
+    const auto endRecord = [&] {
+        endField();
+        records.append(fields);
+        fields.clear();
+        recordStarted = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (inQuotes) {
+            if (c != quote) {
+                field += c;
+            } else if (i + 1 < text.size() && text[i + 1] == quote) {
+                field += c;
+                ++i;
+            } else {
+                inQuotes = false;
+            }
+            continue;
+        }
+        recordStarted = true;
+        if (c == separator) {
+            endField();
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            endRecord();
+        } else if (c == quote && atFieldStart) {
+            inQuotes = true;
+            atFieldStart = false;
+        } else {
+            field += c;
+            atFieldStart = false;
+        }
+    }
+    if (recordStarted || inQuotes)
+        endRecord();
+    return records;
+}
+
+QString quoted(const QString &field, QChar separator)
+{
+    const bool needsQuotes = field.contains(separator) || field.contains(quote) || field.contains(u'\r')
+            || field.contains(u'\n');
+    if (!needsQuotes)
+        return field;
+    QString result = field;
+    result.replace(QChar(quote), QStringLiteral("\"\""));
+    return quote + result + quote;
+}
+
+QString joined(const QStringList &fields, QChar separator)
+{
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += separator;
+        line += quoted(fields.at(i), separator);
+    }
+    return line;
+}
+
+FieldPicker::FieldPicker(char32_t separator, bool quoting, qsizetype field)
+    : m_separator(separator)
+    , m_quoting(quoting && separator != blankSeparated)
+    , m_wanted(field)
+{
+}
+
+void FieldPicker::startRecord()
+{
+    m_index = 0;
+    m_atFieldStart = true;
+    m_inQuotes = false;
+    m_field.clear();
+}
+
+bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
+{
+    if (m_separator == blankSeparated) {
+        readBlankSeparated(begin, end);
+        return true;
+    }
+    if (m_inQuotes && m_index == m_wanted)
+        m_field += U'\n';
+    // The whole line is read even past the field asked for: a later quoted
+    // field may carry the record on to the next line.
+    for (const char32_t *p = begin; p < end; ++p) {
+        const char32_t c = *p;
+        if (m_inQuotes && c == quote) {
+            if (p + 1 == end || p[1] != quote) {
+                m_inQuotes = false;
+                continue;
+            }
+            ++p;
+        } else if (!m_inQuotes && c == m_separator) {
+            ++m_index;
+            m_atFieldStart = true;
+            continue;
+        } else if (!m_inQuotes && c == quote && m_atFieldStart && m_quoting) {
+            m_inQuotes = true;
+            m_atFieldStart = false;
+            continue;
+        }
+        m_atFieldStart = false;
+        if (m_index == m_wanted)
+            m_field += c;
+    }
+    return !m_inQuotes;
+}
+
+void FieldPicker::readBlankSeparated(const char32_t *begin, const char32_t *end)
+{
+    const char32_t *p = begin;
+    for (qsizetype index = 0;; ++index) {
+        while (p < end && isBlank(*p))
+            ++p;
+        const char32_t *start = p;
+        while (p < end && !isBlank(*p))
+            ++p;
+        if (start == p)
+            return;
+        if (index == m_wanted) {
+            m_field.assign(start, p);
+            return;
+        }
+    }
+}
+
+} // namespace Delimited

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <string>
+
+// Delimited records as spreadsheets export them (CSV, TSV), with quoting as
+// RFC 4180 has it: a field that starts with a quote runs to the quote that
+// closes it and may hold the separator, doubled quotes and line breaks.
+namespace Delimited {
+
+// Splits TEXT into records of fields. CRLF, LF and CR end records outside
+// quotes; a line end after the last record makes no empty record.
+QList<QStringList> parse(QStringView text, QChar separator);
+
+// One field, quoted only when it holds SEPARATOR, a quote, CR or LF.
+QString quoted(const QString &field, QChar separator);
+QString joined(const QStringList &fields, QChar separator);
+
+// Picks one field out of a record fed line by line, for readers that split
+// lines themselves and keep each line's bytes as they were.
+class FieldPicker
+{
+public:
+    // Fields are split at SEPARATOR, or at runs of spaces and TABs when it is
+    // blankSeparated. QUOTING follows RFC 4180 quotes; FIELD counts from 0.
+    static constexpr char32_t blankSeparated = 0;
+    FieldPicker(char32_t separator, bool quoting, qsizetype field);
+
+    void startRecord();
+    // Reads the next line of the record, without its line end. Returns
+    // false while a quoted field goes on past the line.
+    bool readLine(const char32_t *begin, const char32_t *end);
+    // The field asked for, quotes taken off; empty when the record has
+    // fewer fields.
+    const std::u32string &field() const { return m_field; }
+
+private:
+    void readBlankSeparated(const char32_t *begin, const char32_t *end);
+
+    char32_t m_separator;
+    bool m_quoting;
+    qsizetype m_wanted;
+    qsizetype m_index = 0;
+    bool m_atFieldStart = true;
+    bool m_inQuotes = false;
+    std::u32string m_field;
+};
+
+} // namespace Delimited

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "sorter.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Sort {
+
+struct Options
+{
+    Settings settings;
+    QStringList files;
+    // Empty for standard output.
+    QString outputPath;
+    // Empty for the database beside the program.
+    QString databasePath;
+};
+
+enum class ParseResult { Run, Help, Version, Error };
+
+// Reads ARGUMENTS (the program name first) into OPTIONS. TEXT receives the
+// help, the version line or the error message, as the result says.
+ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text);
+
+} // namespace Sort

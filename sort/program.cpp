@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+#include "program.h"
+
+#include "messages.h"
+#include "options.h"
+#include "output.h"
+#include "runtimeerror.h"
+#include "sorter.h"
+#include "strokelookup.h"
+#include "strokeorder.h"
+#include "strokeranking.h"
+#include "strokesequences.h"
+#include "stroketable.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace Sort {
+
+namespace {
+
+const QString standardInputName = u"-"_s;
+const QString programPrefix = u"tarvelo-sort: "_s;
+
+void writeLine(std::FILE *file, const QString &text)
+{
+    const QByteArray bytes = (programPrefix + text).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+}
+
+bool readInputs(Sorter &sorter, const QStringList &names, QString *error)
+{
+    for (const QString &name : names.isEmpty() ? QStringList{standardInputName} : names) {
+        QFile file;
+        const bool opened = name == standardInputName
+                ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
+                : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        if (!opened) {
+            *error = Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。").arg(name, file.errorString());
+            return false;
+        }
+        if (!sorter.addInput(file, name)) {
+            *error = sorter.error();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Nothing reaches PATH unless all of it is written: the file is replaced in
+// one step, and an error or a kill leaves the old one as it was.
+bool writeFile(const Sorter &sorter, const QString &path, QString *error)
+{
+    QSaveFile file(path);
+    const auto failed = [&] {
+        *error = Messages::tr("写不了“%1”：%2。").arg(path, file.errorString());
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
+    const bool written = sorter.write([&file](const char *bytes, std::size_t size) {
+        return file.write(bytes, qint64(size)) == qint64(size);
+    });
+    if (!written || !file.commit())
+        return failed();
+    return true;
+}
+
+// The output's reader going away ends the program quietly.
+bool writeStandardOutput(const Sorter &sorter, std::FILE *out, QString *error)
+{
+    Count::Output output(out);
+    sorter.write([&output](const char *bytes, std::size_t size) {
+        output.append(bytes, size);
+        return output.flushWhenFull();
+    });
+    if (!output.isClosed() && output.error().isEmpty())
+        output.flush();
+    *error = output.error();
+    return error->isEmpty();
+}
+
+int sortWith(const Ranking &ranking, const Options &options, std::FILE *out, std::FILE *err)
+{
+    Sorter sorter(ranking, options.settings);
+    QString error;
+    if (!readInputs(sorter, options.files, &error)) {
+        writeLine(err, error);
+        return Failed;
+    }
+    sorter.sort();
+    const bool written = options.outputPath.isEmpty() ? writeStandardOutput(sorter, out, &error)
+                                                      : writeFile(sorter, options.outputPath, &error);
+    if (!written) {
+        writeLine(err, error);
+        return Failed;
+    }
+    return Done;
+}
+
+} // namespace
+
+int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    Options options;
+    QString text;
+    switch (parseArguments(arguments, &options, &text)) {
+    case ParseResult::Help:
+    case ParseResult::Version:
+        std::fputs(text.toUtf8().constData(), out);
+        return std::fflush(out) == 0 ? Done : Failed;
+    case ParseResult::Error:
+        writeLine(err, text);
+        return Failed;
+    case ParseResult::Run:
+        break;
+    }
+
+    const QString databasePath = options.databasePath.isEmpty()
+            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
+            : options.databasePath;
+    StrokeTable table;
+    StrokeSequences sequences;
+    try {
+        Count::loadTable(databasePath, false, &table);
+        sequences.load(StrokeSequences::pathBeside(databasePath));
+    } catch (const RuntimeError &error) {
+        writeLine(err, error.description());
+        return Failed;
+    }
+    const StrokeOrder order(table, sequences);
+    const StrokeRanking ranking(order);
+    return sortWith(ranking, options, out, err);
+}
+
+} // namespace Sort

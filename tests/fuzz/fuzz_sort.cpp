@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+// Arbitrary bytes through tarvelo-sort's reading, fields and sort, in each
+// encoding: the output must hold the input's lines, each as often as they
+// came, and sorting it again must change nothing.
+#include "delimited.h"
+#include "ranking.h"
+#include "sorter.h"
+
+#include <QBuffer>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char *const encodings[] = {"", "GB18030", "GBK", "Big5", "UTF-16LE", "UTF-16BE", "UTF-32LE"};
+constexpr unsigned encodingCount = sizeof encodings / sizeof encodings[0];
+const char32_t separators[] = {U',', U'\t', Delimited::FieldPicker::blankSeparated};
+constexpr unsigned separatorCount = sizeof separators / sizeof separators[0];
+constexpr unsigned fieldShift = 4;
+constexpr unsigned fieldMask = 0x3;
+constexpr unsigned reverseBit = 0x40;
+constexpr unsigned headerBit = 0x80;
+
+[[noreturn]] void fail(const char *what, const QByteArray &input)
+{
+    std::fprintf(stderr, "invariant broken: %s\ninput: %s\n", what, input.toHex(' ').constData());
+    std::abort();
+}
+
+// Sorts INPUT; false when the sorter refuses it.
+bool sorted(const Sort::Settings &settings, const QByteArray &input, QByteArray *output)
+{
+    static const Sort::CodePointRanking ranking;
+    Sort::Sorter sorter(ranking, settings);
+    QByteArray bytes = input;
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    if (!sorter.addInput(device, QStringLiteral("-")))
+        return false;
+    sorter.sort();
+    output->clear();
+    sorter.write([output](const char *data, std::size_t size) {
+        output->append(data, qsizetype(size));
+        return true;
+    });
+    return true;
+}
+
+// The lines of BYTES in ENCODING, without their ends (a CR before a LF is
+// part of the end), in byte order.
+QList<QByteArray> sortedLines(const QByteArray &encodingName, const QByteArray &bytes)
+{
+    Sort::TextEncoding encoding = Sort::TextEncoding::forName(encodingName);
+    const qsizetype bom = encoding.followBom(bytes);
+    QList<QByteArray> lines;
+    for (qsizetype start = bom; start < bytes.size();) {
+        const qsizetype end = encoding.lineEnd(bytes.constData(), start, bytes.size());
+        QByteArray line = bytes.mid(start, (end < 0 ? bytes.size() : end) - start);
+        if (line.size() >= encoding.unit && encoding.isUnit(line.constData() + line.size() - encoding.unit, '\r'))
+            line.chop(encoding.unit);
+        lines.append(line);
+        start = end < 0 ? bytes.size() : end + encoding.unit;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    Sort::Settings settings;
+    settings.encoding = encodings[(data[0] & 0x0F) % encodingCount];
+    const unsigned fieldChoice = (data[0] >> fieldShift) & fieldMask;
+    if (fieldChoice > 0) {
+        settings.field = qsizetype(fieldChoice) - 1;
+        settings.separator = separators[fieldChoice % separatorCount];
+    }
+    settings.reverse = data[0] & reverseBit;
+    settings.header = data[0] & headerBit;
+    const QByteArray input(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+
+    QByteArray once;
+    if (!sorted(settings, input, &once))
+        return 0;
+    if (sortedLines(settings.encoding, once) != sortedLines(settings.encoding, input))
+        fail("the output's lines are not the input's", input);
+    QByteArray twice;
+    if (!sorted(settings, once, &twice))
+        fail("the sorted output is refused", input);
+    if (twice != once)
+        fail("sorting the output again changes it", input);
+    return 0;
+}
