@@ -5,11 +5,14 @@
 #include "runtimeerror.h"
 #include "strokecorrections.h"
 #include "strokedb.h"
+#include "strokesequencebuild.h"
+#include "strokesequences.h"
 #include "strokelookup.h"
 #include "unihan.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QSaveFile>
@@ -41,10 +44,12 @@ void print(FILE *stream, const QString &text)
 
 int usage()
 {
-    print(stderr, u"usage: tarvelo-strokedb build UNICODE_DATA_FOLDER OUT\n"
+    print(stderr, u"usage: tarvelo-strokedb build UNICODE_DATA_FOLDER OUT [STROKE_TABLE CORRECTIONS]\n"
                   "       tarvelo-strokedb dump DB\n"
                   "The folder holds %1, %2 (each plain or .bz2) and %3,\n"
-                  "as Debian's unicode-data installs them in /usr/share/unicode.\n"_s
+                  "as Debian's unicode-data installs them in /usr/share/unicode.\n"
+                  "With a stroke table (py_stroke.mb) and its correction file, the stroke\n"
+                  "sequences are checked and written beside OUT as well.\n"_s
                           .arg(strokesFile, listFile, radicalsFile));
     return exitUsage;
 }
@@ -122,7 +127,38 @@ void saveFile(const QString &path, const QByteArray &bytes)
         throw RuntimeError(u"cannot write %1: %2"_s.arg(path, file.errorString()));
 }
 
-int build(const QString &folderPath, const QString &out)
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError(u"cannot read %1: %2"_s.arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError(u"cannot read %1: %2"_s.arg(path, file.errorString()));
+    return bytes;
+}
+
+// The stroke table's sequences, checked against the list that SOURCES hold
+// with the counts the database gets.
+SequenceBuild strokeSequences(const QStringList &sequenceInputs, const StrokeSources &sources,
+                              const QHash<char32_t, int> &corrected)
+{
+    SequenceSources sequenceSources;
+    sequenceSources.strokeTable = readFile(sequenceInputs.at(0));
+    sequenceSources.corrections = readFile(sequenceInputs.at(1));
+    sequenceSources.commonList = sources.commonList;
+    sequenceSources.counts = sources.counts;
+    for (auto it = corrected.cbegin(); it != corrected.cend(); ++it)
+        sequenceSources.counts.insert(it.key(), it.value());
+    sequenceSources.provenance = {
+            u"Source: %1, fcitx's stroke table (fcitx5-chinese-addons), from Debian 12's package "
+            "fcitx5-module-pinyinhelper 5.0.16-1, mended as %2 says."_s.arg(
+                    QFileInfo(sequenceInputs.at(0)).fileName(), QFileInfo(sequenceInputs.at(1)).fileName()),
+            u"Licence: LGPL-2.1-or-later (GNU Lesser General Public License, version 2.1 or later)."_s};
+    return buildStrokeSequences(sequenceSources);
+}
+
+int build(const QString &folderPath, const QString &out, const QStringList &sequenceInputs)
 {
     const QFileInfo folderInfo(folderPath);
     if (!folderInfo.isDir())
@@ -133,8 +169,9 @@ int build(const QString &folderPath, const QString &out)
                                 inputFile(folder, radicalsFile)};
     const QFileInfo outInfo(out);
     const QString correctionsPath = outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s);
-    for (const QString &input : inputs) {
-        for (const QString &written : {out, correctionsPath}) {
+    const QString sequencesPath = StrokeSequences::pathBeside(out);
+    for (const QString &input : inputs + sequenceInputs) {
+        for (const QString &written : {out, correctionsPath, sequencesPath}) {
             if (sameFile(input, written))
                 throw RuntimeError(
                         u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
@@ -181,10 +218,14 @@ int build(const QString &folderPath, const QString &out)
     layout.corrections = int(corrections.size());
     for (const char32_t codePoint : sources.commonList)
         layout.commonCharacters.append(QString::fromUcs4(&codePoint, 1));
+    const SequenceBuild sequences = sequenceInputs.isEmpty() ? SequenceBuild()
+                                                             : strokeSequences(sequenceInputs, sources, corrected);
     {
         const SignalsHeld held;
         writeStrokeDatabase(out, rows, layout);
         saveFile(correctionsPath, correctionsTable(corrections));
+        if (!sequenceInputs.isEmpty())
+            saveFile(sequencesPath, sequences.file);
     }
     print(stdout, u"%1: %2 characters from Unicode %3\n"
                   "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
@@ -197,6 +238,15 @@ int build(const QString &folderPath, const QString &out)
                           .arg(byReason.value(CorrectionReason::Border))
                           .arg(byReason.value(CorrectionReason::SimplifiedRadical))
                           .arg(correctionsPath));
+    if (!sequenceInputs.isEmpty()) {
+        const SequenceFigures &f = sequences.figures;
+        print(stdout, u"%1: %2 stroke sequences kept, %3 dropped outside the list (length is not the count), "
+                      "%4 corrected, %5 characters of the list without one\n"_s.arg(sequencesPath)
+                              .arg(f.kept)
+                              .arg(f.dropped)
+                              .arg(f.corrected)
+                              .arg(f.withoutInList));
+    }
     return 0;
 }
 
@@ -257,8 +307,8 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     QString failure;
     try {
-        if (args.size() == 4 && args.at(1) == u"build")
-            return build(args.at(2), args.at(3));
+        if ((args.size() == 4 || args.size() == 6) && args.at(1) == u"build")
+            return build(args.at(2), args.at(3), args.mid(4));
         if (args.size() == 3 && args.at(1) == u"dump")
             return dump(args.at(2));
         return usage();
