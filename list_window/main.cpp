@@ -4,6 +4,7 @@
 #include "listwindow.h"
 #include "msgbox.h"
 #include "runtime.h"
+#include "runtimeerror.h"
 #include "strokedata.h"
 #include "strokeorder.h"
 

@@ -88,9 +88,10 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QString>("toolTip");
-        QTest::newRow("two characters") << 0 << QStringList({u"8"_s, u"4+4"_s, u"一"_s}) << QString();
+        QTest::newRow("first stroke 横") << 0 << QStringList({u"8"_s, u"4+4"_s, u"一"_s}) << QString();
+        QTest::newRow("first stroke 折") << 1 << QStringList({u"10"_s, u"7+3"_s, u"乛"_s}) << QString();
         QTest::newRow("without a count")
-                << 2 << QStringList({u"6+?"_s, u"6+?"_s, u"丨"_s}) << u"没有笔画数的字：“x”（U+0078）"_s;
+                << 2 << QStringList({u"6+?"_s, u"6+?"_s, u"一"_s}) << u"没有笔画数的字：“x”（U+0078）"_s;
     }
 
     void countsAndMarks()
