@@ -8,6 +8,7 @@
 #include <QColor>
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <string>
 
@@ -109,11 +110,31 @@ void NameListModel::rebuildOrder()
     std::iota(m_shown.begin(), m_shown.end(), qint32(first));
     if (!m_sorted)
         return;
-    std::vector<std::u32string> keys(size_t(m_records.size()));
-    for (const qint32 record : m_shown)
-        m_order.appendKey(nameOf(record), &keys[size_t(record)]);
-    std::stable_sort(m_shown.begin(), m_shown.end(),
-                     [&keys](qint32 a, qint32 b) { return keys[size_t(a)] < keys[size_t(b)]; });
+    // The ranks of a name's first two characters, packed into one number,
+    // decide most comparisons without touching the whole keys. A rank is
+    // never 0, so a shorter name packs lower, as its key compares.
+    struct Row
+    {
+        std::uint64_t prefix;
+        qint32 record;
+    };
+    constexpr int rankBits = 32;
+    std::vector<std::u32string> keys(m_shown.size());
+    std::vector<Row> rows(m_shown.size());
+    for (size_t i = 0; i < m_shown.size(); ++i) {
+        std::u32string &key = keys[i];
+        m_order.appendKey(nameOf(m_shown[i]), &key);
+        const std::uint64_t high = key.empty() ? 0 : key[0];
+        const std::uint64_t low = key.size() < 2 ? 0 : key[1];
+        rows[i] = {(high << rankBits) | low, qint32(i)};
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&keys](const Row &a, const Row &b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return keys[size_t(a.record)] < keys[size_t(b.record)];
+    });
+    for (size_t i = 0; i < rows.size(); ++i)
+        m_shown[i] = qint32(first) + rows[i].record;
 }
 
 QStringView NameListModel::nameOf(qsizetype record) const
