@@ -2,10 +2,8 @@
 // The list window on 100,000 rows of names: pasted from the clipboard,
 // counted and painted; and their order by strokes.
 //   bin/bench_list --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
-#include "cellstrokes.h"
 #include "listwindow.h"
 #include "strokedata.h"
-#include "strokeorder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,9 +27,7 @@ const QString given = u"伟芳娜秀英敏静丽强磊军洋勇艳杰娟涛明�
 
 struct Fixture
 {
-    StrokeData data;
-    std::unique_ptr<StrokeOrder> order;
-    std::unique_ptr<CellStrokes> strokes;
+    std::unique_ptr<StrokeRules> rules;
     QString block;
 };
 
@@ -54,7 +50,8 @@ QString makeBlock()
 
 void pasteCountAndShow(benchmark::State &state)
 {
-    ListWindow window(*fixture->strokes, *fixture->order);
+    ListWindow window;
+    window.setRules(*fixture->rules);
     window.show();
     QApplication::clipboard()->setText(fixture->block);
     auto *table = window.findChild<QTableView *>(u"table"_s);
@@ -69,7 +66,8 @@ void pasteCountAndShow(benchmark::State &state)
 
 void sortByStrokes(benchmark::State &state)
 {
-    ListWindow window(*fixture->strokes, *fixture->order);
+    ListWindow window;
+    window.setRules(*fixture->rules);
     QApplication::clipboard()->setText(fixture->block);
     window.paste();
     for (auto _ : state) {
@@ -90,9 +88,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Fixture loaded;
-    loadStrokeData(QCoreApplication::applicationDirPath(), &loaded.data);
-    loaded.order = std::make_unique<StrokeOrder>(loaded.data.counts, loaded.data.sequences);
-    loaded.strokes = std::make_unique<CellStrokes>(loaded.data.counts, loaded.data.sequences);
+    loaded.rules = std::make_unique<StrokeRules>(QCoreApplication::applicationDirPath());
     loaded.block = makeBlock();
     fixture = &loaded;
     benchmark::Initialize(&argc, argv);

@@ -4,6 +4,7 @@
 #include "accesskeys.h"
 #include "listinput.h"
 #include "msgbox.h"
+#include "strokedata.h"
 #include "runtimeerror.h"
 #include "ui_listwindow.h"
 
@@ -33,13 +34,11 @@ constexpr int rowPadding = 6;
 
 } // namespace
 
-ListWindow::ListWindow(const CellStrokes &strokes, const StrokeOrder &order, QWidget *parent)
+ListWindow::ListWindow(QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::ListWindow>())
-    , m_model(strokes, order)
 {
     ui->setupUi(this);
-    ui->table->setModel(&m_model);
     QHeaderView *rows = ui->table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(fontMetrics().height() + rowPadding);
@@ -78,13 +77,20 @@ ListWindow::ListWindow(const CellStrokes &strokes, const StrokeOrder &order, QWi
     showState();
 }
 
+void ListWindow::setRules(const StrokeRules &rules)
+{
+    m_model = std::make_unique<NameListModel>(rules.strokes(), rules.order());
+    ui->table->setModel(m_model.get());
+    showState();
+}
+
 ListWindow::~ListWindow() = default;
 
 void ListWindow::runCommand(const std::function<void()> &command)
 {
     // As in the main window: the accessibility bus presses buttons past a
     // modal window, and a command must not replace the list under another.
-    if (m_commandRunning || QApplication::activeModalWidget())
+    if (m_commandRunning || QApplication::activeModalWidget() || !m_model)
         return;
     const QScopedValueRollback running(m_commandRunning, true);
     try {
@@ -161,10 +167,10 @@ void ListWindow::take(QList<QStringList> records, const QString &source)
 {
     const int nameColumn = ListInput::guessNameColumn(records);
     const bool header = ListInput::guessHeader(records, nameColumn);
-    m_model.setRecords(std::move(records), header, nameColumn);
+    m_model->setRecords(std::move(records), header, nameColumn);
     m_source = source;
     const QSignalBlocker blocker(ui->headerBox);
-    ui->headerBox->setChecked(m_model.firstIsHeader());
+    ui->headerBox->setChecked(m_model->firstIsHeader());
     fillNameColumns();
     ui->table->resizeColumnsToContents();
     showState();
@@ -173,15 +179,15 @@ void ListWindow::take(QList<QStringList> records, const QString &source)
 void ListWindow::fillNameColumns()
 {
     ui->nameColumnBox->clear();
-    for (int column = 0; column < m_model.cellColumnCount(); ++column)
-        ui->nameColumnBox->addItem(tr("第 %1 列：%2").arg(column + 1).arg(m_model.cellColumnTitle(column)));
-    ui->nameColumnBox->setCurrentIndex(m_model.nameColumn());
+    for (int column = 0; column < m_model->cellColumnCount(); ++column)
+        ui->nameColumnBox->addItem(tr("第 %1 列：%2").arg(column + 1).arg(m_model->cellColumnTitle(column)));
+    ui->nameColumnBox->setCurrentIndex(m_model->nameColumn());
 }
 
 void ListWindow::nameColumnChosen(int index)
 {
     runCommand([this, index] {
-        m_model.setNameColumn(index);
+        m_model->setNameColumn(index);
         showState();
     });
 }
@@ -189,7 +195,7 @@ void ListWindow::nameColumnChosen(int index)
 void ListWindow::headerSwitched(bool firstIsHeader)
 {
     runCommand([this, firstIsHeader] {
-        m_model.setFirstIsHeader(firstIsHeader);
+        m_model->setFirstIsHeader(firstIsHeader);
         fillNameColumns();
         showState();
     });
@@ -198,7 +204,7 @@ void ListWindow::headerSwitched(bool firstIsHeader)
 void ListWindow::sortByStrokes()
 {
     runCommand([this] {
-        m_model.sortByStrokes();
+        m_model->sortByStrokes();
         showState();
     });
 }
@@ -206,7 +212,7 @@ void ListWindow::sortByStrokes()
 void ListWindow::restoreInputOrder()
 {
     runCommand([this] {
-        m_model.restoreInputOrder();
+        m_model->restoreInputOrder();
         showState();
     });
 }
@@ -214,20 +220,20 @@ void ListWindow::restoreInputOrder()
 void ListWindow::copy()
 {
     runCommand([this] {
-        if (m_model.rowCount() == 0)
+        if (m_model->rowCount() == 0)
             return;
         QList<int> rows;
         for (const QModelIndex &index : ui->table->selectionModel()->selectedRows())
             rows.append(index.row());
-        QApplication::clipboard()->setText(ListOutput::clipboardText(m_model.shownRecords(rows)));
-        ui->statusLabel->setText(tr("已复制 %1 行，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model.rowCount() : rows.size()));
+        QApplication::clipboard()->setText(ListOutput::clipboardText(m_model->shownRecords(rows)));
+        ui->statusLabel->setText(tr("已复制 %1 行，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model->rowCount() : rows.size()));
     });
 }
 
 void ListWindow::saveAs()
 {
     runCommand([this] {
-        if (m_model.rowCount() == 0)
+        if (m_model->rowCount() == 0)
             return;
         const QString utf8 = tr("CSV 文件，UTF-8 编码 (*.csv)");
         const QString gb18030 = tr("CSV 文件，GB18030 编码 (*.csv)");
@@ -246,23 +252,23 @@ void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 
 void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)
 {
-    ListOutput::save(path, ListOutput::csvBytes(m_model.shownRecords(), encoding));
+    ListOutput::save(path, ListOutput::csvBytes(m_model->shownRecords(), encoding));
     ui->statusLabel->setText(tr("已存为“%1”。").arg(QDir::toNativeSeparators(path)));
 }
 
 void ListWindow::showState()
 {
-    const bool filled = m_model.rowCount() > 0;
+    const bool filled = m_model && m_model->rowCount() > 0;
     for (QWidget *widget : {static_cast<QWidget *>(ui->sortButton), static_cast<QWidget *>(ui->copyButton),
                             static_cast<QWidget *>(ui->saveButton), static_cast<QWidget *>(ui->nameColumnBox),
                             static_cast<QWidget *>(ui->headerBox)})
         widget->setEnabled(filled);
-    ui->restoreButton->setEnabled(m_model.isSorted());
+    ui->restoreButton->setEnabled(filled && m_model->isSorted());
     if (!filled)
         return;
-    QString state = tr("%1：共 %2 行，%3。").arg(m_source).arg(m_model.rowCount())
-                            .arg(m_model.isSorted() ? tr("已按姓氏笔画排序") : tr("原顺序"));
-    if (m_model.unknownRowCount() > 0)
-        state += tr("有 %1 行含没有笔画数的字，已用颜色标出（指向该行可看是哪个字）。").arg(m_model.unknownRowCount());
+    QString state = tr("%1：共 %2 行，%3。").arg(m_source).arg(m_model->rowCount())
+                            .arg(m_model->isSorted() ? tr("已按姓氏笔画排序") : tr("原顺序"));
+    if (m_model->unknownRowCount() > 0)
+        state += tr("有 %1 行含没有笔画数的字，已用颜色标出（指向该行可看是哪个字）。").arg(m_model->unknownRowCount());
     ui->statusLabel->setText(state);
 }

@@ -4,6 +4,8 @@
 #include "listoutput.h"
 #include "namelistmodel.h"
 
+class StrokeRules;
+
 #include <QWidget>
 
 #include <functional>
@@ -20,8 +22,13 @@ class ListWindow : public QWidget
 {
     Q_OBJECT
 public:
-    ListWindow(const CellStrokes &strokes, const StrokeOrder &order, QWidget *parent = nullptr);
+    explicit ListWindow(QWidget *parent = nullptr);
     ~ListWindow() override;
+
+    // Counts and orders names by RULES, which must outlive the window.
+    // Until then the window takes no list: the rules are read while it is
+    // being built.
+    void setRules(const StrokeRules &rules);
 
     // Reads the file at PATH in the chosen encoding (or the one detected)
     // as the new list; on any fault says so and keeps the list shown.
@@ -50,7 +57,7 @@ private:
     QString chosenEncoding() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
-    NameListModel m_model;
+    std::unique_ptr<NameListModel> m_model;
     QString m_openedFile;
     QString m_source;
     bool m_commandRunning = false;

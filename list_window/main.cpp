@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "application.h"
-#include "cellstrokes.h"
 #include "listwindow.h"
 #include "msgbox.h"
 #include "runtime.h"
 #include "runtimeerror.h"
 #include "strokedata.h"
-#include "strokeorder.h"
 
 #include <QApplication>
+
+#include <future>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -19,16 +20,20 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("tarvelo-list"));
     QApplication::setDesktopFileName(QStringLiteral("org.example.tarvelo.List"));
 
-    StrokeData data;
+    // Reading every count and sequence takes about as long as building the
+    // window, so the two go on side by side; the window shows only once
+    // both are done, and not at all when the reading fails.
+    const QString folder = QCoreApplication::applicationDirPath();
+    auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
+    ListWindow window;
+    std::unique_ptr<StrokeRules> rules;
     try {
-        loadStrokeData(QCoreApplication::applicationDirPath(), &data);
+        rules = reading.get();
     } catch (const RuntimeError &error) {
-        MsgBox(error.description(), vbCritical, QStringLiteral("名单笔画排序"));
+        MsgBox(error.description(), vbCritical, window.windowTitle());
         return uncaughtErrorExitCode;
     }
-    const StrokeOrder order(data.counts, data.sequences);
-    const CellStrokes strokes(data.counts, data.sequences);
-    ListWindow window(strokes, order);
+    window.setRules(*rules);
     window.show();
     return app.exec();
 }

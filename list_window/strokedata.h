@@ -1,20 +1,33 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "cellstrokes.h"
+#include "strokeorder.h"
 #include "strokesequences.h"
 #include "stroketable.h"
 
 #include <QString>
 
-// What the list window reads once at start: every count of the stroke
-// database and the stroke sequences beside it.
-struct StrokeData
+// Everything the list window counts and orders names by, read once at
+// start: every count of the stroke database and the stroke sequences
+// beside it.
+class StrokeRules
 {
-    StrokeTable counts;
-    StrokeSequences sequences;
-};
+public:
+    // Reads the stroke database in APPLICATIONFOLDER, checked whole as the
+    // main window checks it, and the sequences beside it. Throws
+    // RuntimeError, worded for the user, when either is missing or damaged.
+    // Touches no widget, so it may run while the window is being built.
+    explicit StrokeRules(const QString &applicationFolder);
+    StrokeRules(const StrokeRules &) = delete;
+    StrokeRules &operator=(const StrokeRules &) = delete;
 
-// Reads DATA from the stroke database in APPLICATIONFOLDER, checked whole
-// as the main window checks it, and the sequences beside it. Throws
-// RuntimeError, worded for the user, when either is missing or damaged.
-void loadStrokeData(const QString &applicationFolder, StrokeData *data);
+    const CellStrokes &strokes() const { return m_strokes; }
+    const StrokeOrder &order() const { return m_order; }
+
+private:
+    StrokeTable m_counts;
+    StrokeSequences m_sequences;
+    StrokeOrder m_order;
+    CellStrokes m_strokes;
+};

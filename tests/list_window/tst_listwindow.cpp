@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "cellstrokes.h"
 #include "listwindow.h"
 #include "msgboxanswerer.h"
 #include "strokedata.h"
-#include "strokeorder.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -35,15 +33,10 @@ const QString sortedRows = u"4\t丁一\t\"外\n联\"\r\n"
                            "3\t𠮷x\t人事\r\n"
                            "2\t张三\t\"财务\t部\"\r\n"_s;
 
-StrokeData &strokeData()
+const StrokeRules &rules()
 {
-    static StrokeData data;
-    static bool loaded = false;
-    if (!loaded) {
-        loadStrokeData(QCoreApplication::applicationDirPath(), &data);
-        loaded = true;
-    }
-    return data;
+    static const StrokeRules loaded(QCoreApplication::applicationDirPath());
+    return loaded;
 }
 
 } // namespace
@@ -55,9 +48,8 @@ class ListWindowTest : public QObject
 private slots:
     void init()
     {
-        m_order = std::make_unique<StrokeOrder>(strokeData().counts, strokeData().sequences);
-        m_strokes = std::make_unique<CellStrokes>(strokeData().counts, strokeData().sequences);
-        m_window = std::make_unique<ListWindow>(*m_strokes, *m_order);
+        m_window = std::make_unique<ListWindow>();
+        m_window->setRules(rules());
         m_window->show();
         QApplication::setActiveWindow(m_window.get());
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -247,8 +239,6 @@ private:
         return titles;
     }
 
-    std::unique_ptr<StrokeOrder> m_order;
-    std::unique_ptr<CellStrokes> m_strokes;
     std::unique_ptr<ListWindow> m_window;
     QTableView *m_table = nullptr;
     QComboBox *m_columns = nullptr;
