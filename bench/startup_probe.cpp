@@ -87,9 +87,9 @@ int main(int argc, char *argv[])
 #endif
 #elif defined(TARVELO_LIST_PROBE)
     // As tarvelo-list starts, less the handling of a failure to open.
-    setUpApplication(app, InterfaceFont::System);
     const QString folder = QCoreApplication::applicationDirPath();
     auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
+    setUpApplication(app, InterfaceFont::System);
     ListWindow window;
     const std::unique_ptr<StrokeRules> rules = reading.get();
     window.setRules(*rules);

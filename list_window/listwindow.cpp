@@ -4,6 +4,7 @@
 #include "accesskeys.h"
 #include "listinput.h"
 #include "msgbox.h"
+#include "placement.h"
 #include "strokedata.h"
 #include "runtimeerror.h"
 #include "ui_listwindow.h"
@@ -75,6 +76,7 @@ ListWindow::ListWindow(QWidget *parent)
     connect(ui->encodingBox, &QComboBox::activated, this, &ListWindow::encodingChosen);
     ui->table->setFocus();
     showState();
+    centreOnScreen(this);
 }
 
 void ListWindow::setRules(const StrokeRules &rules)

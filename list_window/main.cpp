@@ -14,17 +14,17 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Reading every count and sequence takes about as long as setting up
+    // the application and building the window, so the two go on side by
+    // side; the window shows only once both are done, and not at all when
+    // the reading fails.
+    const QString folder = QCoreApplication::applicationDirPath();
+    auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
     setUpApplication(app, InterfaceFont::System);
     // Its own name and desktop entry, so the desktop tells it from the
     // main window.
     QApplication::setApplicationName(QStringLiteral("tarvelo-list"));
     QApplication::setDesktopFileName(QStringLiteral("org.example.tarvelo.List"));
-
-    // Reading every count and sequence takes about as long as building the
-    // window, so the two go on side by side; the window shows only once
-    // both are done, and not at all when the reading fails.
-    const QString folder = QCoreApplication::applicationDirPath();
-    auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
     ListWindow window;
     std::unique_ptr<StrokeRules> rules;
     try {
