@@ -27,6 +27,7 @@ namespace {
 // A name list is far smaller; a file larger than this is not one, and
 // reading it whole would take the memory of the rest of the system.
 constexpr qint64 largestFile = qint64(256) << 20;
+constexpr qint64 readBlock = qint64(1) << 20;
 // The widths of the columns follow the cells of this many rows at most,
 // so that a long list shows at once.
 constexpr int widthSampleRows = 200;
@@ -137,9 +138,15 @@ void ListWindow::readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw RuntimeError(tr("打不开“%1”：%2。").arg(shown, file.errorString()));
-    if (file.size() > largestFile)
-        throw RuntimeError(tr("“%1”太大，不像是名单，没有读入。").arg(shown));
-    const QByteArray bytes = file.readAll();
+    // Read in blocks up to the limit, whatever size the file claims: a
+    // device or a growing file has none that holds.
+    QByteArray bytes;
+    QByteArray block(readBlock, Qt::Uninitialized);
+    for (qint64 got = 0; (got = file.read(block.data(), readBlock)) > 0;) {
+        if (bytes.size() + got > largestFile)
+            throw RuntimeError(tr("“%1”太大，不像是名单，没有读入。").arg(shown));
+        bytes.append(block.constData(), got);
+    }
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(tr("读不了“%1”：%2。").arg(shown, file.errorString()));
     const ListInput::Decoded decoded = ListInput::decode(bytes, chosenEncoding());

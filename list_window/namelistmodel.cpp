@@ -186,6 +186,7 @@ QVariant NameListModel::data(const QModelIndex &index, int role) const
         }
         return addedCell(record, index.column() - m_width);
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
         return unknown ? unknownToolTip(record) : QVariant();
     case Qt::BackgroundRole:
         return unknown ? QBrush(unknownBackground) : QVariant();
