@@ -23,7 +23,9 @@ endif()
 install(TARGETS Tarvelo tarvelo-count tarvelo-sort tarvelo-list
     RUNTIME DESTINATION "${TARVELO_INSTALL_APPDIR}"
     BUNDLE DESTINATION .)
-install(FILES "${TARVELO_STROKE_DB}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
+# The stroke sequences lie beside the database they belong to, as a plain
+# file of their own under their source's licence (NOTICE).
+install(FILES "${TARVELO_STROKE_DB}" "${TARVELO_STROKE_SEQUENCES}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
 
 if(UNIX AND NOT APPLE)
     foreach(_program IN ITEMS Tarvelo tarvelo-count tarvelo-sort tarvelo-list)
@@ -81,8 +83,10 @@ if(UNIX AND NOT APPLE)
     set(_tarvelo_common_licenses [=[
 
 On Debian systems, the complete text of the GNU Lesser General Public
-License version 3 (Qt) is in /usr/share/common-licenses/LGPL-3, and that of
-the Apache License 2.0 (OpenSSL) in /usr/share/common-licenses/Apache-2.0.
+License version 3 (Qt) is in /usr/share/common-licenses/LGPL-3, that of
+version 2.1 (the stroke sequences) in /usr/share/common-licenses/LGPL-2.1,
+and that of the Apache License 2.0 (OpenSSL) in
+/usr/share/common-licenses/Apache-2.0.
 ]=])
     file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/copyright"
         CONTENT "${_tarvelo_license}\n\n${_tarvelo_notice}${_tarvelo_common_licenses}" @ONLY)

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QtGlobal>
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -61,6 +62,18 @@ public:
     // it stands.
     qint16 leadingCount(char32_t codePoint) const;
     bool isLeadingKnown(char32_t codePoint) const;
+
+    // Calls F with every code point for which isKnown() holds, in code
+    // point order, passing over the empty stretches of the code space a word
+    // at a time.
+    template<typename F>
+    void forEachKnown(F f) const
+    {
+        for (size_t word = 0; word < m_known.size(); ++word) {
+            for (std::uint64_t bits = m_known[word]; bits != 0; bits &= bits - 1)
+                f(char32_t(word * wordBits + unsigned(std::countr_zero(bits))));
+        }
+    }
 
     bool isCommon(char32_t codePoint) const { return m_common.contains(codePoint); }
 

@@ -5,7 +5,9 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -49,30 +51,38 @@ StrokeOrder::StrokeOrder(const StrokeTable &counts, const StrokeSequences &seque
 // order, then the characters without a line follow by code point.
 void StrokeOrder::rankCounted(const StrokeTable &counts)
 {
-    std::vector<char32_t> counted;
+    struct Counted
+    {
+        qint16 count;
+        char32_t codePoint;
+    };
+    std::vector<Counted> counted;
     counted.reserve(size_t(counts.size()));
+    qint16 highestCount = 0;
+    const auto add = [&](char32_t codePoint) {
+        const qint16 count = counts.count(codePoint);
+        highestCount = std::max(highestCount, count);
+        counted.push_back({count, codePoint});
+    };
     for (qint32 position = 0; position < m_sequences.size(); ++position) {
         const char32_t codePoint = m_sequences.codePointAt(position);
         if (counts.isKnown(codePoint))
-            counted.push_back(codePoint);
+            add(codePoint);
     }
-    for (char32_t codePoint = 0; codePoint < StrokeTable::codePointLimit; ++codePoint) {
-        if (counts.isKnown(codePoint) && m_sequences.position(codePoint) < 0)
-            counted.push_back(codePoint);
-    }
-    int highestCount = 0;
-    for (const char32_t codePoint : counted)
-        highestCount = std::max<int>(highestCount, counts.count(codePoint));
-    std::vector<Rank> firstOfCount(size_t(highestCount) + 2, 0);
-    for (const char32_t codePoint : counted)
-        ++firstOfCount[size_t(counts.count(codePoint)) + 1];
-    Rank next = 1;
-    for (Rank &first : firstOfCount) {
-        next += first;
-        first = next;
-    }
-    for (const char32_t codePoint : counted)
-        m_ranks[codePoint] = firstOfCount[size_t(counts.count(codePoint))]++;
+    counts.forEachKnown([&](char32_t codePoint) {
+        if (m_sequences.position(codePoint) < 0)
+            add(codePoint);
+    });
+    // nextRank[c]: the rank the next character of count c gets, starting
+    // past every character with fewer strokes.
+    std::vector<Rank> nextRank(size_t(highestCount) + 1, 0);
+    for (const Counted &c : counted)
+        ++nextRank[size_t(c.count)];
+    Rank first = 1;
+    for (Rank &next : nextRank)
+        first += std::exchange(next, first);
+    for (const Counted &c : counted)
+        m_ranks[c.codePoint] = nextRank[size_t(c.count)]++;
     m_uncountedBase = Rank(counted.size()) + 1;
 }
 

@@ -124,8 +124,9 @@ void StrokeSequences::parse()
                 bool ok = false;
                 const std::string_view number = text.substr(size_t(entriesComment.size()));
                 declared = QByteArray(number.data(), qsizetype(number.size())).toLongLong(&ok);
-                if (!ok || declared < 0)
+                if (!ok || declared < 0 || declared > m_text.size())
                     throw Damaged{line};
+                m_entries.reserve(size_t(declared));
             }
         } else {
             const auto *tab = static_cast<const unsigned char *>(std::memchr(p, '\t', text.size()));

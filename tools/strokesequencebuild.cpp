@@ -160,9 +160,6 @@ private:
     // list order, with their sequences.
     QList<std::pair<Placed, QByteArray>> runAround(qsizetype index) const;
     void reportInversion(const QList<std::pair<Placed, QByteArray>> &run, qsizetype i);
-    // Whether SEQUENCE at the list's INDEX would stand out of order among
-    // the sequences its neighbours have.
-    bool breaksOrder(qsizetype index, const QByteArray &sequence) const;
 
     const SequenceSources &m_sources;
     const Sequences &m_sequences;
@@ -224,20 +221,6 @@ void SequenceCheck::reportInversion(const QList<std::pair<Placed, QByteArray>> &
     }
 }
 
-bool SequenceCheck::breaksOrder(qsizetype index, const QByteArray &sequence) const
-{
-    const auto run = runAround(index);
-    const char32_t codePoint = m_list.at(index).codePoint;
-    const auto at = std::find_if(run.cbegin(), run.cend(), [&](const auto &entry) {
-        return entry.first.place > m_list.at(index).place || entry.first.codePoint == codePoint;
-    });
-    const auto before = at == run.cbegin() ? run.cend() : at - 1;
-    auto after = at;
-    if (after != run.cend() && after->first.codePoint == codePoint)
-        ++after;
-    return (before != run.cend() && before->second > sequence) || (after != run.cend() && sequence > after->second);
-}
-
 void SequenceCheck::checkNeeded(const Sequences &raw, const QList<Correction> &corrections)
 {
     for (const Correction &c : corrections) {
@@ -257,12 +240,9 @@ void SequenceCheck::checkNeeded(const Sequences &raw, const QList<Correction> &c
             m_problems.append(where + u"has %1 strokes, but the correction has %2"_s.arg(count).arg(c.sequence.size()));
             continue;
         }
-        bool needed = original.size() != count && !(original.isEmpty() && c.sequence.isEmpty());
-        if (!needed && original != c.sequence && listed != m_listIndex.cend())
-            needed = breaksOrder(*listed, original);
-        if (!needed)
-            m_problems.append(where + u"is no longer needed: the table's %1 fits"_s.arg(
-                    original.isEmpty() ? u"lack of one"_s : QString::fromLatin1(original)));
+        // A table that has come to agree makes the correction stale.
+        if (original == c.sequence)
+            m_problems.append(where + u"is no longer needed: the table has the same"_s);
     }
 }
 
