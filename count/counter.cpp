@@ -2,18 +2,18 @@
 #include "counter.h"
 
 #include "character.h"
+#include "linereader.h"
 #include "messages.h"
+#include "strokeorder.h"
+#include "strokesequences.h"
 #include "stroketable.h"
 #include "utf8.h"
 
+#include <QBuffer>
 #include <QByteArrayView>
-#include <QIODevice>
-#include <QStringDecoder>
-#include <QSysInfo>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -21,173 +21,20 @@ namespace Count {
 
 namespace {
 
-// Large reads keep the system calls few; a longer line grows the buffer.
-constexpr qsizetype readBlock = qsizetype(1) << 20;
-// The longest byte-order mark (UTF-32): read at least this much before
-// looking for one.
-constexpr qsizetype longestBom = 4;
-// The longest sequence of the multi-byte encodings: an invalid sequence
-// starts no further back than this from where a decoder notices it.
-constexpr qsizetype longestSequence = 4;
-constexpr char32_t byteOrderMark = 0xFEFF;
+// Lines of JSON text escaped at once between checks of the output.
+constexpr qsizetype escapedBlock = qsizetype(1) << 16;
+// Where a byte that is not valid UTF-8 goes in an argument's text: low
+// surrogates, which no valid UTF-8 holds.
+constexpr char16_t escapedByteFirst = 0xDC00;
+constexpr unsigned char firstNonAscii = 0x80;
+constexpr unsigned threeByteLead = 0xE0, continuation = 0x80, sixBits = 0x3F;
 
-// How many output characters a fresh decoder for ENCODING makes of BYTES,
-// and whether it has met an invalid sequence there.
-struct Decoded
+QString argumentName(int number)
 {
-    qsizetype length = 0;
-    bool invalid = false;
-};
-Decoded decodePrefix(const QByteArray &encoding, QByteArrayView bytes)
-{
-    QStringDecoder decoder(encoding.constData(), QStringDecoder::Flag::ConvertInitialBom);
-    const QString text = decoder.decode(bytes);
-    return {text.size(), decoder.hasError()};
-}
-
-// The offset in BYTES, which a fresh decoder for ENCODING finds invalid, of
-// the sequence that is invalid. The decoders say only that something was
-// wrong, so the first prefix that is wrong is found by halving, and from
-// the byte that revealed it back over the bytes that made no character yet.
-qsizetype firstInvalidOffset(const QByteArray &encoding, QByteArrayView bytes)
-{
-    qsizetype valid = 0;
-    qsizetype invalid = bytes.size();
-    while (invalid - valid > 1) {
-        const qsizetype middle = valid + (invalid - valid) / 2;
-        (decodePrefix(encoding, bytes.first(middle)).invalid ? invalid : valid) = middle;
-    }
-    const qsizetype revealing = invalid - 1;
-    const qsizetype madeBefore = decodePrefix(encoding, bytes.first(revealing)).length;
-    qsizetype start = revealing;
-    while (start > 0 && revealing - (start - 1) < longestSequence
-           && decodePrefix(encoding, bytes.first(start - 1)).length == madeBefore)
-        --start;
-    return start;
-}
-
-bool startsWith(const char *data, qsizetype size, QByteArrayView prefix)
-{
-    return size >= prefix.size() && std::memcmp(data, prefix.data(), size_t(prefix.size())) == 0;
+    return Messages::tr("第 %1 个参数").arg(number);
 }
 
 } // namespace
-
-// How one stream's bytes are read: its encoding, the width of the unit a
-// line ends in, and its byte order.
-struct Counter::Encoding
-{
-    bool isUtf8 = true;
-    QByteArray name = "UTF-8";
-    qsizetype unit = 1;
-    bool bigEndian = false;
-    qsizetype bomLength = 0;
-
-    static Encoding forName(const QByteArray &requested)
-    {
-        Encoding encoding;
-        if (requested.isEmpty())
-            return encoding;
-        encoding.isUtf8 = false;
-        encoding.name = requested;
-        const bool hostBigEndian = QSysInfo::ByteOrder == QSysInfo::BigEndian;
-        switch (QStringConverter::encodingForName(requested.constData()).value_or(QStringConverter::System)) {
-        case QStringConverter::Utf8:
-            encoding.isUtf8 = true;
-            break;
-        case QStringConverter::Utf16:
-            encoding.setWide(2, hostBigEndian);
-            break;
-        case QStringConverter::Utf16LE:
-            encoding.setWide(2, false);
-            break;
-        case QStringConverter::Utf16BE:
-            encoding.setWide(2, true);
-            break;
-        case QStringConverter::Utf32:
-            encoding.setWide(4, hostBigEndian);
-            break;
-        case QStringConverter::Utf32LE:
-            encoding.setWide(4, false);
-            break;
-        case QStringConverter::Utf32BE:
-            encoding.setWide(4, true);
-            break;
-        default:
-            break;
-        }
-        return encoding;
-    }
-
-    // Follows a byte-order mark at the start of DATA, whatever was asked.
-    void followBom(const char *data, qsizetype size)
-    {
-        if (unit == 4) {
-            if (startsWith(data, size, QByteArrayView("\xFF\xFE\0\0", 4)))
-                *this = forName("UTF-32LE");
-            else if (startsWith(data, size, QByteArrayView("\0\0\xFE\xFF", 4)))
-                *this = forName("UTF-32BE");
-            else
-                return;
-            bomLength = 4;
-            return;
-        }
-        if (startsWith(data, size, "\xEF\xBB\xBF")) {
-            *this = Encoding();
-            bomLength = 3;
-        } else if (startsWith(data, size, "\xFF\xFE")) {
-            *this = forName("UTF-16LE");
-            bomLength = 2;
-        } else if (startsWith(data, size, "\xFE\xFF")) {
-            *this = forName("UTF-16BE");
-            bomLength = 2;
-        }
-    }
-
-    // The offset of the first line end in DATA from FROM (a multiple of
-    // the unit), or -1.
-    qsizetype lineEnd(const char *data, qsizetype from, qsizetype size) const
-    {
-        if (unit == 1) {
-            const void *found = std::memchr(data + from, '\n', size_t(size - from));
-            return found ? static_cast<const char *>(found) - data : -1;
-        }
-        const qsizetype newlineByte = bigEndian ? unit - 1 : 0;
-        for (qsizetype at = from; at < size;) {
-            const void *found = std::memchr(data + at, '\n', size_t(size - at));
-            if (!found)
-                return -1;
-            const qsizetype byte = static_cast<const char *>(found) - data;
-            const qsizetype unitStart = byte - (byte - from) % unit;
-            if (byte - unitStart == newlineByte && unitStart + unit <= size && isNewlineUnit(data + unitStart))
-                return unitStart;
-            at = byte + 1;
-        }
-        return -1;
-    }
-
-    bool isNewlineUnit(const char *bytes) const
-    {
-        for (qsizetype i = 0; i < unit; ++i)
-            if (bytes[i] != (i == (bigEndian ? unit - 1 : 0) ? '\n' : '\0'))
-                return false;
-        return true;
-    }
-
-    QByteArray newline() const
-    {
-        QByteArray bytes(unit, '\0');
-        bytes[bigEndian ? unit - 1 : 0] = '\n';
-        return bytes;
-    }
-
-private:
-    void setWide(qsizetype width, bool big)
-    {
-        unit = width;
-        bigEndian = big;
-    }
-};
 
 LineTotal utf8LineTotal(const StrokeTable &table, const char *line, qsizetype size)
 {
@@ -206,6 +53,51 @@ LineTotal utf8LineTotal(const StrokeTable &table, const char *line, qsizetype si
     return result;
 }
 
+QStringList argumentsFromBytes(int argc, const char *const *argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const auto *p = reinterpret_cast<const unsigned char *>(argv[i]);
+        const unsigned char *end = p + std::strlen(argv[i]);
+        QString text;
+        while (p < end) {
+            char32_t codePoint = 0;
+            const unsigned char *next = Utf8::decode(p, end, &codePoint);
+            if (next) {
+                text += QChar::fromUcs4(codePoint);
+                p = next;
+            } else {
+                text += QChar(char16_t(escapedByteFirst + *p++));
+            }
+        }
+        arguments.append(text);
+    }
+    return arguments;
+}
+
+QByteArray argumentBytes(const QString &argument)
+{
+    QByteArray bytes;
+    for (qsizetype pos = 0; pos < argument.size();) {
+        qsizetype width = 0;
+        const char32_t codePoint = Character::codePointAt(argument, pos, &width);
+        pos += width;
+        if (codePoint - Utf8::surrogateFirst >= Utf8::surrogateSpan) {
+            char encoded[Utf8::maxEncodedLength];
+            bytes.append(encoded, Utf8::encode(codePoint, encoded) - encoded);
+        } else if (codePoint - escapedByteFirst >= firstNonAscii && codePoint - escapedByteFirst <= 0xFF) {
+            bytes.append(char(codePoint - escapedByteFirst));
+        } else {
+            // Any other lone surrogate keeps its (invalid) three bytes, so
+            // the reading refuses it like any invalid byte.
+            bytes.append(char(threeByteLead | (codePoint >> 12)));
+            bytes.append(char(continuation | ((codePoint >> 6) & sixBits)));
+            bytes.append(char(continuation | (codePoint & sixBits)));
+        }
+    }
+    return bytes;
+}
+
 Counter::Counter(const StrokeTable &table, const Options &options, Output &output, Report report)
     : m_table(table)
     , m_options(options)
@@ -221,246 +113,281 @@ bool Counter::fail(const QString &message)
     return false;
 }
 
-bool Counter::invalidBytes(const QString &name, qint64 offset, const QByteArray &encoding)
-{
-    return fail(Messages::tr("%1: 第 %2 字节（从 0 数起）处不是有效的 %3 编码。请用 --encoding 指明文件的实际编码。")
-                        .arg(name == u"-"_s ? Messages::tr("标准输入") : name)
-                        .arg(offset)
-                        .arg(QString::fromLatin1(encoding)));
-}
-
 bool Counter::countArgument(const QString &text, int number)
 {
-    setCodePoints(text);
-    m_echo = text.toStdString();
+    QByteArray bytes = argumentBytes(text);
     Where where;
     where.argument = number;
-    countCodePoints(m_echo.data(), m_echo.size(), where);
-    return m_output.flushWhenFull();
-}
-
-void Counter::setCodePoints(const QString &text)
-{
-    m_codePoints.clear();
-    for (qsizetype pos = 0; pos < text.size();) {
-        qsizetype width = 0;
-        m_codePoints.push_back(Character::codePointAt(text, pos, &width));
-        pos += width;
-    }
-}
-
-bool Counter::countUtf8Line(const char *line, qsizetype size, qint64 offset, const Where &where)
-{
-    if (m_options.format == Format::Totals && !m_options.strict) {
-        const LineTotal result = utf8LineTotal(m_table, line, size);
-        if (result.invalidAt >= 0)
-            return invalidBytes(*where.name, offset + result.invalidAt, "UTF-8");
-        m_output.appendNumber(result.total);
-        m_output.append('\t');
-        m_output.append(line, std::size_t(size));
-        m_output.append('\n');
-        return m_output.flushWhenFull();
-    }
-    m_codePoints.clear();
-    const auto *begin = reinterpret_cast<const unsigned char *>(line);
-    const unsigned char *end = begin + size;
-    for (const unsigned char *p = begin; p < end;) {
-        char32_t codePoint = 0;
-        const unsigned char *next = Utf8::decode(p, end, &codePoint);
-        if (!next)
-            return invalidBytes(*where.name, offset + (p - begin), "UTF-8");
-        m_codePoints.push_back(codePoint);
-        p = next;
-    }
-    countCodePoints(line, std::size_t(size), where);
-    return m_output.flushWhenFull();
-}
-
-void Counter::countCodePoints(const char *echo, std::size_t echoSize, const Where &where)
-{
-    const Format format = m_options.format;
-    qint64 total = 0;
-    m_strokes.clear();
-    m_unknown.clear();
-    std::size_t column = 0;
-    const std::size_t size = m_codePoints.size();
-    const char32_t *codePoints = m_codePoints.data();
-    for (std::size_t i = 0; i < size;) {
-        const std::size_t start = i;
-        const char32_t base = codePoints[i++];
-        while (i < size && Character::isVariationSelector(codePoints[i]))
-            ++i;
-        ++column;
-        const bool leading = start == 0;
-        const bool known = leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
-        const qint16 strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
-        total += strokes;
-        if (QChar::isSpace(base))
-            continue;
-        if (!known) {
-            if (m_options.strict)
-                reportUnknown(where, column, codePoints + start, i - start);
-            if (format == Format::Json) {
-                const std::u32string character(codePoints + start, i - start);
-                if (std::find(m_unknown.begin(), m_unknown.end(), character) == m_unknown.end())
-                    m_unknown.push_back(character);
-            }
-        }
-        if (format == Format::Each) {
-            for (std::size_t k = start; k < i; ++k)
-                m_output.appendCodePoint(codePoints[k]);
-            m_output.append('\t');
-            if (known)
-                m_output.appendNumber(strokes);
-            else
-                m_output.append('-');
-            m_output.append('\n');
-        } else if (format == Format::Json) {
-            if (!m_strokes.empty())
-                m_strokes += ", ";
-            m_strokes += known ? std::to_string(strokes) : "null";
-        }
-    }
-    if (format == Format::Totals) {
-        m_output.appendNumber(total);
-        m_output.append('\t');
-        m_output.append(echo, echoSize);
-        m_output.append('\n');
-    } else if (format == Format::Json) {
-        m_output.append("{\"text\": \"");
-        m_output.appendJsonString(echo, echoSize);
-        m_output.append("\", \"total\": ");
-        m_output.appendNumber(total);
-        m_output.append(", \"strokes\": [");
-        m_output.append(m_strokes.data(), m_strokes.size());
-        m_output.append("], \"unknown\": [");
-        for (std::size_t u = 0; u < m_unknown.size(); ++u) {
-            if (u > 0)
-                m_output.append(", ");
-            m_output.append('"');
-            std::string bytes;
-            for (char32_t codePoint : m_unknown[u]) {
-                char encoded[Utf8::maxEncodedLength];
-                bytes.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
-            }
-            m_output.appendJsonString(bytes.data(), bytes.size());
-            m_output.append('"');
-        }
-        m_output.append("]}\n");
-    }
-}
-
-void Counter::reportUnknown(const Where &where, std::size_t column, const char32_t *character, std::size_t size)
-{
-    m_foundUnknown = true;
-    const QString place = where.argument > 0 ? u"argument %1"_s.arg(where.argument)
-                                             : u"%1:%2"_s.arg(*where.name).arg(where.line);
-    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (%4)"_s.arg(place)
-                     .arg(column)
-                     .arg(QString::fromUcs4(character, qsizetype(size)), Character::codePointName(character[0])));
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    where.manyLines = firstEnd >= 0 && firstEnd + 1 < bytes.size();
+    // An empty TEXT is still an item, as an empty line of a file is.
+    if (bytes.isEmpty())
+        bytes = "\n";
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    LineReader reader(device, QByteArray(), LineReader::ByteOrderMarks::Ignored);
+    if (countLines(reader, where))
+        return true;
+    if (reader.error() == LineReader::Error::Invalid)
+        return fail(Messages::tr("%1第 %2 字节（从 0 数起）处不是有效的 UTF-8 编码。")
+                            .arg(argumentName(number))
+                            .arg(reader.invalidOffset()));
+    if (reader.error() != LineReader::Error::None)
+        return fail(reader.errorMessage(argumentName(number)));
+    return false;
 }
 
 bool Counter::countStream(QIODevice &device, const QString &name)
 {
-    Encoding encoding = Encoding::forName(m_options.encoding);
-    std::vector<char> buffer(static_cast<std::size_t>(readBlock));
-    qsizetype start = 0;
-    qsizetype filled = 0;
-    // The stream's offset of buffer[0].
-    qint64 bufferOffset = 0;
-    bool atStart = true;
-    bool atEnd = false;
+    LineReader reader(device, m_options.encoding);
     Where where;
     where.name = &name;
-    std::unique_ptr<QStringDecoder> decoder;
+    if (countLines(reader, where))
+        return true;
+    return reader.error() == LineReader::Error::None ? false : fail(reader.errorMessage(name));
+}
 
-    const auto readError = [&] {
-        return fail(Messages::tr("读不了“%1”：%2。").arg(name, device.errorString()));
-    };
+bool Counter::countLines(LineReader &reader, Where &where)
+{
+    while (reader.next()) {
+        where.line = reader.lineNumber();
+        if (!countLine(reader, where))
+            return false;
+    }
+    return reader.error() == LineReader::Error::None;
+}
 
-    // One line of a stream that a Qt decoder reads: BYTES hold its end
-    // (or, for the last line, an end put after it).
-    const auto countDecodedLine = [&](QByteArrayView bytes, qint64 offset, bool endAdded) {
-        QString text = decoder->decode(bytes);
-        if (decoder->hasError()) {
-            // The decoder's state at the line's start is a fresh one: every
-            // line before ended with a whole newline.
-            qint64 at = offset + firstInvalidOffset(encoding.name, bytes);
-            if (endAdded)
-                at = std::min(at, offset + bytes.size() - encoding.unit);
-            return invalidBytes(name, at, encoding.name);
+bool Counter::countLine(LineReader &reader, const Where &where)
+{
+    const QByteArrayView bytes = reader.bytes();
+    const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
+    qint64 total = 0;
+    if (utf8) {
+        const LineTotal result = utf8LineTotal(m_table, bytes.data(), bytes.size());
+        if (result.invalidAt >= 0) {
+            reader.setInvalidAt(result.invalidAt);
+            return false;
         }
-        text.chop(1);
-        if (text.endsWith(u'\r'))
-            text.chop(1);
-        if (where.line == 1 && text.startsWith(QChar(byteOrderMark)))
-            text.remove(0, 1);
-        setCodePoints(text);
-        m_echo = text.toStdString();
-        countCodePoints(m_echo.data(), m_echo.size(), where);
+        total = result.total;
+    } else if (!walk(reader, [&total](const Cluster &cluster) {
+                   total += cluster.strokes;
+                   return true;
+               })) {
+        return false;
+    }
+    switch (m_options.format) {
+    case Format::Totals:
+        if (m_options.strict && !walk(reader, [&](const Cluster &cluster) {
+                if (!cluster.known && !cluster.space)
+                    reportUnknown(where, cluster);
+                return true;
+            }))
+            return false;
+        m_output.appendNumber(total);
+        m_output.append('\t');
+        if (!echo(reader, false))
+            return false;
+        m_output.append('\n');
+        break;
+    case Format::Each:
+        if (!writeEach(reader, where))
+            return false;
+        break;
+    case Format::Json:
+        if (!writeJson(reader, where, total))
+            return false;
+        break;
+    }
+    return m_output.flushWhenFull();
+}
+
+bool Counter::walk(LineReader &reader, const Visit &visit)
+{
+    m_cluster.clear();
+    std::size_t column = 0;
+    const auto finish = [&] {
+        if (m_cluster.empty())
+            return true;
+        const char32_t base = m_cluster.front();
+        const bool leading = column == 0;
+        Cluster cluster;
+        cluster.codePoints = m_cluster;
+        cluster.column = ++column;
+        cluster.known = leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
+        cluster.strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
+        cluster.space = QChar::isSpace(base);
+        const bool goOn = visit(cluster);
+        m_cluster.clear();
+        return goOn;
+    };
+    const bool decoded = reader.decode([&](std::u32string_view piece) {
+        for (char32_t codePoint : piece) {
+            // A variation selector stays with the character before it; white
+            // space, which is skipped, leaves it a character of its own.
+            const bool joins = Character::isVariationSelector(codePoint) && !m_cluster.empty()
+                    && !(m_cluster.size() == 1 && QChar::isSpace(m_cluster.front()));
+            if (!joins && !finish())
+                return false;
+            m_cluster.push_back(codePoint);
+        }
+        return true;
+    });
+    return decoded && finish();
+}
+
+// The line as UTF-8, or as the inside of a JSON string with ASJSON, written
+// in pieces so that a long line is never held twice.
+bool Counter::echo(LineReader &reader, bool asJson)
+{
+    const auto put = [&](const char *bytes, qsizetype size) {
+        if (asJson)
+            m_output.appendJsonString(bytes, std::size_t(size));
+        else
+            m_output.append(bytes, std::size_t(size));
         return m_output.flushWhenFull();
     };
-
-    while (true) {
-        if (!atEnd) {
-            if (filled == qsizetype(buffer.size()))
-                buffer.resize(buffer.size() * 2);
-            const qint64 got = device.read(buffer.data() + filled, qint64(buffer.size()) - filled);
-            if (got < 0)
-                return readError();
-            atEnd = got == 0;
-            filled += qsizetype(got);
-            if (atStart && filled < longestBom && !atEnd)
-                continue;
-        }
-        if (atStart) {
-            atStart = false;
-            encoding.followBom(buffer.data(), filled);
-            start = encoding.bomLength;
-            if (!encoding.isUtf8)
-                decoder = std::make_unique<QStringDecoder>(encoding.name.constData(),
-                                                           QStringDecoder::Flag::ConvertInitialBom);
-        }
-        const char *data = buffer.data();
-        while (true) {
-            const qsizetype end = encoding.lineEnd(data, start, filled);
-            if (end < 0)
-                break;
-            ++where.line;
-            const qint64 offset = bufferOffset + start;
-            if (encoding.isUtf8) {
-                qsizetype size = end - start;
-                if (size > 0 && data[start + size - 1] == '\r')
-                    --size;
-                if (!countUtf8Line(data + start, size, offset, where))
-                    return false;
-            } else if (!countDecodedLine(QByteArrayView(data + start, end + encoding.unit - start), offset, false)) {
+    if (reader.encoding().kind == TextEncoding::Kind::Utf8) {
+        const QByteArrayView bytes = reader.bytes();
+        if (!asJson)
+            return put(bytes.data(), bytes.size());
+        for (qsizetype at = 0; at < bytes.size(); at += escapedBlock)
+            if (!put(bytes.data() + at, std::min(escapedBlock, bytes.size() - at)))
                 return false;
-            }
-            start = end + encoding.unit;
-        }
-        if (atEnd) {
-            if (start == filled)
-                return true;
-            ++where.line;
-            const qint64 offset = bufferOffset + start;
-            const qsizetype size = filled - start;
-            if (encoding.isUtf8) {
-                const qsizetype kept = size > 0 && data[filled - 1] == '\r' ? size - 1 : size;
-                return countUtf8Line(data + start, kept, offset, where);
-            }
-            if (size % encoding.unit != 0)
-                return invalidBytes(name, offset + size - size % encoding.unit, encoding.name);
-            QByteArray last(data + start, size);
-            last += encoding.newline();
-            return countDecodedLine(last, offset, true);
-        }
-        // Keep the unfinished line and read on after it.
-        std::memmove(buffer.data(), buffer.data() + start, size_t(filled - start));
-        bufferOffset += start;
-        filled -= start;
-        start = 0;
+        return true;
     }
+    return reader.decode([&](std::u32string_view piece) {
+        m_utf8.clear();
+        for (char32_t codePoint : piece) {
+            char encoded[Utf8::maxEncodedLength];
+            m_utf8.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
+        }
+        return put(m_utf8.data(), qsizetype(m_utf8.size()));
+    });
+}
+
+bool Counter::writeEach(LineReader &reader, const Where &where)
+{
+    return walk(reader, [&](const Cluster &cluster) {
+        if (cluster.space)
+            return true;
+        if (!cluster.known && m_options.strict)
+            reportUnknown(where, cluster);
+        for (char32_t codePoint : cluster.codePoints)
+            m_output.appendCodePoint(codePoint);
+        m_output.append('\t');
+        if (cluster.known)
+            m_output.appendNumber(cluster.strokes);
+        else
+            m_output.append('-');
+        if (m_sequences) {
+            const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
+            m_output.append('\t');
+            if (sequence.empty())
+                m_output.append('-');
+            else
+                m_output.append(strokeSymbols(sequence).c_str());
+        }
+        m_output.append('\n');
+        return m_output.flushWhenFull();
+    });
+}
+
+bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
+{
+    m_output.append("{\"text\": \"");
+    if (!echo(reader, true))
+        return false;
+    m_output.append("\", \"total\": ");
+    m_output.appendNumber(total);
+    m_output.append(", \"strokes\": [");
+    m_sequencesJson.clear();
+    bool first = true;
+    const bool written = walk(reader, [&](const Cluster &cluster) {
+        if (cluster.space)
+            return true;
+        if (!cluster.known && m_options.strict)
+            reportUnknown(where, cluster);
+        if (!first) {
+            m_output.append(", ");
+            m_sequencesJson += ", ";
+        }
+        first = false;
+        if (cluster.known)
+            m_output.appendNumber(cluster.strokes);
+        else
+            m_output.append("null");
+        if (m_sequences) {
+            const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
+            m_sequencesJson += sequence.empty() ? std::string("null") : '"' + strokeSymbols(sequence) + '"';
+        }
+        return m_output.flushWhenFull();
+    });
+    if (!written)
+        return false;
+    if (m_sequences) {
+        m_output.append("], \"sequences\": [");
+        m_output.append(m_sequencesJson.data(), m_sequencesJson.size());
+    }
+    m_output.append("], \"unknown\": [");
+    if (!writeUnknown(reader))
+        return false;
+    m_output.append("]}\n");
+    return true;
+}
+
+// Each character without a count once, in the order they first appear.
+bool Counter::writeUnknown(LineReader &reader)
+{
+    if (m_seen.empty())
+        m_seen.resize(StrokeTable::codePointLimit);
+    bool first = true;
+    const bool written = walk(reader, [&](const Cluster &cluster) {
+        if (cluster.space || cluster.known)
+            return true;
+        if (cluster.codePoints.size() == 1) {
+            const char32_t codePoint = cluster.codePoints.front();
+            if (m_seen[codePoint])
+                return true;
+            m_seen[codePoint] = true;
+            m_seenList.push_back(codePoint);
+        } else if (!m_seenClusters.emplace(cluster.codePoints).second) {
+            return true;
+        }
+        if (!first)
+            m_output.append(", ");
+        first = false;
+        m_output.append('"');
+        m_utf8.clear();
+        for (char32_t codePoint : cluster.codePoints) {
+            char encoded[Utf8::maxEncodedLength];
+            m_utf8.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
+        }
+        m_output.appendJsonString(m_utf8.data(), m_utf8.size());
+        m_output.append('"');
+        return m_output.flushWhenFull();
+    });
+    for (char32_t codePoint : m_seenList)
+        m_seen[codePoint] = false;
+    m_seenList.clear();
+    m_seenClusters.clear();
+    return written;
+}
+
+void Counter::reportUnknown(const Where &where, const Cluster &cluster)
+{
+    m_foundUnknown = true;
+    QString place;
+    if (where.argument == 0)
+        place = u"%1:%2"_s.arg(*where.name).arg(where.line);
+    else if (where.manyLines)
+        place = u"argument %1:%2"_s.arg(where.argument).arg(where.line);
+    else
+        place = u"argument %1"_s.arg(where.argument);
+    const char32_t *character = cluster.codePoints.data();
+    m_report(u"tarvelo-count: %1:%2: no stroke count for '%3' (%4)"_s.arg(place)
+                     .arg(cluster.column)
+                     .arg(QString::fromUcs4(character, qsizetype(cluster.codePoints.size())),
+                          Character::codePointName(character[0])));
 }
 
 void listByStrokes(const StrokeTable &table, const Options &options, Output &output)
@@ -473,6 +400,36 @@ void listByStrokes(const StrokeTable &table, const Options &options, Output &out
         if (!output.flushWhenFull())
             return;
     }
+}
+
+void listBeginningWith(const StrokeTable &table, const StrokeSequences &sequences, const StrokeOrder &order,
+                       const Options &options, Output &output)
+{
+    for (char32_t codePoint : order.beginningWith(options.beginsWith)) {
+        const qint16 strokes = table.leadingCount(codePoint);
+        if (!table.isLeadingKnown(codePoint)
+            || (options.listByStrokes && (strokes < options.fewestStrokes || strokes > options.mostStrokes)))
+            continue;
+        output.appendCodePoint(codePoint);
+        output.append('\t');
+        output.appendNumber(strokes);
+        output.append('\t');
+        output.append(strokeSymbols(sequences.sequence(codePoint)).c_str());
+        output.append('\n');
+        if (!output.flushWhenFull())
+            return;
+    }
+}
+
+std::string strokeSymbols(std::string_view digits)
+{
+    // 横 竖 撇 点 折.
+    static const char *const symbols[] = {"一", "丨", "丿", "丶", "乛"};
+    std::string text;
+    for (char digit : digits)
+        if (digit >= '1' && digit <= '5')
+            text += symbols[digit - '1'];
+    return text;
 }
 
 } // namespace Count

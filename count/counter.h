@@ -5,12 +5,17 @@
 #include "output.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class QIODevice;
+class StrokeOrder;
+class StrokeSequences;
 class StrokeTable;
 
 namespace Count {
@@ -24,6 +29,8 @@ struct LineTotal
 };
 LineTotal utf8LineTotal(const StrokeTable &table, const char *line, qsizetype size);
 
+class LineReader;
+
 // Counts items, one at a time, into OUTPUT in the format OPTIONS ask for.
 class Counter
 {
@@ -34,9 +41,13 @@ public:
     Counter(const StrokeTable &table, const Options &options, Output &output, Report report);
 
     // Each returns false when counting must stop: the output is gone, or an
-    // error has been reported.
+    // error has been reported. A TEXT argument's lines are items as a
+    // file's are; its bytes are those argumentBytes() gives back.
     bool countArgument(const QString &text, int number);
     bool countStream(QIODevice &device, const QString &name);
+
+    // With --sequence: where each character's stroke sequence comes from.
+    void setSequences(const StrokeSequences *sequences) { m_sequences = sequences; }
 
     // Writes LINE for standard error and marks the run as failed.
     void report(const QString &line) { fail(line); }
@@ -50,30 +61,61 @@ private:
         const QString *name = nullptr;
         qint64 line = 0;
         int argument = 0;
+        bool manyLines = false;
     };
-    struct Encoding;
+    // One character as counted: a code point and the variation selectors
+    // after it.
+    struct Cluster
+    {
+        std::u32string_view codePoints;
+        std::size_t column = 0;
+        qint16 strokes = 0;
+        bool known = false;
+        bool space = false;
+    };
+    using Visit = std::function<bool(const Cluster &)>;
 
     bool fail(const QString &message);
-    bool invalidBytes(const QString &name, qint64 offset, const QByteArray &encoding);
-    bool countUtf8Line(const char *line, qsizetype size, qint64 offset, const Where &where);
-    void countCodePoints(const char *echo, std::size_t echoSize, const Where &where);
-    void reportUnknown(const Where &where, std::size_t column, const char32_t *character, std::size_t size);
-    void setCodePoints(const QString &text);
+    bool countLines(LineReader &reader, Where &where);
+    bool countLine(LineReader &reader, const Where &where);
+    bool walk(LineReader &reader, const Visit &visit);
+    bool echo(LineReader &reader, bool asJson);
+    bool writeEach(LineReader &reader, const Where &where);
+    bool writeJson(LineReader &reader, const Where &where, qint64 total);
+    bool writeUnknown(LineReader &reader);
+    void reportUnknown(const Where &where, const Cluster &cluster);
 
     const StrokeTable &m_table;
+    const StrokeSequences *m_sequences = nullptr;
     const Options &m_options;
     Output &m_output;
     Report m_report;
     bool m_foundUnknown = false;
     bool m_failed = false;
     // Kept between lines so their memory is reused.
-    std::vector<char32_t> m_codePoints;
-    std::string m_echo;
-    std::string m_strokes;
-    std::vector<std::u32string> m_unknown;
+    std::u32string m_cluster;
+    std::string m_utf8;
+    std::string m_sequencesJson;
+    std::vector<bool> m_seen;
+    std::vector<char32_t> m_seenList;
+    std::unordered_set<std::u32string> m_seenClusters;
 };
+
+// The arguments as the program was given them, each readable as text: a
+// byte that is not part of valid UTF-8 becomes a code point no valid text
+// holds, which argumentBytes() turns back into that byte.
+QStringList argumentsFromBytes(int argc, const char *const *argv);
+QByteArray argumentBytes(const QString &argument);
 
 // Lists the characters with the stroke counts OPTIONS name.
 void listByStrokes(const StrokeTable &table, const Options &options, Output &output);
+
+// Lists the characters whose stroke sequence begins as OPTIONS say, in
+// stroke order, narrowed to the counts OPTIONS name and to those TABLE has.
+void listBeginningWith(const StrokeTable &table, const StrokeSequences &sequences, const StrokeOrder &order,
+                       const Options &options, Output &output);
+
+// DIGITS 1-5 as the stroke symbols 一丨丿丶乛, in UTF-8.
+std::string strokeSymbols(std::string_view digits);
 
 } // namespace Count

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
+#include "counter.h"
 #include "program.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <new>
 
 int main(int argc, char *argv[])
 {
@@ -17,5 +19,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvelo-count"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELO_VERSION));
-    return Count::run(QCoreApplication::arguments(), stdout, stderr);
+    try {
+        return Count::run(Count::argumentsFromBytes(argc, argv), stdout, stderr);
+    } catch (const std::bad_alloc &) {
+        // Worded without Qt, which may need memory to translate.
+        std::fputs("tarvelo-count: 内存不够，无法继续。\n", stderr);
+        return Count::Failed;
+    }
 }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
+#include "linereader.h"
 #include "messages.h"
 
 #include <QCommandLineParser>
-#include <QStringConverter>
 
 #include <limits>
 
@@ -13,6 +13,9 @@ using namespace Qt::StringLiterals;
 namespace Count {
 
 namespace {
+
+// 横 竖 撇 点 折, the strokes 1 to 5.
+const QString strokeSymbols = QStringLiteral("一丨丿丶乛");
 
 // "N" or "N-M" into a range of whole counts.
 bool parseStrokeRange(const QString &text, int *fewest, int *most)
@@ -33,6 +36,22 @@ bool parseStrokeRange(const QString &text, int *fewest, int *most)
     return true;
 }
 
+// Strokes as digits 1-5 or as the symbols that stand for them.
+bool parseStrokeDigits(const QString &text, std::string *digits)
+{
+    digits->clear();
+    for (const QChar c : text) {
+        const qsizetype symbol = strokeSymbols.indexOf(c);
+        if (symbol >= 0)
+            digits->push_back(char('1' + symbol));
+        else if (c >= u'1' && c <= u'5')
+            digits->push_back(char(c.unicode()));
+        else
+            return false;
+    }
+    return !digits->empty();
+}
+
 } // namespace
 
 ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text)
@@ -50,8 +69,12 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     const QCommandLineOption strokesOption(u"with-strokes"_s, Messages::tr("列出笔画数为 N 或 N 到 M 的字。"), u"N[-M]"_s);
     const QCommandLineOption commonOption(u"common"_s, Messages::tr("只算《通用规范汉字表》里的 8105 个字。"));
     const QCommandLineOption databaseOption(u"database"_s, Messages::tr("改用笔画数据库 PATH。"), u"PATH"_s);
+    const QCommandLineOption sequenceOption(u"sequence"_s, Messages::tr("和 --each 或 --json 一起用：加上每个字的笔顺（一丨丿丶乛）。"));
+    const QCommandLineOption beginsOption(u"begins-with"_s,
+                                          Messages::tr("按笔画序列出笔顺以 SEQ 开头的字（SEQ 为数字 1-5 或 一丨丿丶乛）。"),
+                                          u"SEQ"_s);
     parser.addOptions({fileOption, eachOption, jsonOption, strictOption, encodingOption, strokesOption,
-                       commonOption, databaseOption});
+                       commonOption, databaseOption, sequenceOption, beginsOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(u"TEXT"_s, Messages::tr("要数的文字，每个参数算一项。"), u"[TEXT...]"_s);
@@ -93,15 +116,22 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
 
     if (parser.isSet(encodingOption)) {
         options->encoding = parser.value(encodingOption).toLatin1();
-        if (!QStringDecoder(options->encoding.constData()).isValid())
+        if (!TextEncoding::forName(options->encoding))
             return fail(Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
                                 .arg(parser.value(encodingOption)));
     }
 
+    options->sequence = parser.isSet(sequenceOption);
+    if (options->sequence && options->format == Format::Totals)
+        return fail(Messages::tr("--sequence 要和 --each 或 --json 一起用。"));
+    const bool listing = parser.isSet(strokesOption) || parser.isSet(beginsOption);
+    if (listing && (!options->texts.isEmpty() || !options->files.isEmpty() || options->format != Format::Totals
+                    || options->strict))
+        return fail(Messages::tr("--with-strokes 和 --begins-with 列出字表，不能和文字、-f、--each、--json 或 --strict 一起用。"));
+    if (parser.isSet(beginsOption) && !parseStrokeDigits(parser.value(beginsOption), &options->beginsWith))
+        return fail(Messages::tr("--begins-with 要一串笔画：数字 1-5 或 一丨丿丶乛（横竖撇点折），“%1”不是。")
+                            .arg(parser.value(beginsOption)));
     if (parser.isSet(strokesOption)) {
-        if (!options->texts.isEmpty() || !options->files.isEmpty() || options->format != Format::Totals
-            || options->strict)
-            return fail(Messages::tr("--with-strokes 列出字表，不能和文字、-f、--each、--json 或 --strict 一起用。"));
         if (!parseStrokeRange(parser.value(strokesOption), &options->fewestStrokes, &options->mostStrokes))
             return fail(Messages::tr("--with-strokes 要一个笔画数 N 或一个范围 N-M（如 1 或 3-5），“%1”不是。")
                                 .arg(parser.value(strokesOption)));

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace Count {
 
 enum class Format { Totals, Each, Json };
@@ -19,6 +21,10 @@ struct Options
     QByteArray encoding;
     // Empty for the database beside the program.
     QString databasePath;
+    // With --each or --json: each character's stroke sequence too.
+    bool sequence = false;
+    // The characters whose sequence begins with these digits 1-5.
+    std::string beginsWith;
     bool listByStrokes = false;
     int fewestStrokes = 0;
     int mostStrokes = 0;

@@ -33,9 +33,12 @@ public:
     void appendJsonString(const char *text, std::size_t size);
 
     // Writes the gathered bytes once there are enough of them. False once
-    // nothing more can be written.
+    // nothing more can be written, also after a write that went around
+    // the buffer.
     bool flushWhenFull()
     {
+        if (m_closed || !m_error.isEmpty())
+            return false;
         return m_buffer.size() < blockSize || flush();
     }
     bool flush();

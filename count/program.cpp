@@ -7,6 +7,8 @@
 #include "options.h"
 #include "output.h"
 #include "runtimeerror.h"
+#include "strokeorder.h"
+#include "strokesequences.h"
 #include "stroketable.h"
 #include "strokelookup.h"
 
@@ -91,8 +93,12 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
             ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
             : options.databasePath;
     StrokeTable table;
+    StrokeSequences sequences;
+    const bool needsSequences = options.sequence || !options.beginsWith.empty();
     try {
         loadTable(databasePath, options.common, &table);
+        if (needsSequences)
+            sequences.load(StrokeSequences::pathBeside(databasePath));
     } catch (const RuntimeError &error) {
         writeLine(err, u"tarvelo-count: "_s + error.description());
         return Failed;
@@ -102,10 +108,14 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     const auto report = [err](const QString &line) { writeLine(err, line); };
     bool counted = true;
     bool foundUnknown = false;
-    if (options.listByStrokes) {
+    if (!options.beginsWith.empty()) {
+        listBeginningWith(table, sequences, StrokeOrder(table, sequences), options, output);
+    } else if (options.listByStrokes) {
         listByStrokes(table, options, output);
     } else {
         Counter counter(table, options, output, report);
+        if (options.sequence)
+            counter.setSequences(&sequences);
         counted = countInputs(counter, options);
         foundUnknown = counter.foundUnknown();
         counted = counted || output.isClosed();

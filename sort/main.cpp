@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "program.h"
+#include "sortprogram.h"
 
 #include <QCoreApplication>
 

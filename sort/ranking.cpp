@@ -8,6 +8,7 @@ namespace {
 // Six hexadecimal digits hold every rank: a code point plus one.
 constexpr int hexDigits = 6;
 constexpr char keyStart = 'K';
+constexpr char32_t lastCodePoint = 0x10FFFF;
 
 } // namespace
 
@@ -23,6 +24,11 @@ QByteArray CodePointRanking::printableKey(std::u32string_view key) const
     for (char32_t rank : key)
         printed += QByteArray::number(uint(rank), 16).toUpper().rightJustified(hexDigits, '0');
     return printed;
+}
+
+char32_t CodePointRanking::highestRank() const
+{
+    return lastCodePoint + 1;
 }
 
 } // namespace Sort

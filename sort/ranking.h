@@ -20,6 +20,8 @@ public:
     virtual void appendKey(const char32_t *begin, const char32_t *end, std::u32string *key) const = 0;
     // Digits and capital letters whose byte order is the order of the keys.
     virtual QByteArray printableKey(std::u32string_view key) const = 0;
+    // No rank is above this.
+    virtual char32_t highestRank() const = 0;
 };
 
 // Code point order, every character kept: for checking the sort itself.
@@ -28,6 +30,7 @@ class CodePointRanking : public Ranking
 public:
     void appendKey(const char32_t *begin, const char32_t *end, std::u32string *key) const override;
     QByteArray printableKey(std::u32string_view key) const override;
+    char32_t highestRank() const override;
 };
 
 } // namespace Sort

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "flatarray.h"
+#include "linereader.h"
 #include "ranking.h"
-#include "textencoding.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -31,7 +32,8 @@ struct Settings
 };
 
 // Every line of every input, kept as the bytes they came in, with a key of
-// ranks for each; sorted as an array of indexes, so the bytes never move.
+// ranks for each; sorted as an array of small entries, so the bytes never
+// move.
 class Sorter
 {
 public:
@@ -40,6 +42,8 @@ public:
     using Sink = std::function<bool(const char *bytes, std::size_t size)>;
 
     Sorter(const Ranking &ranking, const Settings &settings);
+    Sorter(const Sorter &) = delete;
+    Sorter &operator=(const Sorter &) = delete;
 
     // Reads all of DEVICE, named NAME in messages. Returns false, with
     // error() worded for the user, when it cannot be read or holds bytes
@@ -52,51 +56,53 @@ public:
     bool write(const Sink &sink) const;
 
     const QString &error() const { return m_error; }
-    qsizetype lineCount() const { return qsizetype(m_starts.size()); }
 
 private:
     struct Input
     {
-        TextEncoding encoding;
+        Count::TextEncoding encoding;
         // The line end of the input's first line, for a last line without
         // one that the sort moves.
         QByteArray lineEnd;
-        std::uint32_t firstRecord = 0;
+        qint64 firstByte = 0;
     };
-#pragma pack(push, 4)
+    // One line (or record of lines) to sort: its first ranks packed into
+    // one integer, which decide most comparisons, and where the rest of its
+    // key lies, if anywhere. START also orders equal keys as they came.
     struct Entry
     {
         std::uint64_t prefix;
-        std::uint32_t record;
+        qint64 start;
+        std::uint32_t length;
+        std::uint32_t tail;
     };
-#pragma pack(pop)
+    static constexpr std::uint32_t noTail = ~std::uint32_t(0);
 
-    bool readAll(QIODevice &device, const QString &name);
-    bool readRecords(Input &input, qsizetype begin, qsizetype bomLength, const QString &name);
-    bool decodeLine(const TextEncoding &encoding, qsizetype begin, qsizetype end, qint64 offset,
-                    const QString &name);
-    void endRecord(const char32_t *keyBegin, const char32_t *keyEnd);
-    void appendLineEnd(const Input &input, qint64 begin, qint64 end, std::string *block) const;
-    std::u32string_view key(std::uint32_t record) const;
-    std::size_t inputOf(std::uint32_t record) const;
+    bool readRecords(Count::LineReader &reader, const QString &name);
+    bool addRecord(qint64 start, const std::u32string &keyText, bool isHeader, const QString &name);
+    std::u32string_view tail(const Entry &entry) const;
+    std::u32string fullKey(const Entry &entry) const;
+    bool lessPastPrefix(const Entry &a, const Entry &b) const;
+    std::size_t inputOf(qint64 start) const;
+    void appendLineEnd(const Input &input, const Entry &entry, std::string *block) const;
+    static QByteArray encodedAscii(const Count::TextEncoding &encoding, const QByteArray &ascii);
     bool fail(const QString &message);
 
     const Ranking &m_ranking;
     Settings m_settings;
-    std::string m_bytes;
-    // Where each record starts in m_bytes; a record runs to the next one's
-    // start, or to the end.
-    std::vector<qint64> m_starts;
-    // The ranks of every key, one after the other, and where each starts.
-    std::u32string m_keys;
-    std::vector<std::uint32_t> m_keyStarts;
-    std::vector<std::uint32_t> m_headers;
-    std::vector<Entry> m_order;
+    int m_rankBits = 0;
+    std::size_t m_perPrefix = 0;
+    FlatArray<char> m_bytes;
+    FlatArray<Entry> m_order;
+    std::vector<Entry> m_headers;
+    // The ranks of keys past their prefix, each after its length.
+    std::u32string m_tails;
     std::vector<Input> m_inputs;
-    // Records whose last line has no line end: the last of their input.
-    QHash<std::uint32_t, std::size_t> m_withoutEnd;
+    // Lines whose input ends without a line end, by start.
+    QHash<qint64, std::size_t> m_withoutEnd;
     QByteArray m_bom;
-    std::vector<char32_t> m_codePoints;
+    std::u32string m_codePoints;
+    std::u32string m_key;
     QString m_error;
 };
 

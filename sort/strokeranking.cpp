@@ -5,6 +5,12 @@
 
 namespace Sort {
 
+namespace {
+
+constexpr char32_t lastCodePoint = 0x10FFFF;
+
+} // namespace
+
 void StrokeRanking::appendKey(const char32_t *begin, const char32_t *end, std::u32string *key) const
 {
     for (const char32_t *p = begin; p < end; ++p)
@@ -15,6 +21,12 @@ void StrokeRanking::appendKey(const char32_t *begin, const char32_t *end, std::u
 QByteArray StrokeRanking::printableKey(std::u32string_view key) const
 {
     return m_order.printableKey(key);
+}
+
+// Characters without a count rank last, by code point.
+char32_t StrokeRanking::highestRank() const
+{
+    return m_order.rank(lastCodePoint);
 }
 
 } // namespace Sort

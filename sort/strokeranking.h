@@ -19,6 +19,7 @@ public:
 
     void appendKey(const char32_t *begin, const char32_t *end, std::u32string *key) const override;
     QByteArray printableKey(std::u32string_view key) const override;
+    char32_t highestRank() const override;
 
 private:
     const StrokeOrder &m_order;

@@ -31,6 +31,15 @@ check_program() {
     [ -z "$warnings" ] || fail "manual page: $warnings"
     [ -f "$root/share/man/man1/tarvelo.1.gz" ] || fail "no manual page for tarvelo"
 
+    [ -L "$root/bin/tarvelo-sort" ] || fail "bin/tarvelo-sort is not a link"
+    got=$(cd "$elsewhere" && printf '李四\n王五\n丁一\n' | "$root/bin/tarvelo-sort" | tr '\n' ' ') \
+        || fail "tarvelo-sort: exit status $?"
+    [ "$got" = "丁一 王五 李四 " ] || fail "tarvelo-sort printed: $got"
+    got=$(cd "$elsewhere" && "$root/bin/tarvelo-count" --each --sequence 汉)
+    [ "$got" = "$(printf '汉\t5\t丶丶一乛丶')" ] || fail "--each --sequence printed: $got"
+    warnings=$(man --warnings -E UTF-8 -l "$root/share/man/man1/tarvelo-sort.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "tarvelo-sort's manual page: $warnings"
+
     mv "$root/lib/tarvelo/Refcom.dll" "$scratch/Refcom.dll"
     status=0
     (cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字) >"$scratch/out" 2>"$scratch/err" || status=$?

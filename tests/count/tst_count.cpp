@@ -148,6 +148,16 @@ void TestCount::output_data()
                           << QString() << statusDone;
     QTest::newRow("with strokes, common only") << QStringList{u"--with-strokes"_s, u"1"_s, u"--common"_s}
                                                << QByteArray() << u"一\t1\n乙\t1\n"_s << QString() << statusDone;
+    QTest::newRow("each with sequences") << QStringList{u"-e"_s, u"--sequence"_s, u"汉a"_s} << QByteArray()
+                                         << u"汉\t5\t丶丶一乛丶\na\t-\t-\n"_s << QString() << statusDone;
+    QTest::newRow("json with sequences")
+            << QStringList{u"--json"_s, u"--sequence"_s, u"八a"_s} << QByteArray()
+            << u"{\"text\": \"八a\", \"total\": 2, \"strokes\": [2, null], \"sequences\": [\"丿丶\", null], "
+               "\"unknown\": [\"a\"]}\n"_s
+            << QString() << statusDone;
+    QTest::newRow("begins with, in stroke order, narrowed")
+            << QStringList{u"--begins-with"_s, u"1一丨"_s, u"--with-strokes"_s, u"3"_s, u"--common"_s} << QByteArray()
+            << u"干\t3\t一一丨\n于\t3\t一一丨\n亍\t3\t一一丨\n"_s << QString() << statusDone;
     QTest::newRow("common only counts") << QStringList{u"--common"_s, u"--strict"_s, u"一龘"_s} << QByteArray()
                                         << u"1\t一龘\n"_s
                                         << u"tarvelo-count: argument 1:2: no stroke count for '龘' (U+9F98)\n"_s
@@ -230,6 +240,8 @@ void TestCount::refused_data()
     QTest::newRow("strokes not a number") << QStringList{u"--with-strokes"_s, u"x"_s} << usage;
     QTest::newRow("strokes range backwards") << QStringList{u"--with-strokes"_s, u"3-1"_s} << usage;
     QTest::newRow("strokes with text") << QStringList{u"--with-strokes"_s, u"1"_s, u"汉"_s} << usage;
+    QTest::newRow("sequence without each") << QStringList{u"--sequence"_s, u"汉"_s} << usage;
+    QTest::newRow("begins with no stroke") << QStringList{u"--begins-with"_s, u"16"_s} << usage;
     QTest::newRow("unknown encoding") << QStringList{u"--encoding"_s, u"no-such-code"_s} << usage;
     QTest::newRow("missing file") << QStringList{u"-f"_s, u"/nonexistent/names.txt"_s}
                                   << u"/nonexistent/names.txt"_s;

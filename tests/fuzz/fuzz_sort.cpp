@@ -3,6 +3,7 @@
 // encoding: the output must hold the input's lines, each as often as they
 // came, and sorting it again must change nothing.
 #include "delimited.h"
+#include "linereader.h"
 #include "ranking.h"
 #include "sorter.h"
 
@@ -49,21 +50,15 @@ bool sorted(const Sort::Settings &settings, const QByteArray &input, QByteArray 
     return true;
 }
 
-// The lines of BYTES in ENCODING, without their ends (a CR before a LF is
-// part of the end), in byte order.
-QList<QByteArray> sortedLines(const QByteArray &encodingName, const QByteArray &bytes)
+// The lines of BYTES in ENCODING, without their ends, in byte order.
+QList<QByteArray> sortedLines(const QByteArray &encoding, QByteArray bytes)
 {
-    Sort::TextEncoding encoding = Sort::TextEncoding::forName(encodingName);
-    const qsizetype bom = encoding.followBom(bytes);
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    Count::LineReader reader(device, encoding);
     QList<QByteArray> lines;
-    for (qsizetype start = bom; start < bytes.size();) {
-        const qsizetype end = encoding.lineEnd(bytes.constData(), start, bytes.size());
-        QByteArray line = bytes.mid(start, (end < 0 ? bytes.size() : end) - start);
-        if (line.size() >= encoding.unit && encoding.isUnit(line.constData() + line.size() - encoding.unit, '\r'))
-            line.chop(encoding.unit);
-        lines.append(line);
-        start = end < 0 ? bytes.size() : end + encoding.unit;
-    }
+    while (reader.next())
+        lines.append(reader.bytes().toByteArray());
     std::sort(lines.begin(), lines.end());
     return lines;
 }

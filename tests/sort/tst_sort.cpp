@@ -156,7 +156,8 @@ void TestSort::refusesWithoutWriting_data()
                                       << QByteArray("王\n") << u"/nonexistent/Refcom.dll"_s;
     QTest::newRow("unknown option") << QStringList{u"--stable"_s} << QByteArray("王\n")
                                     << u"用 tarvelo-sort --help 查看用法。"_s;
-    QTest::newRow("field not a number") << QStringList{u"-k"_s, u"0"_s} << QByteArray("王\n") << u"-k"_s;
+    QTest::newRow("field not a number") << QStringList{u"-k"_s, u"0"_s} << QByteArray("王\n")
+                                        << u"用 tarvelo-sort --help 查看用法。"_s;
 }
 
 void TestSort::refusesWithoutWriting()

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "program.h"
+#include "sortprogram.h"
 
-#include "messages.h"
-#include "options.h"
+#include "sortmessages.h"
+#include "sortoptions.h"
 #include "output.h"
+#include "program.h"
 #include "runtimeerror.h"
 #include "sorter.h"
 #include "strokelookup.h"

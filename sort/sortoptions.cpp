@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "options.h"
+#include "sortoptions.h"
 
 #include "delimited.h"
-#include "messages.h"
+#include "linereader.h"
+#include "sortmessages.h"
 
 #include <QCommandLineParser>
-#include <QStringConverter>
-#include <QStringDecoder>
 
 #include <limits>
 
@@ -109,7 +108,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     }
     if (parser.isSet(encodingOption)) {
         settings.encoding = parser.value(encodingOption).toLatin1();
-        if (!QStringDecoder(settings.encoding.constData()).isValid())
+        if (!Count::TextEncoding::forName(settings.encoding))
             return fail(Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
                                 .arg(parser.value(encodingOption)));
     }
