@@ -52,16 +52,21 @@ win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 
 wait_focused "$win" || fail "the window never got the focus"
 xprop -id "$win" WM_CLASS | grep -q '"tarvelo-list"$' || fail "window class: $(xprop -id "$win" WM_CLASS)"
 
-# Another program owns the clipboard, as a spreadsheet would.
+# Another program owns the clipboard, as a spreadsheet would, once it
+# serves the rows.
 xclip -quiet -selection clipboard -t UTF8_STRING -i "$work/pasted" >/dev/null 2>&1 &
 pids="$pids $!"
-xdotool key --window "$win" ctrl+v 2>/dev/null || xdotool key ctrl+v
+for _ in $(seq "$tries"); do
+    xclip -selection clipboard -t UTF8_STRING -o 2>/dev/null | cmp -s - "$work/pasted" && break
+    sleep "$pause"
+done
 
-# Until the window has taken the paste, Ctrl+C leaves the clipboard as it
-# was; so sort and copy until the rows come back in order.
+# A key that comes before the window is ready for it does nothing, so paste,
+# sort and copy until the rows come back in order. A paste after a copy
+# takes the same rows again.
 copied=""
 for _ in $(seq "$tries"); do
-    xdotool key alt+s ctrl+c
+    xdotool key ctrl+v alt+s ctrl+c
     sleep "$pause"
     xclip -selection clipboard -t UTF8_STRING -o >"$work/copied" 2>/dev/null || true
     if cmp -s "$work/copied" "$work/expected"; then
