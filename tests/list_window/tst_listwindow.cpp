@@ -230,6 +230,27 @@ private slots:
         QVERIFY(!m_header->isChecked());
     }
 
+    void chosenEncodingRereadsFile()
+    {
+        // UTF-16 without a mark is not what detection guesses.
+        const QString names = u"王五\r\n张三\r\n"_s;
+        const QByteArray bytes(reinterpret_cast<const char *>(names.utf16()), names.size() * 2);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"名单.txt"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        MsgBoxAnswerer answerer;
+        m_window->openFile(path);
+        auto *encodings = m_window->findChild<QComboBox *>(u"encodingBox"_s);
+        const int utf16 = encodings->findData(u"UTF-16LE"_s);
+        QVERIFY(utf16 > 0);
+        encodings->setCurrentIndex(utf16);
+        emit encodings->activated(utf16);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), names);
+    }
+
 private:
     QStringList headers() const
     {
