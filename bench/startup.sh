@@ -16,7 +16,7 @@ fi
 bin=$1
 runs=${2:-9}
 out=$(mktemp -d)
-probes="bench_start_bare bench_start_text bench_start_database bench_start_floor bench_start_tarvelo"
+probes="bench_start_bare bench_start_text bench_start_database bench_start_floor bench_start_tarvelo bench_start_list"
 trap 'rm -rf "$out"' EXIT
 
 for _ in $(seq "$runs"); do

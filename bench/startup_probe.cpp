@@ -17,11 +17,18 @@
 #include <chrono>
 #include <cstdio>
 
-#ifndef TARVELO_BARE_PROBE
+#ifdef TARVELO_LIST_PROBE
+#include "application.h"
+#include "listwindow.h"
+#include "strokedata.h"
+
+#include <future>
+#include <memory>
+#elif !defined(TARVELO_BARE_PROBE)
 #include "application.h"
 #include "frmmain.h"
 #endif
-#if !defined(TARVELO_BARE_PROBE) || defined(TARVELO_DATABASE_PROBE)
+#if (!defined(TARVELO_BARE_PROBE) && !defined(TARVELO_LIST_PROBE)) || defined(TARVELO_DATABASE_PROBE)
 #include "strokelookup.h"
 #endif
 
@@ -78,6 +85,14 @@ int main(int argc, char *argv[])
     QApplication::setFont(font);
     QLabel prompt(QStringLiteral("请输入汉字(不超过十个):"), &window);
 #endif
+#elif defined(TARVELO_LIST_PROBE)
+    // As tarvelo-list starts, less the handling of a failure to open.
+    const QString folder = QCoreApplication::applicationDirPath();
+    auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
+    setUpApplication(app, InterfaceFont::System);
+    ListWindow window;
+    const std::unique_ptr<StrokeRules> rules = reading.get();
+    window.setRules(*rules);
 #else
     // As Tarvelo starts, less the handling of a failure to open.
     setUpApplication(app);

@@ -17,9 +17,10 @@ else()
     set(TARVELO_INSTALL_APPDIR "lib/tarvelo")
 endif()
 
-# tarvelo-count and tarvelo-sort lie beside the window and its database, and
-# so find the database the same way, through their own program files.
-install(TARGETS Tarvelo tarvelo-count tarvelo-sort
+# tarvelo-count, tarvelo-sort and the list window lie beside the window and
+# its database, and so find the database the same way, through their own
+# program files.
+install(TARGETS Tarvelo tarvelo-count tarvelo-sort tarvelo-list
     RUNTIME DESTINATION "${TARVELO_INSTALL_APPDIR}"
     BUNDLE DESTINATION .)
 # The stroke sequences lie beside the database they belong to, as a plain
@@ -27,7 +28,7 @@ install(TARGETS Tarvelo tarvelo-count tarvelo-sort
 install(FILES "${TARVELO_STROKE_DB}" "${TARVELO_STROKE_SEQUENCES}" DESTINATION "${TARVELO_INSTALL_APPDIR}")
 
 if(UNIX AND NOT APPLE)
-    foreach(_program IN ITEMS Tarvelo tarvelo-count tarvelo-sort)
+    foreach(_program IN ITEMS Tarvelo tarvelo-count tarvelo-sort tarvelo-list)
         string(TOLOWER "${_program}" _command)
         set(_tarvelo_launcher "${CMAKE_INSTALL_BINDIR}/${_command}")
         file(RELATIVE_PATH _tarvelo_link_target
@@ -48,7 +49,7 @@ if(UNIX AND NOT APPLE)
     set(_tarvelo_compressed_dir "${PROJECT_BINARY_DIR}/packaging")
     set(_tarvelo_compressed)
     foreach(_source IN ITEMS resources/tarvelo.1 count/tarvelo-count.1 sort/tarvelo-sort.1
-            resources/debian/changelog.in)
+            list_window/tarvelo-list.1 resources/debian/changelog.in)
         get_filename_component(_name "${_source}" NAME)
         string(REGEX REPLACE "\\.in$" "" _name "${_name}")
         configure_file("${PROJECT_SOURCE_DIR}/${_source}" "${_tarvelo_compressed_dir}/${_name}" @ONLY)
@@ -61,11 +62,13 @@ if(UNIX AND NOT APPLE)
     endforeach()
     add_custom_target(tarvelo_packaging ALL DEPENDS ${_tarvelo_compressed})
     install(FILES "${_tarvelo_compressed_dir}/tarvelo.1.gz" "${_tarvelo_compressed_dir}/tarvelo-count.1.gz"
-        "${_tarvelo_compressed_dir}/tarvelo-sort.1.gz"
+        "${_tarvelo_compressed_dir}/tarvelo-sort.1.gz" "${_tarvelo_compressed_dir}/tarvelo-list.1.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 
-    install(FILES "${TARVELO_DESKTOP_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-    install(FILES "${TARVELO_METAINFO_FILE}" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+    install(FILES "${TARVELO_DESKTOP_FILE}" "${TARVELO_LIST_DESKTOP_FILE}"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+    install(FILES "${TARVELO_METAINFO_FILE}" "${TARVELO_LIST_METAINFO_FILE}"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
     foreach(_size IN LISTS TARVELO_ICON_SIZES)
         install(FILES "${PROJECT_SOURCE_DIR}/resources/tarvelo-${_size}.png"
             DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps"

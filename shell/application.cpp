@@ -28,7 +28,7 @@ void loadQtTranslations(QApplication &app)
 
 } // namespace
 
-void setUpApplication(QApplication &app)
+void setUpApplication(QApplication &app, InterfaceFont font)
 {
     // No display name: Qt would append it to every window title, and each
     // window's title is exactly the one its design gives.
@@ -38,10 +38,12 @@ void setUpApplication(QApplication &app)
     QApplication::setWindowIcon(QIcon(u":/icons/tarvelo.ico"_s));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     loadQtTranslations(app);
+    if (font == InterfaceFont::System)
+        return;
     // The windows are laid out for a 9-point Song (Ming) face, whose
     // half-width characters are half as wide as the full-width ones.
-    QFont font = QApplication::font();
-    font.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, font.family()});
-    font.setPointSize(designFontPointSize);
-    QApplication::setFont(font);
+    QFont design = QApplication::font();
+    design.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, design.family()});
+    design.setPointSize(designFontPointSize);
+    QApplication::setFont(design);
 }

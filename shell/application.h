@@ -3,6 +3,11 @@
 
 class QApplication;
 
+// The font of a program's windows: the 9-point face the seed windows are
+// laid out for at fixed places, or the user's own for windows whose
+// layouts follow their text.
+enum class InterfaceFont { Design, System };
+
 // Gives APP the program's identity, locale, icon, Qt's Chinese texts and
-// the interface font the windows are laid out for.
-void setUpApplication(QApplication &app);
+// its windows' font.
+void setUpApplication(QApplication &app, InterfaceFont font = InterfaceFont::Design);

@@ -12,6 +12,7 @@ if [ "$mode" = run ]; then
     x_display_enter 1024x768 none "$@"
 fi
 app_id=org.example.tarvelo.Tarvelo
+list_id=org.example.tarvelo.List
 # Long enough for a slow, shared machine to map a window.
 window_timeout=30
 
@@ -27,8 +28,10 @@ cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 \
     || { cat "$scratch/install.log" >&2; fail "cmake --install"; }
 
 check_layout() {
-    for f in lib/tarvelo/Tarvelo lib/tarvelo/Refcom.dll \
+    for f in lib/tarvelo/Tarvelo lib/tarvelo/tarvelo-list lib/tarvelo/Refcom.dll \
              share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
+             share/applications/$list_id.desktop share/metainfo/$list_id.metainfo.xml \
+             share/man/man1/tarvelo-list.1.gz \
              share/icons/hicolor/16x16/apps/$app_id.png share/icons/hicolor/256x256/apps/$app_id.png \
              share/doc/tarvelo/LICENSE share/doc/tarvelo/NOTICE; do
         [ -f "$prefix/$f" ] || fail "$f is not installed"
@@ -36,6 +39,8 @@ check_layout() {
     [ -L "$prefix/bin/tarvelo" ] || fail "bin/tarvelo is not a link"
     [ "$(readlink "$prefix/bin/tarvelo")" = ../lib/tarvelo/Tarvelo ] \
         || fail "bin/tarvelo points at $(readlink "$prefix/bin/tarvelo")"
+    [ "$(readlink "$prefix/bin/tarvelo-list")" = ../lib/tarvelo/tarvelo-list ] \
+        || fail "bin/tarvelo-list points at $(readlink "$prefix/bin/tarvelo-list")"
 }
 
 # Starts the launcher from an empty folder, waits for its first window,
@@ -64,10 +69,12 @@ run_once() {
 case $mode in
 metadata)
     check_layout
-    desktop-file-validate "$prefix/share/applications/$app_id.desktop" \
-        || fail "desktop-file-validate"
-    appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" \
-        || fail "appstreamcli validate"
+    for id in $app_id $list_id; do
+        desktop-file-validate "$prefix/share/applications/$id.desktop" \
+            || fail "desktop-file-validate $id"
+        appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" \
+            || fail "appstreamcli validate $id"
+    done
     ;;
 run)
     check_layout

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// The list window on 100,000 rows of names: pasted from the clipboard,
+// counted and painted; and their order by strokes.
+//   bin/bench_list --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+#include "listwindow.h"
+#include "strokedata.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTableView>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr unsigned randomSeed = 2013;
+constexpr int rows = 100'000;
+
+// Common surnames and characters of given names, two or three to a name.
+const QString surnames = u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛闫段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"_s;
+const QString given = u"伟芳娜秀英敏静丽强磊军洋勇艳杰娟涛明超秀兰霞平刚桂英华玉萍红建国志文春梅海燕鹏飞晓东雪琳宇轩浩然子涵欣怡梓萱一诺思远"_s;
+
+struct Fixture
+{
+    std::unique_ptr<StrokeRules> rules;
+    QString block;
+};
+
+Fixture *fixture = nullptr;
+
+QString makeBlock()
+{
+    std::mt19937 random(randomSeed);
+    const auto pick = [&random](const QString &from) { return from.at(int(random() % unsigned(from.size()))); };
+    QString block = u"序号\t姓名\t单位\r\n"_s;
+    for (int row = 1; row <= rows; ++row) {
+        QString name = pick(surnames);
+        name += pick(given);
+        if (random() % 2)
+            name += pick(given);
+        block += QString::number(row) + u'\t' + name + u"\t办公室\r\n"_s;
+    }
+    return block;
+}
+
+void pasteCountAndShow(benchmark::State &state)
+{
+    ListWindow window;
+    window.setRules(*fixture->rules);
+    window.show();
+    QApplication::clipboard()->setText(fixture->block);
+    auto *table = window.findChild<QTableView *>(u"table"_s);
+    for (auto _ : state) {
+        window.paste();
+        window.repaint();
+        benchmark::DoNotOptimize(table->model()->rowCount());
+    }
+    if (table->model()->rowCount() != rows)
+        state.SkipWithError("the rows were not all pasted");
+}
+
+void sortByStrokes(benchmark::State &state)
+{
+    ListWindow window;
+    window.setRules(*fixture->rules);
+    QApplication::clipboard()->setText(fixture->block);
+    window.paste();
+    for (auto _ : state) {
+        window.sortByStrokes();
+        state.PauseTiming();
+        window.restoreInputOrder();
+        state.ResumeTiming();
+    }
+}
+
+} // namespace
+
+BENCHMARK(pasteCountAndShow)->Unit(benchmark::kMillisecond);
+BENCHMARK(sortByStrokes)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Fixture loaded;
+    loaded.rules = std::make_unique<StrokeRules>(QCoreApplication::applicationDirPath());
+    loaded.block = makeBlock();
+    fixture = &loaded;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Reading a name list: the text a spreadsheet puts on the clipboard, or a
+// file's bytes, into records of cells, and the guesses of which column
+// holds the names and whether the first row is a header.
+namespace ListInput {
+
+// The encoding a file is read in: named as Qt's converters name them, or
+// empty to detect it (a byte-order mark, else UTF-8 when every byte fits,
+// else GB18030).
+struct Decoded
+{
+    QString text;
+    QString encoding;
+    // 1-based line of the first bytes that are not valid in ENCODING, or 0.
+    qsizetype invalidLine = 0;
+};
+Decoded decode(const QByteArray &bytes, const QString &encoding = {});
+
+// The encodings a user may choose from, where this system can read them.
+QStringList availableEncodings();
+
+// A spreadsheet's clipboard text: TAB-separated cells, rows ending in CRLF
+// or LF, a cell holding a TAB, quote or line break quoted. The line break
+// after the last row ends it and adds no empty row.
+QList<QStringList> parsePasted(const QString &text);
+
+// A file's text: FILENAME's extension tells the separator (a comma for
+// .csv, a TAB otherwise; a plain list of names is one column).
+QList<QStringList> parseFile(const QString &text, const QString &fileName);
+
+// Whether RECORDS hold any cell that is not empty.
+bool hasContent(const QList<QStringList> &records);
+
+// The first column whose cells mostly hold Chinese characters, a first row
+// that looks like a header left out; 0 when none does.
+int guessNameColumn(const QList<QStringList> &records);
+
+// Whether the first record looks like a header over the rest: a known
+// caption over the names, text over a column of numbers, or no Chinese
+// over names in Chinese.
+bool guessHeader(const QList<QStringList> &records, int nameColumn);
+
+} // namespace ListInput

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#include "listoutput.h"
+
+#include "delimited.h"
+#include "runtimeerror.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+using namespace Qt::StringLiterals;
+
+namespace ListOutput {
+
+namespace {
+
+const QString rowEnd = u"\r\n"_s;
+constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF", 3);
+
+QString joined(const QList<QStringList> &records, QChar separator)
+{
+    QString text;
+    for (const QStringList &record : records)
+        text += Delimited::joined(record, separator) + rowEnd;
+    return text;
+}
+
+} // namespace
+
+QString clipboardText(const QList<QStringList> &records)
+{
+    return joined(records, u'\t');
+}
+
+QByteArray csvBytes(const QList<QStringList> &records, CsvEncoding encoding)
+{
+    const QString text = joined(records, u',');
+    if (encoding == CsvEncoding::Utf8WithBom)
+        return utf8Bom.toByteArray() + text.toUtf8();
+    QStringEncoder encoder("GB18030");
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        throw RuntimeError(QCoreApplication::translate("ListOutput", "有的字不能写成 GB18030 编码，请改存为 UTF-8。"));
+    return bytes;
+}
+
+void save(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!written) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw RuntimeError(QCoreApplication::translate("ListOutput", "不能保存“%1”：%2。原有的文件没有改动。")
+                                   .arg(QDir::toNativeSeparators(path), reason));
+    }
+}
+
+} // namespace ListOutput

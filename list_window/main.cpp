@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "application.h"
+#include "listwindow.h"
+#include "msgbox.h"
+#include "runtime.h"
+#include "runtimeerror.h"
+#include "strokedata.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setUpApplication(app, InterfaceFont::System);
+    // Its own name and desktop entry, so the desktop tells it from the
+    // main window.
+    QApplication::setApplicationName(QStringLiteral("tarvelo-list"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.tarvelo.List"));
+    ListWindow window;
+    std::unique_ptr<StrokeRules> rules;
+    try {
+        // The window shows only once every count and sequence is read, and
+        // not at all when the reading fails.
+        rules = std::make_unique<StrokeRules>(QCoreApplication::applicationDirPath());
+    } catch (const RuntimeError &error) {
+        MsgBox(error.description(), vbCritical, window.windowTitle());
+        return uncaughtErrorExitCode;
+    }
+    window.setRules(*rules);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,103 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# Drives the real list window under Xvfb with a window manager: rows put on
+# the X clipboard by another program are pasted with Ctrl+V, sorted with
+# Alt+S and copied back with Ctrl+C, and the clipboard then holds them in
+# stroke order. The window's class is its desktop entry's. Then a copy
+# without its database shows one error box and ends with a failure status.
+# Usage: realwindow.sh PATH/TO/tarvelo-list SHOT_DIR
+set -eu
+
+. "$(dirname "$0")/../common/xdisplay.sh"
+x_display_enter 1024x768 none "$@"
+
+app=$1
+shots=$2
+mkdir -p "$shots"
+work=$(mktemp -d)
+pids=""
+cleanup() {
+    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    x_display_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Long enough for a slow, shared machine.
+tries=100
+pause=0.2
+
+# Waits until window W has the input focus, activating it again meanwhile.
+wait_focused() {
+    for _ in $(seq "$tries"); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        xdotool windowactivate "$1" 2>/dev/null || true
+        sleep "$pause"
+    done
+    return 1
+}
+
+printf '序号\t姓名\t单位\r\n1\t王五\t办公室\r\n2\t张三\t"财务\t部"\r\n3\t丁一\t人事\r\n' >"$work/pasted"
+printf '序号\t姓名\t单位\r\n3\t丁一\t人事\r\n1\t王五\t办公室\r\n2\t张三\t"财务\t部"\r\n' >"$work/expected"
+
+"$app" >"$work/app.log" 2>&1 &
+app_pid=$!
+pids="$pids $app_pid"
+win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1) || fail "no window appeared"
+wait_focused "$win" || fail "the window never got the focus"
+xprop -id "$win" WM_CLASS | grep -q '"tarvelo-list"$' || fail "window class: $(xprop -id "$win" WM_CLASS)"
+
+# Another program owns the clipboard, as a spreadsheet would, once it
+# serves the rows.
+xclip -quiet -selection clipboard -t UTF8_STRING -i "$work/pasted" >/dev/null 2>&1 &
+pids="$pids $!"
+for _ in $(seq "$tries"); do
+    xclip -selection clipboard -t UTF8_STRING -o 2>/dev/null | cmp -s - "$work/pasted" && break
+    sleep "$pause"
+done
+
+# A key that comes before the window is ready for it does nothing, so paste,
+# sort and copy until the rows come back in order. A paste after a copy
+# takes the same rows again.
+copied=""
+for _ in $(seq "$tries"); do
+    xdotool key ctrl+v alt+s ctrl+c
+    sleep "$pause"
+    xclip -selection clipboard -t UTF8_STRING -o >"$work/copied" 2>/dev/null || true
+    if cmp -s "$work/copied" "$work/expected"; then
+        copied=yes
+        break
+    fi
+done
+import -window root "$shots/list-sorted.png"
+[ -n "$copied" ] || { od -c "$work/copied" | head; fail "the clipboard did not get the sorted rows"; }
+echo "pasted, sorted and copied back through the X clipboard"
+
+xdotool key alt+F4
+for _ in $(seq "$tries"); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep "$pause"
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the window did not close"
+wait "$app_pid" && status=0 || status=$?
+[ "$status" -eq 0 ] || fail "closing ended with status $status"
+
+# Without its database the program shows one error box and never its window.
+cp "$app" "$work/tarvelo-list"
+"$work/tarvelo-list" >/dev/null 2>&1 &
+lonely_pid=$!
+pids="$pids $lonely_pid"
+box=$(timeout 30 xdotool search --sync --onlyvisible --pid "$lonely_pid" | head -n 1) || fail "no error box"
+name=$(xdotool getwindowname "$box")
+[ "$name" = 名单笔画排序 ] || fail "the error box is titled \"$name\""
+[ "$(xdotool search --onlyvisible --pid "$lonely_pid" | wc -l)" -eq 1 ] || fail "more than one window without a database"
+wait_focused "$box" || fail "the error box never got the focus"
+xdotool key Return
+wait "$lonely_pid" && status=0 || status=$?
+[ "$status" -ne 0 ] || fail "a missing database ended with status 0"
+echo "real window checks passed"

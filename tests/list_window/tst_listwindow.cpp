@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: MIT
+#include "listwindow.h"
+#include "msgboxanswerer.h"
+#include "strokedata.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Three columns with a header, as a spreadsheet puts them on the clipboard:
+// a cell with a TAB or a line break quoted, the two 王五 rows the same name.
+const QString block = u"序号\t姓名\t单位\r\n"
+                      "1\t王五\t办公室\r\n"
+                      "2\t张三\t\"财务\t部\"\r\n"
+                      "3\t𠮷x\t人事\r\n"
+                      "4\t丁一\t\"外\n联\"\r\n"
+                      "5\t王五\t工会\r\n"_s;
+const QString header = u"序号\t姓名\t单位\r\n"_s;
+// The rows in 笔画序 of their names, the same names in the order they came.
+const QString sortedRows = u"4\t丁一\t\"外\n联\"\r\n"
+                           "1\t王五\t办公室\r\n"
+                           "5\t王五\t工会\r\n"
+                           "3\t𠮷x\t人事\r\n"
+                           "2\t张三\t\"财务\t部\"\r\n"_s;
+
+const StrokeRules &rules()
+{
+    static const StrokeRules loaded(QCoreApplication::applicationDirPath());
+    return loaded;
+}
+
+} // namespace
+
+class ListWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_window = std::make_unique<ListWindow>();
+        m_window->setRules(rules());
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_table = m_window->findChild<QTableView *>(u"table"_s);
+        m_columns = m_window->findChild<QComboBox *>(u"nameColumnBox"_s);
+        m_header = m_window->findChild<QCheckBox *>(u"headerBox"_s);
+        QVERIFY(m_table && m_columns && m_header);
+        QApplication::clipboard()->setText(block);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void pasteGuessesNameColumnAndHeader()
+    {
+        QCOMPARE(m_table->model()->rowCount(), 5);
+        QCOMPARE(m_columns->currentText(), u"第 2 列：姓名"_s);
+        QVERIFY(m_header->isChecked());
+        QCOMPARE(headers(), QStringList({u"序号"_s, u"姓名"_s, u"单位"_s, u"笔画"_s, u"各字笔画"_s, u"起笔"_s}));
+
+        m_header->click();
+        QCOMPARE(m_table->model()->rowCount(), 6);
+        QCOMPARE(headers().first(), u"第 1 列"_s);
+    }
+
+    void countsAndMarks_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("first stroke 横") << 0 << QStringList({u"8"_s, u"4+4"_s, u"一"_s}) << QString();
+        QTest::newRow("first stroke 折") << 1 << QStringList({u"10"_s, u"7+3"_s, u"乛"_s}) << QString();
+        QTest::newRow("without a count")
+                << 2 << QStringList({u"6+?"_s, u"6+?"_s, u"一"_s}) << u"没有笔画数的字：“x”（U+0078）"_s;
+    }
+
+    void countsAndMarks()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, added);
+        QFETCH(QString, toolTip);
+        const QAbstractItemModel *model = m_table->model();
+        constexpr int firstAdded = 3;
+        QStringList shown;
+        for (int column = firstAdded; column < model->columnCount(); ++column)
+            shown.append(model->index(row, column).data().toString());
+        QCOMPARE(shown, added);
+        QCOMPARE(model->index(row, 1).data(Qt::ToolTipRole).toString(), toolTip);
+        QCOMPARE(model->index(row, 0).data(Qt::BackgroundRole).isValid(), !toolTip.isEmpty());
+    }
+
+    void nameColumnChoice()
+    {
+        m_columns->setCurrentIndex(2);
+        emit m_columns->activated(2);
+        // 办公室; a TAB inside a name is no character.
+        QCOMPARE(m_table->model()->index(0, 3).data().toString(), u"17"_s);
+        QCOMPARE(m_table->model()->index(1, 4).data().toString(), u"7+5+10"_s);
+    }
+
+    void sortUndoAndCopy()
+    {
+        QTest::keyClick(m_window.get(), Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), header + sortedRows);
+
+        m_table->selectRow(1);
+        m_table->selectionModel()->select(m_table->model()->index(3, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_window->findChild<QPushButton *>(u"copyButton"_s)->click();
+        QCOMPARE(QApplication::clipboard()->text(), u"1\t王五\t办公室\r\n3\t𠮷x\t人事\r\n"_s);
+
+        m_table->clearSelection();
+        QTest::keyClick(m_window.get(), Qt::Key_R, Qt::AltModifier);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), block);
+    }
+
+    void emptyPasteKeepsList_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nothing") << QString();
+        QTest::newRow("line breaks and TABs") << u"\r\n\t\r\n"_s;
+    }
+
+    void emptyPasteKeepsList()
+    {
+        QFETCH(QString, text);
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_table->model()->rowCount(), 5);
+    }
+
+    void saveAndReopen_data()
+    {
+        QTest::addColumn<ListOutput::CsvEncoding>("encoding");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("UTF-8") << ListOutput::CsvEncoding::Utf8WithBom << QByteArray("\xEF\xBB\xBF\xE5\xBA\x8F");
+        QTest::newRow("GB18030") << ListOutput::CsvEncoding::Gb18030 << QByteArray("\xD0\xF2");
+    }
+
+    void saveAndReopen()
+    {
+        QFETCH(ListOutput::CsvEncoding, encoding);
+        QFETCH(QByteArray, start);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"名单.csv"_s);
+        m_window->sortByStrokes();
+        m_window->saveTo(path, encoding);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith(start));
+
+        m_window->restoreInputOrder();
+        m_window->openFile(path);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), header + sortedRows);
+    }
+
+    void faultsLeaveListAndFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not GB18030 on line 3") << u"坏.txt"_s << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n")
+                                               << u"第 3 行有不是 GB18030 编码的字节"_s;
+        QTest::newRow("save into a missing folder") << u"无/名单.csv"_s << QByteArray() << u"原有的文件没有改动"_s;
+        QTest::newRow("save over a folder") << u"目录"_s << QByteArray() << u"原有的文件没有改动"_s;
+    }
+
+    void faultsLeaveListAndFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(name);
+        QDir(folder.path()).mkdir(u"目录"_s);
+        MsgBoxAnswerer answerer;
+        if (bytes.isEmpty()) {
+            m_window->saveTo(path, ListOutput::CsvEncoding::Utf8WithBom);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+            file.close();
+            m_window->openFile(path);
+        }
+        QCOMPARE(answerer.boxes.size(), 1);
+        QVERIFY2(answerer.boxes.first().text.contains(message), qPrintable(answerer.boxes.first().text));
+        QVERIFY(answerer.boxes.first().text.contains(QDir::toNativeSeparators(path)));
+        QCOMPARE(m_table->model()->rowCount(), 5);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), bytes.isEmpty() ? 1 : 2);
+    }
+
+    void detectsEncodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString names = u"王五\r\n张三\r\n"_s;
+        QStringEncoder gb18030("GB18030");
+        QTest::newRow("UTF-8") << names.toUtf8();
+        QTest::newRow("UTF-8 with a mark") << "\xEF\xBB\xBF" + names.toUtf8();
+        QTest::newRow("GB18030") << QByteArray(gb18030.encode(names));
+        QTest::newRow("UTF-16 with a mark") << QByteArray("\xFF\xFE")
+                        + QByteArray(reinterpret_cast<const char *>(names.utf16()), names.size() * 2);
+    }
+
+    void detectsEncodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"名单.txt"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        m_window->openFile(path);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), u"王五\r\n张三\r\n"_s);
+        QVERIFY(!m_header->isChecked());
+    }
+
+    void chosenEncodingRereadsFile()
+    {
+        // UTF-16 without a mark is not what detection guesses.
+        const QString names = u"王五\r\n张三\r\n"_s;
+        const QByteArray bytes(reinterpret_cast<const char *>(names.utf16()), names.size() * 2);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"名单.txt"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        MsgBoxAnswerer answerer;
+        m_window->openFile(path);
+        auto *encodings = m_window->findChild<QComboBox *>(u"encodingBox"_s);
+        const int utf16 = encodings->findData(u"UTF-16LE"_s);
+        QVERIFY(utf16 > 0);
+        encodings->setCurrentIndex(utf16);
+        emit encodings->activated(utf16);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), names);
+    }
+
+private:
+    QStringList headers() const
+    {
+        QStringList titles;
+        for (int column = 0; column < m_table->model()->columnCount(); ++column)
+            titles.append(m_table->model()->headerData(column, Qt::Horizontal).toString());
+        return titles;
+    }
+
+    std::unique_ptr<ListWindow> m_window;
+    QTableView *m_table = nullptr;
+    QComboBox *m_columns = nullptr;
+    QCheckBox *m_header = nullptr;
+};
+
+QTEST_MAIN(ListWindowTest)
+#include "tst_listwindow.moc"
