@@ -179,25 +179,28 @@ bool countInputs(Counter &counter, const Options &options)
 void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const QList<char32_t> *only)
 {
     startCryptography();
-    if (only) {
-        try {
-            // The cipher writes whole pages: a file cut inside its last
-            // page, which the lookups may never read, is left to the check.
-            if (QFileInfo(path).size() % StrokeDb::pageSize != 0)
-                throw data::Error(data::ErrorKind::Corrupt);
-            data::Connection conn;
-            StrokeLookup::openDatabaseFile(conn, path, StrokeLookup::AfterCheck::Lookups,
-                                           StrokeLookup::Check::PagesRead);
+    try {
+        // The cipher writes whole pages: a file cut inside its last page,
+        // which the reading may never reach, is left to the check.
+        if (QFileInfo(path).size() % StrokeDb::pageSize != 0)
+            throw data::Error(data::ErrorKind::Corrupt);
+        data::Connection conn;
+        StrokeLookup::openDatabaseFile(conn, path,
+                                       only ? StrokeLookup::AfterCheck::Lookups
+                                            : StrokeLookup::AfterCheck::ReadingEveryRow,
+                                       StrokeLookup::Check::PagesRead);
+        if (only)
             table->loadCharacters(conn, *only);
-            if (commonOnly) {
-                table->loadCommon(conn, path);
-                table->keepOnlyCommon();
-            }
-            return;
-        } catch (const std::runtime_error &) {
-            // A page that fails its check, or any other failure: the way
-            // with the check of the whole file words it as it always has.
+        else
+            table->load(conn);
+        if (commonOnly) {
+            table->loadCommon(conn, path);
+            table->keepOnlyCommon();
         }
+        return;
+    } catch (const std::runtime_error &) {
+        // A page that fails its check, or any other failure: the way with
+        // the check of the whole file words it as it always has.
     }
     try {
         data::Connection conn;

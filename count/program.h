@@ -12,10 +12,11 @@ namespace Count {
 
 enum ExitStatus { Done = 0, FoundUnknown = 1, Failed = 2 };
 
-// Opens the stroke database at PATH with the window's checks and reads
-// every count into TABLE, or only the common characters' with COMMONONLY.
-// With ONLY, reads the counts of those code points alone, checking only the
-// pages it reads; damage there is still refused. Throws RuntimeError,
+// Opens the stroke database at PATH and reads every count into TABLE, or
+// only the common characters' with COMMONONLY, or with ONLY the counts of
+// those code points alone. Only the pages read are checked, each by its own
+// HMAC, so no count comes from a damaged page; when any check fails, the
+// window's check of the whole file words the refusal. Throws RuntimeError,
 // worded for the user.
 void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const QList<char32_t> *only = nullptr);
 
