@@ -36,6 +36,24 @@ bool parseStrokeRange(const QString &text, int *fewest, int *most)
     return true;
 }
 
+// Strokes as digits 1-5 or as the symbols that stand for them.
+bool parseStrokeDigits(const QString &text, std::string *digits)
+{
+    digits->clear();
+    for (const QChar c : text) {
+        const qsizetype symbol = strokeSymbols.indexOf(c);
+        if (symbol >= 0)
+            digits->push_back(char('1' + symbol));
+        else if (c >= u'1' && c <= u'5')
+            digits->push_back(char(c.unicode()));
+        else
+            return false;
+    }
+    return !digits->empty();
+}
+
+} // namespace
+
 // What is wrong with ARGUMENTS that the parser refused although it knew
 // every option, read as the parser reads them: its own words are English.
 QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options)
@@ -84,23 +102,15 @@ QString parseFailure(const QStringList &arguments, const QList<QCommandLineOptio
     return Messages::tr("选项用得不对。");
 }
 
-// Strokes as digits 1-5 or as the symbols that stand for them.
-bool parseStrokeDigits(const QString &text, std::string *digits)
+QCommandLineOption helpOption()
 {
-    digits->clear();
-    for (const QChar c : text) {
-        const qsizetype symbol = strokeSymbols.indexOf(c);
-        if (symbol >= 0)
-            digits->push_back(char('1' + symbol));
-        else if (c >= u'1' && c <= u'5')
-            digits->push_back(char(c.unicode()));
-        else
-            return false;
-    }
-    return !digits->empty();
+    // Not the parser's own help option: it also offers --help-all, for the
+    // options of Qt's graphical programs, which these programs have none
+    // of. Its wording is still Qt's, from Qt's translations.
+    return QCommandLineOption({u"h"_s, u"help"_s},
+                              QCoreApplication::translate("QCommandLineParser", "Displays help on commandline options."));
 }
 
-} // namespace
 
 ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text)
 {
@@ -121,12 +131,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     const QCommandLineOption beginsOption(u"begins-with"_s,
                                           Messages::tr("按笔画序列出笔顺以 SEQ 开头的字（SEQ 为数字 1-5 或 一丨丿丶乛）。"),
                                           u"SEQ"_s);
-    // Not the parser's own help option: it also offers --help-all, for the
-    // options of Qt's graphical programs, which this one has none of. Its
-    // wording is still Qt's, from Qt's translations.
-    const QCommandLineOption helpOption({u"h"_s, u"help"_s},
-                                        QCoreApplication::translate("QCommandLineParser",
-                                                                    "Displays help on commandline options."));
+    const QCommandLineOption helpOption = Count::helpOption();
     const QList<QCommandLineOption> known{fileOption,     eachOption,    jsonOption,   strictOption,
                                           encodingOption, strokesOption, commonOption, databaseOption,
                                           sequenceOption, beginsOption,  helpOption};

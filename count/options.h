@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +30,14 @@ struct Options
     int fewestStrokes = 0;
     int mostStrokes = 0;
 };
+
+// -h and --help, worded by Qt's translations, without Qt's --help-all.
+QCommandLineOption helpOption();
+
+// What is wrong with ARGUMENTS, which a parser of OPTIONS refused although
+// it knew every option: a value missing or one given to an option that
+// takes none, in the user's words rather than the parser's English.
+QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options);
 
 enum class ParseResult { Run, Help, Version, Error };
 

@@ -91,19 +91,6 @@ private:
 };
 #endif
 
-// The help or the version line; a write that fails says why, as a count's
-// output does.
-int writeText(const QString &text, std::FILE *out, std::FILE *err)
-{
-    Output output(out);
-    const QByteArray bytes = text.toUtf8();
-    output.append(bytes.constData(), std::size_t(bytes.size()));
-    if (output.flush() || output.isClosed())
-        return Done;
-    writeLine(err, u"tarvelo-count: "_s + output.error());
-    return Failed;
-}
-
 // The code points of TEXTS, each once, or null when there are too many for
 // looking them up one by one to be quicker than loading every count.
 std::unique_ptr<QList<char32_t>> fewCodePoints(const QStringList &texts)
@@ -215,6 +202,17 @@ void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const Q
     } catch (const data::Error &error) {
         throw RuntimeError(StrokeLookup::describe(error, path));
     }
+}
+
+int writeText(const QString &text, std::FILE *out, std::FILE *err)
+{
+    Output output(out);
+    const QByteArray bytes = text.toUtf8();
+    output.append(bytes.constData(), std::size_t(bytes.size()));
+    if (output.flush() || output.isClosed())
+        return Done;
+    writeLine(err, QCoreApplication::applicationName() + u": "_s + output.error());
+    return Failed;
 }
 
 bool openStandardDescriptors()

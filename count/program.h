@@ -20,6 +20,10 @@ enum ExitStatus { Done = 0, FoundUnknown = 1, Failed = 2 };
 // worded for the user.
 void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const QList<char32_t> *only = nullptr);
 
+// Writes the help or the version line TEXT to OUT; a write that fails
+// says why on ERR, as a count's output does. Returns the exit status.
+int writeText(const QString &text, std::FILE *out, std::FILE *err);
+
 // Makes sure descriptors 0 to 2 are open before anything else opens a file.
 // False when one cannot be.
 bool openStandardDescriptors();

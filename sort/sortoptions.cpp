@@ -3,6 +3,7 @@
 
 #include "delimited.h"
 #include "linereader.h"
+#include "options.h"
 #include "sortmessages.h"
 
 #include <QCommandLineParser>
@@ -101,9 +102,11 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
     parser.setApplicationDescription(
             Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。没有 FILE 或 FILE 为“-”时读标准输入。"));
     const Declared declared;
-    parser.addOptions({declared.output, declared.separator, declared.field, declared.header, declared.reverse,
-                       declared.encoding, declared.key, declared.database});
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption helpOption = Count::helpOption();
+    const QList<QCommandLineOption> known{declared.output, declared.separator, declared.field,
+                                          declared.header, declared.reverse,   declared.encoding,
+                                          declared.key,    declared.database,  helpOption};
+    parser.addOptions(known);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(u"FILE"_s, Messages::tr("要排序的文件。"), u"[FILE...]"_s);
 
@@ -116,10 +119,9 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
         if (!unknown.isEmpty())
             return fail(Messages::tr("不认识选项“%1%2”。")
                                 .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
-        return fail(Messages::tr("选项用得不对：%1").arg(parser.errorText()));
+        return fail(Count::parseFailure(arguments, known));
     }
-    // Qt's own options are of no use here: --help-all shows the same help.
-    if (parser.isSet(helpOption) || parser.isSet(u"help-all"_s)) {
+    if (parser.isSet(helpOption)) {
         *text = parser.helpText();
         return ParseResult::Help;
     }

@@ -111,8 +111,7 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     switch (parseArguments(arguments, &options, &text)) {
     case ParseResult::Help:
     case ParseResult::Version:
-        std::fputs(text.toUtf8().constData(), out);
-        return std::fflush(out) == 0 ? Done : Failed;
+        return Count::writeText(text, out, err);
     case ParseResult::Error:
         writeLine(err, text);
         return Failed;
