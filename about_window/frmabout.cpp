@@ -215,7 +215,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
 
 void frmAbout::reject()
 {
-    // Esc presses the Cancel button.
+    // Esc presses Close.
     ui->Command1->click();
 }
 
