@@ -2,6 +2,7 @@
 #include "application.h"
 
 #include "appinfo.h"
+#include "design.h"
 
 #include <QApplication>
 #include <QFont>
@@ -38,10 +39,9 @@ void setUpApplication(QApplication &app)
     QApplication::setWindowIcon(QIcon(u":/icons/tarvelo.ico"_s));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     loadQtTranslations(app);
-    // The windows are laid out for a 9-point Song (Ming) face, whose
-    // half-width characters are half as wide as the full-width ones.
+    // The windows are laid out for a 9-point Song face.
     QFont font = QApplication::font();
-    font.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, font.family()});
+    font.setFamilies(Design::songFontFamilies() << font.family());
     font.setPointSize(designFontPointSize);
     QApplication::setFont(font);
 }
