@@ -9,7 +9,7 @@ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
 libsqlcipher-dev sqlcipher sqlite3 libbz2-dev bzip2
 unicode-data
 fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
-xvfb xauth x11-utils xdotool imagemagick openbox picom
+xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind
 binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
 dpkg-dev file time lintian python3

@@ -115,7 +115,8 @@ x_windows() {
 # x_wait_window TITLE SECONDS [EXCEPT]
 #   Waits for a mapped window of the program titled exactly TITLE (any
 #   title when TITLE is empty) other than the window EXCEPT; prints its id.
-#   Fails at once when the program ends.
+#   Fails at once when the program ends, and tells on standard error what
+#   the display held instead.
 x_wait_window() {
     x_end=$(($(date +%s) + $2))
     while [ "$(date +%s)" -lt "$x_end" ]; do
@@ -126,10 +127,22 @@ x_wait_window() {
                 return 0
             fi
         done
-        kill -0 "$APP_PID" 2>/dev/null || return 1
+        kill -0 "$APP_PID" 2>/dev/null || break
         sleep 0.1
     done
+    x_describe >&2
     return 1
+}
+
+# What the display and the program are doing, for a failed wait.
+x_describe() {
+    if kill -0 "$APP_PID" 2>/dev/null; then
+        echo "process $APP_PID is running; its windows: $(xdotool search --pid "$APP_PID" 2>&1 | tr '\n' ' ')"
+    else
+        echo "process $APP_PID has ended"
+    fi
+    echo "named windows on the display:"
+    xwininfo -root -tree 2>&1 | grep -E '^ +0x[0-9a-f]+ "' | head -n 20
 }
 
 # x_focus WINDOW
@@ -144,6 +157,23 @@ x_focus() {
         xdotool windowactivate "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || true
         sleep 0.1
     done
+}
+
+# x_type TEXT [DELAY]
+#   Types TEXT into the focused window, DELAY milliseconds (80 unless
+#   given) between keys. xdotool types a character that the keyboard map
+#   lacks by binding it to a spare key for the moment of its press only, so
+#   a program that reads the press late sees no character; such characters
+#   are bound to spare keys for the rest of the session first.
+x_type() {
+    for x_sym in $(python3 -c 'import sys; print(*("U%04X" % ord(c) for c in sys.argv[1] if ord(c) > 0x7E))' "$1"); do
+        xmodmap -pke | grep -q " $x_sym\( \|\$\)" && continue
+        # The first keycode of the map cannot be bound.
+        x_key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2; exit }')
+        [ -n "$x_key" ] || { echo "no spare key for $x_sym" >&2; return 1; }
+        xmodmap -e "keycode $x_key = $x_sym"
+    done
+    xdotool type --delay "${2:-80}" "$1"
 }
 
 # x_viewable WINDOW: whether WINDOW exists and is mapped.

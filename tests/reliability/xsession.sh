@@ -65,7 +65,7 @@ enter_text() {
     x_focus "$w" || fail "the main window did not take the focus"
     xdotool mousemove --window "$w" 90 63 click --repeat 3 1
     xdotool key ctrl+a BackSpace
-    xdotool type --delay 60 "$text"
+    x_type "$text" 60
     xdotool key Return
 }
 
