@@ -20,18 +20,20 @@ fail() {
 #   whose screen is SIZE (1024x768, say), then starts openbox there, and
 #   picom as well when COMPOSITOR is "picom". The server's root is black,
 #   so a translucent window shows darker, and -ac lets a program run as
-#   another user reach it. x_display_stop ends what this and x_start
-#   started.
+#   another user reach it. -noreset keeps the server from starting afresh
+#   whenever its last client leaves: the xprop that waits for the window
+#   manager could otherwise leave just as openbox connects, and the reset
+#   would end openbox. x_display_stop ends what this and x_start started.
 x_display_enter() {
     x_size=$1 x_compositor=$2
     shift 2
     if [ -z "${TARVELO_X_DISPLAY:-}" ]; then
-        TARVELO_X_DISPLAY=1 exec xvfb-run -a -s "-ac -br -screen 0 ${x_size}x24" sh "$0" "$@"
+        TARVELO_X_DISPLAY=1 exec xvfb-run -a -s "-ac -br -noreset -screen 0 ${x_size}x24" sh "$0" "$@"
     fi
     x_pids=""
     openbox >/dev/null 2>&1 &
     x_pids="$!"
-    x_wait_for_window_manager
+    x_wait_for_window_manager "$x_pids"
     if [ "$x_compositor" = picom ]; then
         picom --config /dev/null --backend xrender >/dev/null 2>&1 &
         x_pids="$x_pids $!"
@@ -46,12 +48,14 @@ x_display_stop() {
     for x_pid in ${x_app_pids:-} $x_pids; do kill "$x_pid" 2>/dev/null || true; done
 }
 
-# The window manager is running once it has named its check window.
+# The window manager, process PID, is running once it has named its
+# check window.
 x_wait_for_window_manager() {
     x_tries=0
     while ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        kill -0 "$1" 2>/dev/null || { echo "FAIL: the window manager ended as it started" >&2; exit 1; }
         x_tries=$((x_tries + 1))
-        [ "$x_tries" -lt 100 ] || { echo "the window manager did not start" >&2; return 1; }
+        [ "$x_tries" -lt 100 ] || { echo "FAIL: the window manager did not start" >&2; exit 1; }
         sleep 0.1
     done
 }
