@@ -3,6 +3,7 @@
 
 #include "accesskeys.h"
 #include "appinfo.h"
+#include "design.h"
 #include "module1.h"
 #include "placement.h"
 #include "rtfreader.h"
@@ -81,8 +82,7 @@ frmAbout::frmAbout(QWidget *parent)
 
     // Text without formatting of its own uses a Song face.
     QFont documentFont = font();
-    documentFont.setFamilies({u"宋体"_s, u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s,
-                              documentFont.family()});
+    documentFont.setFamilies(QStringList{u"宋体"_s} + Design::songFontFamilies() << documentFont.family());
     documentFont.setPointSizeF(documentFontPointSize);
     ui->RichTextBox1->setFont(documentFont);
     ui->RichTextBox1->document()->setDefaultFont(documentFont);
@@ -119,7 +119,8 @@ frmAbout::~frmAbout() = default;
 void frmAbout::Form_Load()
 {
     runHandler([this] {
-        ui->Label1->setText(u"版本号: 1.0 build "_s + QString::number(App::revision));
+        ui->Label1->setText(u"版本号: "_s + QString(App::majorMinorVersion) + u" build "_s
+                            + QString::number(App::revision));
         ui->Label1->adjustSize();
         Module1::makeLayered(this);
     });
@@ -215,7 +216,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
 
 void frmAbout::reject()
 {
-    // Esc presses the Cancel button.
+    // Esc presses Close.
     ui->Command1->click();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "rtfreader.h"
 
+#include "design.h"
+
 #include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
@@ -27,7 +29,6 @@ constexpr int codePageGbk = 936;
 constexpr int codePageWestern = 1252;
 constexpr char32_t lastCodePoint = 0x10FFFF;
 constexpr int unicodeParameterWrap = 0x10000; // \uN is a signed 16-bit value
-constexpr qreal twipsPerPixel = 15.0;
 constexpr qreal halfPointsPerPoint = 2.0;
 
 constexpr char16_t replacementCharacter = 0xFFFD;
@@ -577,7 +578,7 @@ void fillDocument(QTextDocument &document, const RtfDocument &rtf)
     for (const RtfParagraph &paragraph : rtf.paragraphs) {
         QTextBlockFormat block;
         block.setAlignment(paragraph.alignment);
-        block.setTextIndent(paragraph.firstLineIndent / twipsPerPixel);
+        block.setTextIndent(paragraph.firstLineIndent / qreal(Design::twipsPerPixel));
         const QTextCharFormat mark = charFormat(paragraph.markColor, paragraph.markFontSize,
                                                 paragraph.markFontName, fallbackFamilies);
         if (first) {

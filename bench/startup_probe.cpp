@@ -31,6 +31,9 @@
 #if (!defined(TARVELO_BARE_PROBE) && !defined(TARVELO_LIST_PROBE)) || defined(TARVELO_DATABASE_PROBE)
 #include "strokelookup.h"
 #endif
+#ifdef TARVELO_FLOOR_PROBE
+#include "design.h"
+#endif
 
 namespace {
 
@@ -79,8 +82,7 @@ int main(int argc, char *argv[])
     // The windows' own face, as the application sets it up.
     constexpr int designPointSize = 9;
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                      QStringLiteral("WenQuanYi Zen Hei"), font.family()});
+    font.setFamilies(Design::songFontFamilies() << font.family());
     font.setPointSize(designPointSize);
     QApplication::setFont(font);
     QLabel prompt(QStringLiteral("请输入汉字(不超过十个):"), &window);

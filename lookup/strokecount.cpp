@@ -19,13 +19,7 @@ QString buildMask()
 
 QString trimmedInput(const QString &text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).isSpace())
-        ++begin;
-    while (end > begin && text.at(end - 1).isSpace())
-        --end;
-    return text.mid(begin, end - begin);
+    return text.trimmed();
 }
 
 const QString &validationMask()

@@ -8,8 +8,9 @@
 #include <QString>
 #include <functional>
 
-// The stroke database as the main window uses it: opened once, one query
-// per character, closed when the window closes.
+// Opening and checking the stroke database, for every program that reads
+// it, and the window's lookup over it: opened once, one query per
+// character, closed when the window closes.
 namespace StrokeLookup {
 
 // The connection string for the database file at PATH, or for the one in
@@ -54,7 +55,7 @@ void openDatabase(data::Connection &conn, const QString &applicationFolder);
 // What the user reads when the stroke database at PATH fails with ERROR.
 QString describe(const data::Error &error, const QString &path);
 
-// The one query the system runs; the character is bound to '?'.
+// The window's query for one character, which is bound to '?'.
 extern const QString queryText;
 
 // The value of a stroke field as a 16-bit count. Throws RuntimeError for a

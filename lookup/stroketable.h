@@ -44,10 +44,11 @@ public:
     // Forgets the count of every character outside the common list.
     void keepOnlyCommon();
 
-    // What CODEPOINT adds to a total when it is not the first code point of
-    // a text: a variation selector belongs to the character before it and
-    // adds nothing. Zero for a code point without a count. Indexed directly
-    // by the tight counting loops, which must keep CODEPOINT below the limit.
+    // Indexed by code point: what each adds to a total when it is not the
+    // first code point of a text, so a variation selector, which belongs to
+    // the character before it, adds nothing; zero for a code point without
+    // a count. Read directly by the tight counting loops, which must keep
+    // the index below codePointLimit.
     const qint16 *counts() const { return m_counts.get(); }
 
     qint16 count(char32_t codePoint) const

@@ -107,7 +107,7 @@ void frmMain::runCommand(const std::function<void()> &command)
 
 void frmMain::reject()
 {
-    // Esc presses the Cancel button.
+    // Esc presses Close.
     ui->Command3->click();
 }
 

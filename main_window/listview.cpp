@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "listview.h"
 
+#include "design.h"
 #include "runtimeerror.h"
 
 #include <QHeaderView>
@@ -36,7 +37,7 @@ void ListView::setReportView()
 
 float ListView::widthInTwips() const
 {
-    return float(width() * twipsPerPixel);
+    return float(width() * Design::twipsPerPixel);
 }
 
 void ListView::addColumnHeader(const QString &text, std::optional<float> widthTwips)
@@ -45,8 +46,8 @@ void ListView::addColumnHeader(const QString &text, std::optional<float> widthTw
     setColumnCount(column + 1);
     QTreeWidgetItem *headers = headerItem();
     headers->setText(column, text);
-    const float twips = widthTwips.value_or(float(defaultColumnWidthPixels * twipsPerPixel));
-    setColumnWidth(column, int(std::lround(twips / twipsPerPixel)));
+    const float twips = widthTwips.value_or(float(defaultColumnWidthPixels * Design::twipsPerPixel));
+    setColumnWidth(column, int(std::lround(twips / Design::twipsPerPixel)));
 }
 
 void ListView::clearItems()

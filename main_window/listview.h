@@ -6,10 +6,6 @@
 
 #include <optional>
 
-// Lengths in window designs are in twips: 1440 to the inch, 15 to the
-// pixel at 96 dots per inch.
-inline constexpr int twipsPerPixel = 15;
-
 // A list of rows under column headers, in the order they were added, each
 // row found by its 1-based position or by an optional unique key.
 class ListView : public QTreeWidget

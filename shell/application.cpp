@@ -2,6 +2,7 @@
 #include "application.h"
 
 #include "appinfo.h"
+#include "design.h"
 
 #include <QApplication>
 #include <QFont>
@@ -40,10 +41,9 @@ void setUpApplication(QApplication &app, InterfaceFont font)
     loadQtTranslations(app);
     if (font == InterfaceFont::System)
         return;
-    // The windows are laid out for a 9-point Song (Ming) face, whose
-    // half-width characters are half as wide as the full-width ones.
+    // The windows are laid out for a 9-point Song face.
     QFont design = QApplication::font();
-    design.setFamilies({u"SimSun"_s, u"AR PL UMing CN"_s, u"WenQuanYi Zen Hei"_s, design.family()});
+    design.setFamilies(Design::songFontFamilies() << design.family());
     design.setPointSize(designFontPointSize);
     QApplication::setFont(design);
 }

@@ -14,7 +14,7 @@ fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 
 TEST_PACKAGES="
 git sqlcipher sqlite3 bzip2
-xvfb xauth x11-utils xdotool xclip imagemagick openbox picom
+xvfb xauth x11-utils x11-xserver-utils xdotool xclip imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind
 binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
 dpkg-dev file time lintian python3 man-db

@@ -17,29 +17,16 @@ app=$1
 shots=$2
 mkdir -p "$shots"
 work=$(mktemp -d)
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    x_display_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'x_display_stop; rm -rf "$work"' EXIT
+# Long enough for a slow, shared machine to map a window.
+window_seconds=30
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-"$app" >/dev/null 2>&1 &
-app_pid=$!
-pids="$pids $app_pid"
-main=$(xdotool search --sync --onlyvisible --pid "$app_pid" | head -n 1)
-sleep 0.5
+x_start "$app" . /dev/null
+main=$(x_wait_window Tarvelo "$window_seconds") || fail "the main window did not appear"
 # Keep the main window clear of the screen's centre, where the About
 # window opens, so that only the root lies behind the sampled pixel.
 xdotool windowmove --sync "$main" 0 0
-xdotool windowactivate --sync "$main"
-sleep 0.3
+x_focus "$main" || fail "the main window did not take the focus"
 
 about_width=328
 about_height=213
@@ -59,9 +46,7 @@ background=$(grey_at "$work/before.png" "$probe_x" "$probe_y")
 
 # The About windows of the program, one id a line.
 about_windows() {
-    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-        [ "$w" = "$main" ] || echo "$w"
-    done
+    x_windows | grep -v -x "$main" || true
 }
 
 # Esc typed right behind Alt+A closes the About window or is lost while
@@ -71,11 +56,11 @@ about_windows() {
 xdotool key alt+a Escape
 # Long enough to fade in and out.
 sleep 2.5
-kill -0 "$app_pid" 2>/dev/null || fail "Esc right after Alt+A ended the application"
+kill -0 "$APP_PID" 2>/dev/null || fail "Esc right after Alt+A ended the application"
 xwininfo -id "$main" | grep -q IsViewable || fail "Esc right after Alt+A closed the main window"
 echo "after Alt+A and Esc: $(about_windows | wc -l) About window(s) open"
 for w in $(about_windows); do
-    xdotool windowactivate --sync "$w" 2>/dev/null || true
+    x_focus "$w" || fail "the About window did not take the focus"
     xdotool key Escape
 done
 for _ in $(seq 30); do
@@ -86,7 +71,7 @@ done
 
 # A click on the main window's backdrop makes it active again for sure.
 xdotool mousemove 30 200 click 1
-sleep 0.3
+x_focus "$main" || fail "the main window did not take the focus back"
 xdotool key alt+a
 # A burst of shots through the fade-in, which takes about a second.
 i=0
@@ -95,8 +80,7 @@ while [ $i -lt 8 ]; do
     i=$((i + 1))
 done
 sleep 1.5
-about=$(about_windows | head -n 1)
-[ -n "$about" ] || fail "the About window did not open"
+about=$(x_wait_window "" "$window_seconds" "$main") || fail "the About window did not open"
 name=$(xdotool getwindowname "$about")
 [ "$name" = 关于 ] || fail "the About window is titled \"$name\""
 import -window root "$shots/about-shown.png"
@@ -180,26 +164,14 @@ set -- $(position "$about")
 xdotool key Tab
 sleep 0.2
 xdotool key Return
-gone=""
-for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15; do
-    if ! xwininfo -id "$about" 2>/dev/null | grep -q IsViewable; then
-        gone=1
-        break
-    fi
-    sleep 0.2
-done
-[ -n "$gone" ] || fail "Enter on Close did not close the About window"
-kill -0 "$app_pid" 2>/dev/null || fail "the application ended with the About window"
+x_wait_gone "$about" 3 || fail "Enter on Close did not close the About window"
+kill -0 "$APP_PID" 2>/dev/null || fail "the application ended with the About window"
 
 # A click on the main window's backdrop, then its Esc.
 xdotool mousemove 30 200 click 1
-sleep 0.3
+x_focus "$main" || fail "the main window did not take the focus back"
 xdotool key Escape
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 0.3
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the main window took no input after the About window"
-wait "$app_pid" && status=0 || status=$?
-[ "$status" -eq 0 ] || fail "the application ended with status $status"
+x_wait_exit "$window_seconds"
+[ "$APP_STATUS" -ne 124 ] || fail "the main window took no input after the About window"
+[ "$APP_STATUS" -eq 0 ] || fail "the application ended with status $APP_STATUS"
 echo "About window real-window checks passed"

@@ -1,24 +1,39 @@
 # SPDX-License-Identifier: MIT
-# The X display of the scripts that drive the real program: a fresh Xvfb
-# screen with openbox, which frames windows and gives them the input focus
-# as a desktop would, and picom where translucency has to show. Sourced.
+# What every script that drives the real program shares: how a failed check
+# is reported, the X display (a fresh Xvfb screen with openbox, which frames
+# windows and gives them the input focus as a desktop would, and picom where
+# translucency has to show), starting the program and finding its windows.
+# Sourced.
+
+# Reports a failed check on standard error and ends the script, unless the
+# script has set keep_going to run its other cases first; failures counts
+# them either way.
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+    [ -n "${keep_going:-}" ] || exit 1
+}
 
 # x_display_enter SIZE COMPOSITOR SCRIPT_ARGUMENTS...
 #   Re-runs the calling script with SCRIPT_ARGUMENTS on a fresh X server
 #   whose screen is SIZE (1024x768, say), then starts openbox there, and
 #   picom as well when COMPOSITOR is "picom". The server's root is black,
 #   so a translucent window shows darker, and -ac lets a program run as
-#   another user reach it. x_display_stop ends what this started.
+#   another user reach it. -noreset keeps the server from starting afresh
+#   whenever its last client leaves: the xprop that waits for the window
+#   manager could otherwise leave just as openbox connects, and the reset
+#   would end openbox. x_display_stop ends what this and x_start started.
 x_display_enter() {
     x_size=$1 x_compositor=$2
     shift 2
     if [ -z "${TARVELO_X_DISPLAY:-}" ]; then
-        TARVELO_X_DISPLAY=1 exec xvfb-run -a -s "-ac -br -screen 0 ${x_size}x24" sh "$0" "$@"
+        TARVELO_X_DISPLAY=1 exec xvfb-run -a -s "-ac -br -noreset -screen 0 ${x_size}x24" sh "$0" "$@"
     fi
     x_pids=""
     openbox >/dev/null 2>&1 &
     x_pids="$!"
-    x_wait_for_window_manager
+    x_wait_for_window_manager "$x_pids"
     if [ "$x_compositor" = picom ]; then
         picom --config /dev/null --backend xrender >/dev/null 2>&1 &
         x_pids="$x_pids $!"
@@ -28,16 +43,153 @@ x_display_enter() {
     fi
 }
 
+# Programs first, so that none outlives the window manager.
 x_display_stop() {
-    for x_pid in $x_pids; do kill "$x_pid" 2>/dev/null || true; done
+    for x_pid in ${x_app_pids:-} $x_pids; do kill "$x_pid" 2>/dev/null || true; done
 }
 
-# The window manager is running once it has named its check window.
+# The window manager, process PID, is running once it has named its
+# check window.
 x_wait_for_window_manager() {
     x_tries=0
     while ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        kill -0 "$1" 2>/dev/null || { echo "FAIL: the window manager ended as it started" >&2; exit 1; }
         x_tries=$((x_tries + 1))
-        [ "$x_tries" -lt 100 ] || { echo "the window manager did not start" >&2; return 1; }
+        [ "$x_tries" -lt 100 ] || { echo "FAIL: the window manager did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+}
+
+# x_start PROGRAM FOLDER LOG
+#   Starts PROGRAM in the background with FOLDER as its working folder,
+#   its output appended to LOG; its pid goes into APP_PID. When AS_NOBODY
+#   is set it runs as the unprivileged user, with FOLDER as its home and
+#   the leak check's options in x_nobody_lsan.
+x_start() {
+    if [ -n "${AS_NOBODY:-}" ]; then
+        (cd "$2" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+            env -u XAUTHORITY HOME="$2" ${x_nobody_lsan:+LSAN_OPTIONS="$x_nobody_lsan"} \
+            "$1" >>"$3" 2>&1) &
+    else
+        (cd "$2" && exec "$1" >>"$3" 2>&1) &
+    fi
+    APP_PID=$!
+    x_app_pids="${x_app_pids:-} $APP_PID"
+}
+
+# x_wait_exit SECONDS
+#   Waits for the program to end; its exit status goes into APP_STATUS,
+#   124 when it had to be killed.
+x_wait_exit() {
+    x_end=$(($(date +%s) + $1))
+    while kill -0 "$APP_PID" 2>/dev/null && [ "$(date +%s)" -lt "$x_end" ]; do
+        sleep 0.2
+    done
+    if kill -0 "$APP_PID" 2>/dev/null; then
+        kill -KILL "$APP_PID" 2>/dev/null || true
+        wait "$APP_PID" 2>/dev/null || true
+        APP_STATUS=124
+        return 0
+    fi
+    APP_STATUS=0
+    wait "$APP_PID" || APP_STATUS=$?
+}
+
+# The mapped windows of the program, one id a line. xdotool walks every
+# window of the display, and a window that goes away under its walk (any
+# client's, the program's own short-lived ones included) kills it with
+# Xlib's BadWindow report: then the walk is taken again.
+x_windows() {
+    x_tries=0
+    while :; do
+        x_found=$(xdotool search --onlyvisible --pid "$APP_PID" 2>&1) || true
+        case $x_found in
+        *"X Error"*)
+            x_tries=$((x_tries + 1))
+            [ "$x_tries" -lt 50 ] || return 1
+            ;;
+        *)
+            printf '%s\n' "$x_found" | grep -E '^[0-9]+$' || true
+            return 0
+            ;;
+        esac
+    done
+}
+
+# x_wait_window TITLE SECONDS [EXCEPT]
+#   Waits for a mapped window of the program titled exactly TITLE (any
+#   title when TITLE is empty) other than the window EXCEPT; prints its id.
+#   Fails at once when the program ends, and tells on standard error what
+#   the display held instead.
+x_wait_window() {
+    x_end=$(($(date +%s) + $2))
+    while [ "$(date +%s)" -lt "$x_end" ]; do
+        for x_w in $(x_windows); do
+            [ "$x_w" != "${3:-}" ] || continue
+            if [ -z "$1" ] || [ "$(xdotool getwindowname "$x_w" 2>/dev/null)" = "$1" ]; then
+                echo "$x_w"
+                return 0
+            fi
+        done
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    x_describe >&2
+    return 1
+}
+
+# What the display and the program are doing, for a failed wait.
+x_describe() {
+    if kill -0 "$APP_PID" 2>/dev/null; then
+        echo "process $APP_PID is running; its windows: $(xdotool search --pid "$APP_PID" 2>&1 | tr '\n' ' ')"
+    else
+        echo "process $APP_PID has ended"
+    fi
+    echo "named windows on the display:"
+    xwininfo -root -tree 2>&1 | grep -E '^ +0x[0-9a-f]+ "' | head -n 20
+}
+
+# x_focus WINDOW
+#   Makes WINDOW the active window and waits until it holds the input
+#   focus, so that keys typed next reach it.
+x_focus() {
+    x_tries=0
+    while [ "$(xdotool getwindowfocus 2>/dev/null)" != "$1" ] \
+        || [ "$(xdotool getactivewindow 2>/dev/null)" != "$1" ]; do
+        x_tries=$((x_tries + 1))
+        [ "$x_tries" -le 100 ] || return 1
+        xdotool windowactivate "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || true
+        sleep 0.1
+    done
+}
+
+# x_type TEXT [DELAY]
+#   Types TEXT into the focused window, DELAY milliseconds (80 unless
+#   given) between keys. xdotool types a character that the keyboard map
+#   lacks by binding it to a spare key for the moment of its press only, so
+#   a program that reads the press late sees no character; such characters
+#   are bound to spare keys for the rest of the session first.
+x_type() {
+    for x_sym in $(python3 -c 'import sys; print(*("U%04X" % ord(c) for c in sys.argv[1] if ord(c) > 0x7E))' "$1"); do
+        xmodmap -pke | grep -q " $x_sym\( \|\$\)" && continue
+        # The first keycode of the map cannot be bound.
+        x_key=$(xmodmap -pke | awk 'NF == 3 && $2 > 8 { print $2; exit }')
+        [ -n "$x_key" ] || { echo "no spare key for $x_sym" >&2; return 1; }
+        xmodmap -e "keycode $x_key = $x_sym"
+    done
+    xdotool type --delay "${2:-80}" "$1"
+}
+
+# x_viewable WINDOW: whether WINDOW exists and is mapped.
+x_viewable() {
+    xwininfo -id "$1" 2>/dev/null | grep -q IsViewable
+}
+
+# x_wait_gone WINDOW SECONDS: waits until WINDOW is unmapped or destroyed.
+x_wait_gone() {
+    x_end=$(($(date +%s) + $2))
+    while x_viewable "$1"; do
+        [ "$(date +%s)" -lt "$x_end" ] || return 1
         sleep 0.1
     done
 }

@@ -28,18 +28,18 @@ startup_case() {
     before=$(folder_state)
     start_app
     seen="no window"
-    if box=$(wait_window Tarvelo "$window_seconds"); then
+    if box=$(x_wait_window Tarvelo "$window_seconds"); then
         sleep 0.5
-        count=$(app_windows | wc -l)
+        count=$(x_windows | wc -l)
         [ "$count" -eq 1 ] || fail "$name: $count windows instead of one message box"
         seen="one box titled \"$(xdotool getwindowname "$box")\""
         import -window root "$shots/$name.png"
-        activate "$box"
+        x_focus "$box" || fail "$name: the box did not take the focus"
         xdotool key Return
     else
         fail "$name: no message box came up"
     fi
-    wait_exit "$exit_seconds"
+    x_wait_exit "$exit_seconds"
     if [ "$APP_STATUS" -eq 0 ] || [ "$APP_STATUS" -ge 124 ]; then
         fail "$name: exit status $APP_STATUS, wanted a failure status without a signal"
     fi

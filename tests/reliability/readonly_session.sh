@@ -34,7 +34,7 @@ before=$(folder_state)
 wait_window_count() {
     count=$1
     end=$(($(date +%s) + window_seconds))
-    while [ "$(app_windows | wc -l)" -ne "$count" ]; do
+    while [ "$(x_windows | wc -l)" -ne "$count" ]; do
         [ "$(date +%s)" -lt "$end" ] || return 1
         sleep 0.2
     done
@@ -42,22 +42,23 @@ wait_window_count() {
 
 # First session: two lookups, one that fails, About, Close.
 start_app
-if main=$(wait_window Tarvelo "$window_seconds"); then
+if main=$(x_wait_window Tarvelo "$window_seconds"); then
     enter_text "$main" 汉字
     sleep 0.5
     wait_window_count 1 || fail "a lookup of 汉字 showed a message"
     import -window root "$shots/readonly-lookup.png"
     enter_text "$main" 1
-    if box=$(wait_window 出错 "$window_seconds"); then
-        activate "$box"
+    if box=$(x_wait_window 出错 "$window_seconds"); then
+        x_focus "$box" || fail "the message box did not take the focus"
         xdotool key Return
     else
         fail "the lookup of 1 showed no message"
     fi
     wait_window_count 1 || fail "the message box did not go away"
-    activate "$main"
+    x_focus "$main" || fail "the main window did not take the focus"
     xdotool key alt+a
-    if wait_window_count 2; then
+    if about=$(x_wait_window 关于 "$window_seconds"); then
+        x_focus "$about" || fail "the About window did not take the focus"
         sleep 1
         import -window root "$shots/readonly-about.png"
         xdotool key Escape
@@ -65,24 +66,24 @@ if main=$(wait_window Tarvelo "$window_seconds"); then
     else
         fail "the About window did not come up"
     fi
-    activate "$main"
+    x_focus "$main" || fail "the main window did not take the focus"
     xdotool key Escape
 else
     fail "the main window did not come up"
 fi
-wait_exit "$exit_seconds"
+x_wait_exit "$exit_seconds"
 [ "$APP_STATUS" -eq 0 ] || fail "first session ended with status $APP_STATUS"
 check_clean_run "first session"
 
 # Second session: start and close at once.
 start_app
-if main=$(wait_window Tarvelo "$window_seconds"); then
-    activate "$main"
+if main=$(x_wait_window Tarvelo "$window_seconds"); then
+    x_focus "$main" || fail "the main window did not take the focus"
     xdotool key Escape
 else
     fail "the main window did not come up the second time"
 fi
-wait_exit "$exit_seconds"
+x_wait_exit "$exit_seconds"
 [ "$APP_STATUS" -eq 0 ] || fail "second session ended with status $APP_STATUS"
 check_clean_run "second session"
 

@@ -7,19 +7,12 @@ set -eu
 
 mode=$1
 build=$2
-if [ "$mode" = run ]; then
-    . "$(dirname "$0")/../common/xdisplay.sh"
-    x_display_enter 1024x768 none "$@"
-fi
+. "$(dirname "$0")/../common/xdisplay.sh"
+[ "$mode" != run ] || x_display_enter 1024x768 none "$@"
 app_id=org.example.tarvelo.Tarvelo
 list_id=org.example.tarvelo.List
 # Long enough for a slow, shared machine to map a window.
 window_timeout=30
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"; [ "$mode" != run ] || x_display_stop' EXIT
@@ -43,27 +36,24 @@ check_layout() {
         || fail "bin/tarvelo-list points at $(readlink "$prefix/bin/tarvelo-list")"
 }
 
-# Starts the launcher from an empty folder, waits for its first window,
-# presses Escape and prints the exit status. On the main window Escape is
-# Close; on the error box it dismisses the box and the program ends.
+# Starts the launcher from an empty folder, waits for its first window
+# (the main window or the error box, both titled Tarvelo), presses Escape
+# there and leaves the exit status in APP_STATUS. On the main window
+# Escape is Close; on the error box it dismisses the box and the program
+# ends.
 run_once() {
     elsewhere=$(mktemp -d "$scratch/cwd.XXXXXX")
-    (cd "$elsewhere" && exec "$prefix/bin/tarvelo") >"$scratch/app.log" 2>&1 &
-    pid=$!
-    window=$(timeout "$window_timeout" xdotool search --sync --onlyvisible --name '^Tarvelo$' | head -n 1) \
-        || { kill "$pid" 2>/dev/null; fail "no window appeared"; }
-    sleep 2
-    kill -0 "$pid" 2>/dev/null || { wait "$pid" || true; fail "the program ended on its own"; }
-    xdotool windowfocus --sync "$window" key Escape
-    status=0
-    waited=0
-    while kill -0 "$pid" 2>/dev/null; do
-        [ "$waited" -lt "$window_timeout" ] || { kill "$pid"; fail "Escape did not end the program"; }
-        sleep 1
-        waited=$((waited + 1))
-    done
-    wait "$pid" || status=$?
-    echo "$status"
+    : >"$scratch/app.log"
+    x_start "$prefix/bin/tarvelo" "$elsewhere" "$scratch/app.log"
+    window=$(x_wait_window Tarvelo "$window_timeout") || {
+        kill -0 "$APP_PID" 2>/dev/null || fail "the program ended without a window"
+        fail "no window appeared"
+    }
+    x_focus "$window" || fail "the window did not take the focus"
+    kill -0 "$APP_PID" 2>/dev/null || fail "the program ended on its own"
+    xdotool key Escape
+    x_wait_exit "$window_timeout"
+    [ "$APP_STATUS" != 124 ] || fail "Escape did not end the program"
 }
 
 case $mode in
@@ -78,11 +68,11 @@ metadata)
     ;;
 run)
     check_layout
-    status=$(run_once)
-    [ "$status" = 0 ] || { cat "$scratch/app.log" >&2; fail "with its database: exit status $status, expected 0"; }
+    run_once
+    [ "$APP_STATUS" = 0 ] || { cat "$scratch/app.log" >&2; fail "with its database: exit status $APP_STATUS, expected 0"; }
     rm "$prefix/lib/tarvelo/Refcom.dll"
-    status=$(run_once)
-    [ "$status" = 1 ] || { cat "$scratch/app.log" >&2; fail "without its database: exit status $status, expected 1"; }
+    run_once
+    [ "$APP_STATUS" = 1 ] || { cat "$scratch/app.log" >&2; fail "without its database: exit status $APP_STATUS, expected 1"; }
     ;;
 *)
     fail "unknown mode $mode"
