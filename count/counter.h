@@ -92,6 +92,7 @@ private:
     bool countRow(LineReader &reader, const Where &where);
     void countField(std::u32string_view field, const Where &where);
     bool endRow(const Where &where);
+    std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
@@ -119,6 +120,9 @@ private:
     bool m_inRecord = false;
     bool m_headerNext = false;
     std::u32string m_codePoints;
+    bool m_pickedBytes = false;
+    std::string m_fieldBytes;
+    std::u32string m_fieldCodePoints;
     std::string m_row;
     std::string m_parts;
     qint64 m_rowTotal = 0;

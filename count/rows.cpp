@@ -9,6 +9,9 @@
 #include "stroketable.h"
 #include "utf8.h"
 
+#include <charconv>
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace Count {
@@ -19,6 +22,10 @@ constexpr char partsJoint = '+';
 constexpr char noCount = '-';
 constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr char32_t firstPrintable = 0x20;
+constexpr char32_t firstNonAscii = 0x80;
+// The ideographic space: no white space comes after it.
+constexpr char32_t lastSpace = 0x3000;
+constexpr std::size_t numberRoom = 24;
 
 void appendUtf8(std::string &out, char32_t codePoint)
 {
@@ -50,25 +57,37 @@ bool Counter::countRow(LineReader &reader, const Where &where)
 {
     if (!m_outputStarted)
         startOutput(reader);
-    if (!reader.codePoints(&m_codePoints))
+    const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
+    const QByteArrayView bytes = reader.bytes();
+    const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
+    // A field of UTF-8 split at a separator below 0x80 is picked out of the
+    // bytes, and only the field is decoded: most of a row is only copied.
+    const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
+    if (byBytes) {
+        const LineTotal line = utf8LineTotal(m_table, bytes.data(), bytes.size());
+        if (line.invalidAt >= 0) {
+            reader.setInvalidAt(line.invalidAt);
+            return false;
+        }
+    } else if (!reader.codePoints(&m_codePoints)) {
         return false;
+    }
     if (!m_inRecord) {
         m_row.clear();
-        if (m_options.fields.field >= 0) {
-            if (!m_picker)
-                m_picker.emplace(m_options.fields.separator, m_options.fields.quoting(), m_options.fields.field);
+        m_pickedBytes = byBytes;
+        if (m_picker)
             m_picker->startRecord();
-        }
     }
-    if (reader.encoding().kind == TextEncoding::Kind::Utf8) {
-        const QByteArrayView bytes = reader.bytes();
+    if (utf8) {
         m_row.append(bytes.data(), std::size_t(bytes.size()));
     } else {
         for (char32_t codePoint : m_codePoints)
             appendUtf8(m_row, codePoint);
     }
     std::string lineEnd = lineEndOf(reader);
-    if (m_picker)
+    if (byBytes)
+        m_inRecord = !m_picker->readLine(units, units + bytes.size());
+    else if (m_picker)
         m_inRecord = !m_picker->readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
     if (m_inRecord) {
         m_row += lineEnd.empty() ? m_lastLineEnd : lineEnd;
@@ -84,43 +103,69 @@ bool Counter::endRow(const Where &where)
     m_inRecord = false;
     const bool header = m_headerNext;
     m_headerNext = false;
-    const bool byField = m_options.fields.field >= 0;
+    const bool byField = m_picker.has_value();
     const char32_t separator = m_options.fields.separator == Delimited::FieldPicker::blankSeparated
             ? U'\t'
             : m_options.fields.separator;
     // A separator outside the first plane never occurs in digits or "+".
     const QChar separatorChar = QChar::requiresSurrogates(separator) ? QChar(u'\t') : QChar(char16_t(separator));
-    const auto appendField = [&](const QString &text) {
+    // Counts are digits, "+" and "-": quoted only where the separator is one.
+    const bool countsNeedQuotes = separator < firstPrintable * 2 && std::strchr("0123456789+-", char(separator));
+    const auto appendField = [&](const std::string &text, bool mayNeedQuotes) {
         appendUtf8(m_row, separator);
-        m_row += byField ? Delimited::quoted(text, separatorChar).toStdString() : text.toStdString();
+        if (byField && mayNeedQuotes)
+            m_row += Delimited::quoted(QString::fromStdString(text), separatorChar).toStdString();
+        else
+            m_row += text;
     };
     if (header) {
         const QStringList names = columnNames(m_options).split(u'\x1f');
         if (byField) {
             for (const QString &name : names)
-                appendField(name);
+                appendField(name.toStdString(), true);
         } else {
             m_row.insert(0, names.first().toStdString() + '\t');
             if (m_options.parts)
                 m_row += '\t' + names.last().toStdString();
         }
+        m_row += m_lastLineEnd;
+        return writeRow(where);
+    }
+    std::u32string_view field = m_codePoints;
+    if (byField)
+        field = fieldCodePoints();
+    countField(field, where);
+    char digits[numberRoom];
+    const std::string total(digits, std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr);
+    if (byField) {
+        appendField(total, countsNeedQuotes);
+        if (m_options.parts)
+            appendField(m_parts, countsNeedQuotes);
     } else {
-        const std::u32string_view field = byField ? std::u32string_view(m_picker->field())
-                                                  : std::u32string_view(m_codePoints);
-        countField(field, where);
-        const std::string total = std::to_string(m_rowTotal);
-        if (byField) {
-            appendField(QString::fromStdString(total));
-            if (m_options.parts)
-                appendField(QString::fromStdString(m_parts));
-        } else {
-            m_row.insert(0, total + '\t');
-            if (m_options.parts)
-                m_row += '\t' + m_parts;
-        }
+        m_row.insert(0, total + '\t');
+        if (m_options.parts)
+            m_row += '\t' + m_parts;
     }
     m_row += m_lastLineEnd;
     return writeRow(where);
+}
+
+// The picked field's code points: picked from bytes, they are decoded here.
+std::u32string_view Counter::fieldCodePoints()
+{
+    const std::u32string &picked = m_picker->field();
+    if (!m_pickedBytes)
+        return picked;
+    m_fieldBytes.assign(picked.begin(), picked.end());
+    m_fieldCodePoints.clear();
+    const auto *p = reinterpret_cast<const unsigned char *>(m_fieldBytes.data());
+    const unsigned char *end = p + m_fieldBytes.size();
+    while (p < end) {
+        char32_t codePoint = 0;
+        p = Utf8::decode(p, end, &codePoint);
+        m_fieldCodePoints.push_back(codePoint);
+    }
+    return m_fieldCodePoints;
 }
 
 // The total and the parts of FIELD, each character as a line's are: a
@@ -134,7 +179,8 @@ void Counter::countField(std::u32string_view field, const Where &where)
     for (std::size_t i = 0; i < field.size();) {
         const char32_t base = field[i];
         std::size_t next = i + 1;
-        const bool space = QChar::isSpace(base);
+        const bool space = base < firstNonAscii ? base == U' ' || (base >= U'\t' && base <= U'\r')
+                                                : base <= lastSpace && QChar::isSpace(base);
         if (!space)
             while (next < field.size() && Character::isVariationSelector(field[next]))
                 ++next;
@@ -165,6 +211,8 @@ void Counter::countField(std::u32string_view field, const Where &where)
 void Counter::startOutput(const LineReader &reader)
 {
     m_outputStarted = true;
+    if (m_options.fields.field >= 0)
+        m_picker.emplace(m_options.fields.separator, m_options.fields.quoting(), m_options.fields.field);
     QByteArray mark;
     m_outputName = m_options.outputEncoding;
     if (m_options.byteOrderMark) {

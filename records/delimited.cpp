@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "delimited.h"
 
+#include <algorithm>
+
 namespace Delimited {
 
 namespace {
@@ -105,7 +107,8 @@ void FieldPicker::startRecord()
     m_field.clear();
 }
 
-bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
+template<typename Unit>
+bool FieldPicker::readLine(const Unit *begin, const Unit *end)
 {
     if (m_separator == blankSeparated) {
         readBlankSeparated(begin, end);
@@ -115,7 +118,10 @@ bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
         m_field += U'\n';
     // The whole line is read even past the field asked for: a later quoted
     // field may carry the record on to the next line.
-    for (const char32_t *p = begin; p < end; ++p) {
+    for (const Unit *p = begin; p < end; ++p) {
+        // Past the field asked for, only a quote can matter.
+        if (m_index > m_wanted && !m_inQuotes && std::find(p, end, Unit(quote)) == end)
+            return true;
         const char32_t c = *p;
         if (m_inQuotes && c == quote) {
             if (p + 1 == end || p[1] != quote) {
@@ -139,13 +145,14 @@ bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
     return !m_inQuotes;
 }
 
-void FieldPicker::readBlankSeparated(const char32_t *begin, const char32_t *end)
+template<typename Unit>
+void FieldPicker::readBlankSeparated(const Unit *begin, const Unit *end)
 {
-    const char32_t *p = begin;
+    const Unit *p = begin;
     for (qsizetype index = 0;; ++index) {
         while (p < end && isBlank(*p))
             ++p;
-        const char32_t *start = p;
+        const Unit *start = p;
         while (p < end && !isBlank(*p))
             ++p;
         if (start == p)
@@ -156,5 +163,8 @@ void FieldPicker::readBlankSeparated(const char32_t *begin, const char32_t *end)
         }
     }
 }
+
+template bool FieldPicker::readLine(const char32_t *, const char32_t *);
+template bool FieldPicker::readLine(const unsigned char *, const unsigned char *);
 
 } // namespace Delimited
