@@ -64,7 +64,7 @@ bool Counter::countRow(LineReader &reader, const Where &where)
     // bytes, and only the field is decoded: most of a row is only copied.
     const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
     if (byBytes) {
-        const LineTotal line = utf8LineTotal(m_table, bytes.data(), bytes.size());
+        const LineTotal line = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
         if (line.invalidAt >= 0) {
             reader.setInvalidAt(line.invalidAt);
             return false;
@@ -110,7 +110,7 @@ bool Counter::endRow(const Where &where)
     // A separator outside the first plane never occurs in digits or "+".
     const QChar separatorChar = QChar::requiresSurrogates(separator) ? QChar(u'\t') : QChar(char16_t(separator));
     // Counts are digits, "+" and "-": quoted only where the separator is one.
-    const bool countsNeedQuotes = separator < firstPrintable * 2 && std::strchr("0123456789+-", char(separator));
+    const bool countsNeedQuotes = (separator >= U'0' && separator <= U'9') || separator == U'+' || separator == U'-';
     const auto appendField = [&](const std::string &text, bool mayNeedQuotes) {
         appendUtf8(m_row, separator);
         if (byField && mayNeedQuotes)

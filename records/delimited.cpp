@@ -9,6 +9,15 @@ namespace {
 
 constexpr char16_t quote = u'"';
 
+// Without the temporary string that append() makes of other units.
+template<typename Unit>
+void appendUnits(std::u32string &text, const Unit *begin, const Unit *end)
+{
+    const std::size_t size = text.size();
+    text.resize(size + std::size_t(end - begin));
+    std::copy(begin, end, text.begin() + qsizetype(size));
+}
+
 bool isBlank(char32_t c)
 {
     return c == U' ' || c == U'\t';
@@ -117,30 +126,39 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
     if (m_inQuotes && m_index == m_wanted)
         m_field += U'\n';
     // The whole line is read even past the field asked for: a later quoted
-    // field may carry the record on to the next line.
-    for (const Unit *p = begin; p < end; ++p) {
-        // Past the field asked for, only a quote can matter.
-        if (m_index > m_wanted && !m_inQuotes && std::find(p, end, Unit(quote)) == end)
-            return true;
-        const char32_t c = *p;
-        if (m_inQuotes && c == quote) {
-            if (p + 1 == end || p[1] != quote) {
-                m_inQuotes = false;
-                continue;
-            }
-            ++p;
-        } else if (!m_inQuotes && c == m_separator) {
-            ++m_index;
-            m_atFieldStart = true;
-            continue;
-        } else if (!m_inQuotes && c == quote && m_atFieldStart && m_quoting) {
-            m_inQuotes = true;
-            m_atFieldStart = false;
+    // field may carry the record on to the next line. It is read in runs
+    // between quotes and separators, not a unit at a time.
+    const Unit *p = begin;
+    while (p < end) {
+        if (m_inQuotes) {
+            const Unit *close = std::find(p, end, Unit(quote));
+            if (m_index == m_wanted)
+                appendUnits(m_field, p, close);
+            if (close == end)
+                return false;
+            const bool doubled = close + 1 < end && close[1] == quote;
+            if (doubled && m_index == m_wanted)
+                m_field += quote;
+            m_inQuotes = doubled;
+            p = close + (doubled ? 2 : 1);
             continue;
         }
-        m_atFieldStart = false;
+        if (m_index > m_wanted && (!m_quoting || std::find(p, end, Unit(quote)) == end))
+            return true;
+        if (m_atFieldStart && m_quoting && *p == quote) {
+            m_inQuotes = true;
+            m_atFieldStart = false;
+            ++p;
+            continue;
+        }
+        const Unit *stop = std::find(p, end, Unit(m_separator));
         if (m_index == m_wanted)
-            m_field += c;
+            appendUnits(m_field, p, stop);
+        if (stop == end)
+            return true;
+        ++m_index;
+        m_atFieldStart = true;
+        p = stop + 1;
     }
     return !m_inQuotes;
 }
