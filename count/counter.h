@@ -90,7 +90,7 @@ private:
     // Where rows are kept: each line, or each record of -k, written whole
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
-    void countField(std::u32string_view field, const Where &where);
+    void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
     std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
@@ -121,6 +121,8 @@ private:
     bool m_headerNext = false;
     std::u32string m_codePoints;
     bool m_pickedBytes = false;
+    qint64 m_rowFirstLine = 0;
+    std::vector<std::size_t> m_rowLineStarts;
     std::string m_fieldBytes;
     std::u32string m_fieldCodePoints;
     std::string m_row;

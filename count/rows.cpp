@@ -9,6 +9,7 @@
 #include "stroketable.h"
 #include "utf8.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -74,10 +75,13 @@ bool Counter::countRow(LineReader &reader, const Where &where)
     }
     if (!m_inRecord) {
         m_row.clear();
+        m_rowLineStarts.clear();
+        m_rowFirstLine = where.line;
         m_pickedBytes = byBytes;
         if (m_picker)
             m_picker->startRecord();
     }
+    m_rowLineStarts.push_back(m_row.size());
     if (utf8) {
         m_row.append(bytes.data(), std::size_t(bytes.size()));
     } else {
@@ -134,7 +138,22 @@ bool Counter::endRow(const Where &where)
     std::u32string_view field = m_codePoints;
     if (byField)
         field = fieldCodePoints();
-    countField(field, where);
+    if (!byField || !m_options.strict) {
+        countField(field, where, 0);
+    } else {
+        // A report points into the line, not the field: the characters
+        // before the field on its line come first.
+        Where fieldWhere = where;
+        const auto line = std::size_t(m_picker->fieldLine());
+        fieldWhere.line = m_rowFirstLine + qint64(line);
+        const std::size_t start = line < m_rowLineStarts.size() ? m_rowLineStarts[line] : 0;
+        std::size_t before = std::size_t(m_picker->fieldOffset());
+        if (m_pickedBytes)
+            before = std::size_t(std::count_if(m_row.begin() + qsizetype(start),
+                                               m_row.begin() + qsizetype(std::min(start + before, m_row.size())),
+                                               [](char byte) { return (byte & 0xC0) != 0x80; }));
+        countField(field, fieldWhere, before);
+    }
     char digits[numberRoom];
     const std::string total(digits, std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr);
     if (byField) {
@@ -171,11 +190,11 @@ std::u32string_view Counter::fieldCodePoints()
 // The total and the parts of FIELD, each character as a line's are: a
 // variation selector stays with the character before it, white space is
 // skipped in the parts.
-void Counter::countField(std::u32string_view field, const Where &where)
+void Counter::countField(std::u32string_view field, const Where &where, std::size_t columnsBefore)
 {
     m_rowTotal = 0;
     m_parts.clear();
-    std::size_t column = 0;
+    std::size_t column = columnsBefore;
     for (std::size_t i = 0; i < field.size();) {
         const char32_t base = field[i];
         std::size_t next = i + 1;

@@ -111,6 +111,9 @@ FieldPicker::FieldPicker(char32_t separator, bool quoting, qsizetype field)
 void FieldPicker::startRecord()
 {
     m_index = 0;
+    m_lines = 0;
+    m_fieldLine = 0;
+    m_fieldOffset = 0;
     m_atFieldStart = true;
     m_inQuotes = false;
     m_field.clear();
@@ -119,6 +122,7 @@ void FieldPicker::startRecord()
 template<typename Unit>
 bool FieldPicker::readLine(const Unit *begin, const Unit *end)
 {
+    const qsizetype line = m_lines++;
     if (m_separator == blankSeparated) {
         readBlankSeparated(begin, end);
         return true;
@@ -149,6 +153,8 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
             m_inQuotes = true;
             m_atFieldStart = false;
             ++p;
+            if (m_index == m_wanted)
+                m_fieldOffset = p - begin;
             continue;
         }
         const Unit *stop = std::find(p, end, Unit(m_separator));
@@ -159,6 +165,10 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         ++m_index;
         m_atFieldStart = true;
         p = stop + 1;
+        if (m_index == m_wanted) {
+            m_fieldLine = line;
+            m_fieldOffset = p - begin;
+        }
     }
     return !m_inQuotes;
 }
@@ -176,6 +186,7 @@ void FieldPicker::readBlankSeparated(const Unit *begin, const Unit *end)
         if (start == p)
             return;
         if (index == m_wanted) {
+            m_fieldOffset = start - begin;
             m_field.assign(start, p);
             return;
         }

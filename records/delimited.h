@@ -42,6 +42,10 @@ public:
     // The field asked for, quotes taken off; empty when the record has
     // fewer fields.
     const std::u32string &field() const { return m_field; }
+    // Where the field begins: its line within the record, from 0, and the
+    // units before it on that line.
+    qsizetype fieldLine() const { return m_fieldLine; }
+    qsizetype fieldOffset() const { return m_fieldOffset; }
 
 private:
     template<typename Unit>
@@ -54,6 +58,9 @@ private:
     bool m_atFieldStart = true;
     bool m_inQuotes = false;
     std::u32string m_field;
+    qsizetype m_lines = 0;
+    qsizetype m_fieldLine = 0;
+    qsizetype m_fieldOffset = 0;
 };
 
 } // namespace Delimited

@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int runTimeoutMs = 60'000;
-constexpr int statusDone = 0, statusFailed = 2;
+constexpr int statusDone = 0, statusUnknown = 1, statusFailed = 2;
 
 QByteArray encoded(const char *encoding, const QString &text)
 {
@@ -61,6 +61,9 @@ void TestCountRows::rows_data()
     QTest::newRow("blank-separated field, header named")
             << QStringList{u"-k"_s, u"2"_s, u"--header"_s} << u"id 名\n7  王伟\n"_s.toUtf8()
             << u"id 名\t笔画\n7  王伟\t10\n"_s.toUtf8() << QString() << statusDone;
+    QTest::newRow("strict points into the line, past a record's line break")
+            << QStringList{u"-t"_s, u","_s, u"-k"_s, u"2"_s, u"--strict"_s} << u"\"多\n行\",王x\n"_s.toUtf8()
+            << u"\"多\n行\",王x,4\n"_s.toUtf8() << u"tarvelo-count: -:2:5: "_s << statusUnknown;
     QTest::newRow("byte-order mark") << QStringList{u"--bom"_s, u"汉"_s} << QByteArray()
                                      << "\xEF\xBB\xBF" + u"5\t汉\n"_s.toUtf8() << QString() << statusDone;
     QTest::newRow("input's byte-order mark kept")
