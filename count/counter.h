@@ -92,6 +92,8 @@ private:
     bool countRow(LineReader &reader, const Where &where);
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
+    void appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes);
+    void countRowField(const Where &where);
     std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +27,7 @@ constexpr char32_t firstNonAscii = 0x80;
 // The ideographic space: no white space comes after it.
 constexpr char32_t lastSpace = 0x3000;
 constexpr std::size_t numberRoom = 24;
+constexpr char continuationMask = char(0xC0), continuationBits = char(0x80);
 
 void appendUtf8(std::string &out, char32_t codePoint)
 {
@@ -105,68 +106,72 @@ bool Counter::countRow(LineReader &reader, const Where &where)
 bool Counter::endRow(const Where &where)
 {
     m_inRecord = false;
-    const bool header = m_headerNext;
-    m_headerNext = false;
-    const bool byField = m_picker.has_value();
+    if (std::exchange(m_headerNext, false)) {
+        const QStringList names = columnNames(m_options).split(u'\x1f');
+        appendNewFields(names.first().toStdString(), names.last().toStdString(), true);
+    } else {
+        countRowField(where);
+        char digits[numberRoom];
+        const std::string total(digits, std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr);
+        const char32_t separator = m_options.fields.separator;
+        // Counts are digits, "+" and "-": quoted only where the separator is one.
+        const bool quoting = (separator >= U'0' && separator <= U'9') || separator == U'+' || separator == U'-';
+        appendNewFields(total, m_parts, quoting);
+    }
+    m_row += m_lastLineEnd;
+    return writeRow(where);
+}
+
+// The total, and with --parts the parts, after the row's field or around
+// its line.
+void Counter::appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes)
+{
+    if (!m_picker) {
+        m_row.insert(0, total + '\t');
+        if (m_options.parts)
+            m_row += '\t' + parts;
+        return;
+    }
     const char32_t separator = m_options.fields.separator == Delimited::FieldPicker::blankSeparated
             ? U'\t'
             : m_options.fields.separator;
-    // A separator outside the first plane never occurs in digits or "+".
+    // A separator outside the first plane never occurs in the new fields.
     const QChar separatorChar = QChar::requiresSurrogates(separator) ? QChar(u'\t') : QChar(char16_t(separator));
-    // Counts are digits, "+" and "-": quoted only where the separator is one.
-    const bool countsNeedQuotes = (separator >= U'0' && separator <= U'9') || separator == U'+' || separator == U'-';
-    const auto appendField = [&](const std::string &text, bool mayNeedQuotes) {
+    const auto append = [&](const std::string &text) {
         appendUtf8(m_row, separator);
-        if (byField && mayNeedQuotes)
+        if (mayNeedQuotes)
             m_row += Delimited::quoted(QString::fromStdString(text), separatorChar).toStdString();
         else
             m_row += text;
     };
-    if (header) {
-        const QStringList names = columnNames(m_options).split(u'\x1f');
-        if (byField) {
-            for (const QString &name : names)
-                appendField(name.toStdString(), true);
-        } else {
-            m_row.insert(0, names.first().toStdString() + '\t');
-            if (m_options.parts)
-                m_row += '\t' + names.last().toStdString();
-        }
-        m_row += m_lastLineEnd;
-        return writeRow(where);
+    append(total);
+    if (m_options.parts)
+        append(parts);
+}
+
+void Counter::countRowField(const Where &where)
+{
+    if (!m_picker) {
+        countField(m_codePoints, where, 0);
+        return;
     }
-    std::u32string_view field = m_codePoints;
-    if (byField)
-        field = fieldCodePoints();
-    if (!byField || !m_options.strict) {
+    const std::u32string_view field = fieldCodePoints();
+    if (!m_options.strict) {
         countField(field, where, 0);
-    } else {
-        // A report points into the line, not the field: the characters
-        // before the field on its line come first.
-        Where fieldWhere = where;
-        const auto line = std::size_t(m_picker->fieldLine());
-        fieldWhere.line = m_rowFirstLine + qint64(line);
-        const std::size_t start = line < m_rowLineStarts.size() ? m_rowLineStarts[line] : 0;
-        std::size_t before = std::size_t(m_picker->fieldOffset());
-        if (m_pickedBytes)
-            before = std::size_t(std::count_if(m_row.begin() + qsizetype(start),
-                                               m_row.begin() + qsizetype(std::min(start + before, m_row.size())),
-                                               [](char byte) { return (byte & 0xC0) != 0x80; }));
-        countField(field, fieldWhere, before);
+        return;
     }
-    char digits[numberRoom];
-    const std::string total(digits, std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr);
-    if (byField) {
-        appendField(total, countsNeedQuotes);
-        if (m_options.parts)
-            appendField(m_parts, countsNeedQuotes);
-    } else {
-        m_row.insert(0, total + '\t');
-        if (m_options.parts)
-            m_row += '\t' + m_parts;
-    }
-    m_row += m_lastLineEnd;
-    return writeRow(where);
+    // A report points into the line, not the field: the characters before
+    // the field on its line come first.
+    Where fieldWhere = where;
+    const auto line = std::size_t(m_picker->fieldLine());
+    fieldWhere.line = m_rowFirstLine + qint64(line);
+    const std::size_t start = line < m_rowLineStarts.size() ? m_rowLineStarts[line] : 0;
+    std::size_t before = std::size_t(m_picker->fieldOffset());
+    if (m_pickedBytes)
+        before = std::size_t(std::count_if(m_row.begin() + qsizetype(start),
+                                           m_row.begin() + qsizetype(std::min(start + before, m_row.size())),
+                                           [](char byte) { return (byte & continuationMask) != continuationBits; }));
+    countField(field, fieldWhere, before);
 }
 
 // The picked field's code points: picked from bytes, they are decoded here.
