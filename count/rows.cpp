@@ -155,6 +155,13 @@ void Counter::countRowField(const Where &where)
         countField(m_codePoints, where, 0);
         return;
     }
+    if (m_pickedBytes && !m_options.parts && !m_options.strict) {
+        // Only the total is wanted: summed from the bytes, as a line's is.
+        const std::u32string &picked = m_picker->field();
+        m_fieldBytes.assign(picked.begin(), picked.end());
+        m_rowTotal = utf8LineTotal(m_table, m_fieldBytes.data(), qsizetype(m_fieldBytes.size())).total;
+        return;
+    }
     const std::u32string_view field = fieldCodePoints();
     if (!m_options.strict) {
         countField(field, where, 0);
