@@ -44,7 +44,7 @@ bool parseSeparator(const QString &text, char32_t *separator)
 
 FieldOptions::FieldOptions(const QString &use, const QString &headerUse)
     : separator(u"t"_s, tr("字段分隔符 SEP（一个字符，如“,”或“\\t”）；为“,”时按 CSV 的引号规则。"), u"SEP"_s)
-    , field(u"k"_s, tr("%1（从 1 数起）；没有 -t 时字段以空白分隔。").arg(use), u"N"_s)
+    , field(u"k"_s, tr("%1；N 从 1 数起，没有 -t 时字段以空白分隔。").arg(use), u"N"_s)
     , header(u"header"_s, headerUse)
 {
 }
