@@ -188,6 +188,7 @@ bool Counter::countArgument(const QString &text, int number)
 bool Counter::countStream(QIODevice &device, const QString &name)
 {
     LineReader reader(device, m_options.encoding);
+    m_headerNext = m_options.fields.header;
     Where where;
     where.name = &name;
     if (countLines(reader, where))
@@ -202,11 +203,16 @@ bool Counter::countLines(LineReader &reader, Where &where)
         if (!countLine(reader, where))
             return false;
     }
-    return reader.error() == LineReader::Error::None;
+    if (reader.error() != LineReader::Error::None)
+        return false;
+    // A quoted field left open at the end still gets its row.
+    return !m_inRecord || endRow(where);
 }
 
 bool Counter::countLine(LineReader &reader, const Where &where)
 {
+    if (m_options.keepsRows())
+        return countRow(reader, where) && m_output.flushWhenFull();
     const QByteArrayView bytes = reader.bytes();
     const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
     qint64 total = 0;

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "delimited.h"
 #include "options.h"
 #include "output.h"
 
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -83,6 +87,16 @@ private:
     bool writeEach(LineReader &reader, const Where &where);
     bool writeJson(LineReader &reader, const Where &where, qint64 total);
     bool isNewUnknown(const Cluster &cluster);
+    // Where rows are kept: each line, or each record of -k, written whole
+    // with the counts appended.
+    bool countRow(LineReader &reader, const Where &where);
+    void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
+    bool endRow(const Where &where);
+    void appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes);
+    void countRowField(const Where &where);
+    std::u32string_view fieldCodePoints();
+    void startOutput(const LineReader &reader);
+    bool writeRow(const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
 
     const StrokeTable &m_table;
@@ -103,6 +117,25 @@ private:
     // each ends.
     std::string m_unknown;
     std::vector<std::size_t> m_unknownEnds;
+    // The row being read, as UTF-8, and the counts of its field.
+    std::optional<Delimited::FieldPicker> m_picker;
+    bool m_inRecord = false;
+    bool m_headerNext = false;
+    std::u32string m_codePoints;
+    bool m_pickedBytes = false;
+    qint64 m_rowFirstLine = 0;
+    std::vector<std::size_t> m_rowLineStarts;
+    std::string m_fieldBytes;
+    std::u32string m_fieldCodePoints;
+    std::string m_row;
+    std::string m_parts;
+    qint64 m_rowTotal = 0;
+    std::string m_lastLineEnd = "\n";
+    // Null while the output is UTF-8, which the rows already are.
+    bool m_outputStarted = false;
+    std::optional<QStringEncoder> m_encoder;
+    std::optional<QStringDecoder> m_checker;
+    QByteArray m_outputName;
     // Where the last report was, and its place worded for the next one.
     Where m_reportWhere;
     std::string m_reportPlace;

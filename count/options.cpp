@@ -132,9 +132,18 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
                                           Messages::tr("按笔画序列出笔顺以 SEQ 开头的字（SEQ 为数字 1-5 或 一丨丿丶乛）。"),
                                           u"SEQ"_s);
     const QCommandLineOption helpOption = Count::helpOption();
+    const Delimited::FieldOptions fieldOptions(Messages::tr("数第 N 个字段，整行照原样输出，后面加上笔画数"),
+                                               Messages::tr("第一行是表头：照原样输出，后面加上新列的名字。"));
+    const QCommandLineOption partsOption(u"parts"_s, Messages::tr("再加一列：每个字的笔画数，用“+”连起来（如 4+6）。"));
+    const QCommandLineOption outputEncodingOption(
+            u"output-encoding"_s, Messages::tr("输出的编码（默认：用 -k、--parts 或 --header 时同输入，否则 UTF-8）。"),
+            u"NAME"_s);
+    const QCommandLineOption bomOption(u"bom"_s, Messages::tr("输出 UTF-8，开头加字节顺序标记（Excel 据此认出 UTF-8）。"));
     const QList<QCommandLineOption> known{fileOption,     eachOption,    jsonOption,   strictOption,
                                           encodingOption, strokesOption, commonOption, databaseOption,
-                                          sequenceOption, beginsOption,  helpOption};
+                                          sequenceOption, beginsOption,  helpOption,   fieldOptions.separator,
+                                          fieldOptions.field, fieldOptions.header, partsOption,
+                                          outputEncodingOption, bomOption};
     parser.addOptions(known);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(u"TEXT"_s, Messages::tr("要数的文字，每个参数算一项。"), u"[TEXT...]"_s);
@@ -184,12 +193,30 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
                                 .arg(parser.value(encodingOption)));
     }
 
+    QString problem;
+    if (!fieldOptions.take(parser, &options->fields, &problem))
+        return fail(problem);
+    options->parts = parser.isSet(partsOption);
+    options->byteOrderMark = parser.isSet(bomOption);
+    if (parser.isSet(outputEncodingOption)) {
+        options->outputEncoding = parser.value(outputEncodingOption).toLatin1();
+        const auto chosen = TextEncoding::forName(options->outputEncoding);
+        if (!chosen || options->outputEncoding.isEmpty())
+            return fail(Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
+                                .arg(parser.value(outputEncodingOption)));
+        if (options->byteOrderMark && chosen->kind != TextEncoding::Kind::Utf8)
+            return fail(Messages::tr("--bom 只用于 UTF-8 输出，不能和 --output-encoding %1 一起用。")
+                                .arg(parser.value(outputEncodingOption)));
+    }
+    if (options->keepsRows() && options->format != Format::Totals)
+        return fail(Messages::tr("-t、-k、--header、--parts、--output-encoding 和 --bom 不能和 --each 或 --json 一起用。"));
+
     options->sequence = parser.isSet(sequenceOption);
     if (options->sequence && options->format == Format::Totals)
         return fail(Messages::tr("--sequence 要和 --each 或 --json 一起用。"));
     const bool listing = parser.isSet(strokesOption) || parser.isSet(beginsOption);
     if (listing && (!options->texts.isEmpty() || !options->files.isEmpty() || options->format != Format::Totals
-                    || options->strict))
+                    || options->strict || options->keepsRows()))
         return fail(Messages::tr("--with-strokes 和 --begins-with 列出字表，不能和文字、-f、--each、--json 或 --strict 一起用。"));
     if (parser.isSet(beginsOption) && !parseStrokeDigits(parser.value(beginsOption), &options->beginsWith))
         return fail(Messages::tr("--begins-with 要一串笔画：数字 1-5 或 一丨丿丶乛（横竖撇点折），“%1”不是。")

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "fieldoptions.h"
+
 #include <QByteArray>
 #include <QCommandLineOption>
 #include <QString>
@@ -29,6 +31,20 @@ struct Options
     bool listByStrokes = false;
     int fewestStrokes = 0;
     int mostStrokes = 0;
+    // -t, -k and --header: the row is kept and the counts appended to it.
+    Delimited::FieldChoice fields;
+    // Each character's count too, joined by "+".
+    bool parts = false;
+    // Empty for the input's own encoding where rows are kept, else UTF-8.
+    QByteArray outputEncoding;
+    bool byteOrderMark = false;
+
+    // Whether each line is written with its own line end, in the encoding
+    // chosen for the output, instead of as UTF-8 with a line feed.
+    bool keepsRows() const
+    {
+        return fields.field >= 0 || fields.header || parts || !outputEncoding.isEmpty() || byteOrderMark;
+    }
 };
 
 // -h and --help, worded by Qt's translations, without Qt's --help-all.

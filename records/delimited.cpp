@@ -1,11 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "delimited.h"
 
+#include <algorithm>
+
 namespace Delimited {
 
 namespace {
 
 constexpr char16_t quote = u'"';
+
+// Without the temporary string that append() makes of other units.
+template<typename Unit>
+void appendUnits(std::u32string &text, const Unit *begin, const Unit *end)
+{
+    const std::size_t size = text.size();
+    text.resize(size + std::size_t(end - begin));
+    std::copy(begin, end, text.begin() + qsizetype(size));
+}
 
 bool isBlank(char32_t c)
 {
@@ -100,13 +111,18 @@ FieldPicker::FieldPicker(char32_t separator, bool quoting, qsizetype field)
 void FieldPicker::startRecord()
 {
     m_index = 0;
+    m_lines = 0;
+    m_fieldLine = 0;
+    m_fieldOffset = 0;
     m_atFieldStart = true;
     m_inQuotes = false;
     m_field.clear();
 }
 
-bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
+template<typename Unit>
+bool FieldPicker::readLine(const Unit *begin, const Unit *end)
 {
+    const qsizetype line = m_lines++;
     if (m_separator == blankSeparated) {
         readBlankSeparated(begin, end);
         return true;
@@ -114,47 +130,70 @@ bool FieldPicker::readLine(const char32_t *begin, const char32_t *end)
     if (m_inQuotes && m_index == m_wanted)
         m_field += U'\n';
     // The whole line is read even past the field asked for: a later quoted
-    // field may carry the record on to the next line.
-    for (const char32_t *p = begin; p < end; ++p) {
-        const char32_t c = *p;
-        if (m_inQuotes && c == quote) {
-            if (p + 1 == end || p[1] != quote) {
-                m_inQuotes = false;
-                continue;
-            }
-            ++p;
-        } else if (!m_inQuotes && c == m_separator) {
-            ++m_index;
-            m_atFieldStart = true;
-            continue;
-        } else if (!m_inQuotes && c == quote && m_atFieldStart && m_quoting) {
-            m_inQuotes = true;
-            m_atFieldStart = false;
+    // field may carry the record on to the next line. It is read in runs
+    // between quotes and separators, not a unit at a time.
+    const Unit *p = begin;
+    while (p < end) {
+        if (m_inQuotes) {
+            const Unit *close = std::find(p, end, Unit(quote));
+            if (m_index == m_wanted)
+                appendUnits(m_field, p, close);
+            if (close == end)
+                return false;
+            const bool doubled = close + 1 < end && close[1] == quote;
+            if (doubled && m_index == m_wanted)
+                m_field += quote;
+            m_inQuotes = doubled;
+            p = close + (doubled ? 2 : 1);
             continue;
         }
-        m_atFieldStart = false;
+        if (m_index > m_wanted && (!m_quoting || std::find(p, end, Unit(quote)) == end))
+            return true;
+        if (m_atFieldStart && m_quoting && *p == quote) {
+            m_inQuotes = true;
+            m_atFieldStart = false;
+            ++p;
+            if (m_index == m_wanted)
+                m_fieldOffset = p - begin;
+            continue;
+        }
+        const Unit *stop = std::find(p, end, Unit(m_separator));
         if (m_index == m_wanted)
-            m_field += c;
+            appendUnits(m_field, p, stop);
+        if (stop == end)
+            return true;
+        ++m_index;
+        m_atFieldStart = true;
+        p = stop + 1;
+        if (m_index == m_wanted) {
+            m_fieldLine = line;
+            m_fieldOffset = p - begin;
+        }
     }
     return !m_inQuotes;
 }
 
-void FieldPicker::readBlankSeparated(const char32_t *begin, const char32_t *end)
+template<typename Unit>
+void FieldPicker::readBlankSeparated(const Unit *begin, const Unit *end)
 {
-    const char32_t *p = begin;
+    const Unit *p = begin;
     for (qsizetype index = 0;; ++index) {
         while (p < end && isBlank(*p))
             ++p;
-        const char32_t *start = p;
+        const Unit *start = p;
         while (p < end && !isBlank(*p))
             ++p;
         if (start == p)
             return;
         if (index == m_wanted) {
+            m_fieldOffset = start - begin;
             m_field.assign(start, p);
             return;
         }
     }
 }
+
+template bool FieldPicker::readLine(const char32_t *, const char32_t *);
+template bool FieldPicker::readLine(const unsigned char *, const unsigned char *);
 
 } // namespace Delimited

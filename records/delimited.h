@@ -33,14 +33,23 @@ public:
 
     void startRecord();
     // Reads the next line of the record, without its line end. Returns
-    // false while a quoted field goes on past the line.
-    bool readLine(const char32_t *begin, const char32_t *end);
+    // false while a quoted field goes on past the line. Over the bytes of
+    // UTF-8 text, with a separator below 0x80, no byte of a longer
+    // character can be taken for the separator or a quote: the field then
+    // comes out as its bytes, each in a code point of its own.
+    template<typename Unit>
+    bool readLine(const Unit *begin, const Unit *end);
     // The field asked for, quotes taken off; empty when the record has
     // fewer fields.
     const std::u32string &field() const { return m_field; }
+    // Where the field begins: its line within the record, from 0, and the
+    // units before it on that line.
+    qsizetype fieldLine() const { return m_fieldLine; }
+    qsizetype fieldOffset() const { return m_fieldOffset; }
 
 private:
-    void readBlankSeparated(const char32_t *begin, const char32_t *end);
+    template<typename Unit>
+    void readBlankSeparated(const Unit *begin, const Unit *end);
 
     char32_t m_separator;
     bool m_quoting;
@@ -49,6 +58,9 @@ private:
     bool m_atFieldStart = true;
     bool m_inQuotes = false;
     std::u32string m_field;
+    qsizetype m_lines = 0;
+    qsizetype m_fieldLine = 0;
+    qsizetype m_fieldOffset = 0;
 };
 
 } // namespace Delimited

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "sortoptions.h"
 
-#include "delimited.h"
+#include "fieldoptions.h"
 #include "linereader.h"
 #include "options.h"
 #include "sortmessages.h"
 
 #include <QCommandLineParser>
 
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -16,43 +15,11 @@ namespace Sort {
 
 namespace {
 
-// "N", or "N,N" as sort(1) writes one field, counted from 1.
-bool parseField(const QString &text, qsizetype *field)
-{
-    const QStringList parts = text.split(u',');
-    if (parts.size() > 2 || (parts.size() == 2 && parts.first() != parts.last()))
-        return false;
-    bool ok = false;
-    const uint number = parts.first().toUInt(&ok);
-    if (!ok || number == 0 || number > uint(std::numeric_limits<int>::max()))
-        return false;
-    *field = qsizetype(number) - 1;
-    return true;
-}
-
-// One character; a shell's quoting of a TAB is hard to type, so "\t" is one.
-bool parseSeparator(const QString &text, char32_t *separator)
-{
-    if (text == u"\\t"_s) {
-        *separator = U'\t';
-        return true;
-    }
-    const QList<uint> codePoints = text.toUcs4();
-    if (codePoints.size() != 1 || codePoints.first() == '\n' || codePoints.first() == '\r'
-        || codePoints.first() == '"')
-        return false;
-    *separator = char32_t(codePoints.first());
-    return true;
-}
-
 // The options, declared once for the parser and for reading their values.
 struct Declared
 {
     QCommandLineOption output{u"o"_s, Messages::tr("把结果写入 FILE（可以是输入之一）：读完全部输入后一次替换。"), u"FILE"_s};
-    QCommandLineOption separator{u"t"_s, Messages::tr("字段分隔符 SEP（一个字符，如“,”或“\\t”）；为“,”时按 CSV 的引号规则。"),
-                                 u"SEP"_s};
-    QCommandLineOption field{u"k"_s, Messages::tr("按第 N 个字段排序（从 1 数起）；没有 -t 时字段以空白分隔。"), u"N"_s};
-    QCommandLineOption header{u"header"_s, Messages::tr("每个输入的第一行是表头，留在最前面。")};
+    Delimited::FieldOptions fields{Messages::tr("按第 N 个字段排序"), Messages::tr("每个输入的第一行是表头，留在最前面。")};
     QCommandLineOption reverse{{u"r"_s, u"reverse"_s}, Messages::tr("倒序排列（相等的行仍保持原来的先后）。")};
     QCommandLineOption encoding{u"encoding"_s,
                                 Messages::tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。输出用同一编码。"),
@@ -69,20 +36,18 @@ bool takeValues(const QCommandLineParser &parser, const Declared &declared, Opti
     options->files = parser.positionalArguments();
     options->outputPath = parser.value(declared.output);
     options->databasePath = parser.value(declared.database);
-    settings.header = parser.isSet(declared.header);
     settings.reverse = parser.isSet(declared.reverse);
     settings.printKeys = parser.isSet(declared.key);
-    const QString separator = parser.value(declared.separator), field = parser.value(declared.field);
-    if (parser.isSet(declared.output) && options->outputPath.isEmpty())
+    if (parser.isSet(declared.output) && options->outputPath.isEmpty()) {
         *problem = Messages::tr("-o 要一个文件名。");
-    else if (parser.isSet(declared.separator) && !parseSeparator(separator, &settings.separator))
-        *problem = Messages::tr("-t 要一个字符（不能是换行或引号），“%1”不是。").arg(separator);
-    else if (parser.isSet(declared.field) && !parseField(field, &settings.field))
-        *problem = Messages::tr("-k 要一个从 1 数起的字段号 N，“%1”不是。").arg(field);
-    else if (parser.isSet(declared.separator) && !parser.isSet(declared.field))
-        *problem = Messages::tr("-t 要和 -k 一起用，指明按哪个字段排序。");
-    if (!problem->isEmpty())
         return false;
+    }
+    Delimited::FieldChoice choice;
+    if (!declared.fields.take(parser, &choice, problem))
+        return false;
+    settings.field = choice.field;
+    settings.separator = choice.separator;
+    settings.header = choice.header;
     if (parser.isSet(declared.encoding)) {
         settings.encoding = parser.value(declared.encoding).toLatin1();
         if (!Count::TextEncoding::forName(settings.encoding)) {
@@ -103,9 +68,9 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
             Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。没有 FILE 或 FILE 为“-”时读标准输入。"));
     const Declared declared;
     const QCommandLineOption helpOption = Count::helpOption();
-    const QList<QCommandLineOption> known{declared.output, declared.separator, declared.field,
-                                          declared.header, declared.reverse,   declared.encoding,
-                                          declared.key,    declared.database,  helpOption};
+    const QList<QCommandLineOption> known{declared.output,       declared.fields.separator, declared.fields.field,
+                                          declared.fields.header, declared.reverse,         declared.encoding,
+                                          declared.key,           declared.database,        helpOption};
     parser.addOptions(known);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument(u"FILE"_s, Messages::tr("要排序的文件。"), u"[FILE...]"_s);

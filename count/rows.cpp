@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+// The rows kept whole: a line, or a record of delimited fields, written as
+// it came with its counts appended, in the encoding chosen for the output.
+#include "counter.h"
+
+#include "character.h"
+#include "linereader.h"
+#include "messages.h"
+#include "stroketable.h"
+#include "utf8.h"
+
+#include <algorithm>
+#include <charconv>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace Count {
+
+namespace {
+
+constexpr char partsJoint = '+';
+constexpr char noCount = '-';
+constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr char32_t firstPrintable = 0x20;
+constexpr char32_t firstNonAscii = 0x80;
+// The ideographic space: no white space comes after it.
+constexpr char32_t lastSpace = 0x3000;
+constexpr std::size_t numberRoom = 24;
+constexpr char continuationMask = char(0xC0), continuationBits = char(0x80);
+
+void appendUtf8(std::string &out, char32_t codePoint)
+{
+    char encoded[Utf8::maxEncodedLength];
+    out.append(encoded, std::size_t(Utf8::encode(codePoint, encoded) - encoded));
+}
+
+// The line end of the reader's line as UTF-8; empty when the stream ends
+// without one.
+std::string lineEndOf(const LineReader &reader)
+{
+    const QByteArrayView end = reader.lineEnd();
+    const qsizetype unit = reader.encoding().unit();
+    if (end.isEmpty())
+        return {};
+    if (end.size() == 2 * unit)
+        return "\r\n";
+    return end == reader.encoding().carriageReturn ? "\r" : "\n";
+}
+
+QString columnNames(const Options &options)
+{
+    return options.parts ? Messages::tr("笔画\x1f各字笔画") : Messages::tr("笔画");
+}
+
+} // namespace
+
+bool Counter::countRow(LineReader &reader, const Where &where)
+{
+    if (!m_outputStarted)
+        startOutput(reader);
+    const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
+    const QByteArrayView bytes = reader.bytes();
+    const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
+    // A field of UTF-8 split at a separator below 0x80 is picked out of the
+    // bytes, and only the field is decoded: most of a row is only copied.
+    const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
+    if (byBytes) {
+        const LineTotal line = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
+        if (line.invalidAt >= 0) {
+            reader.setInvalidAt(line.invalidAt);
+            return false;
+        }
+    } else if (!reader.codePoints(&m_codePoints)) {
+        return false;
+    }
+    if (!m_inRecord) {
+        m_row.clear();
+        m_rowLineStarts.clear();
+        m_rowFirstLine = where.line;
+        m_pickedBytes = byBytes;
+        if (m_picker)
+            m_picker->startRecord();
+    }
+    m_rowLineStarts.push_back(m_row.size());
+    if (utf8) {
+        m_row.append(bytes.data(), std::size_t(bytes.size()));
+    } else {
+        for (char32_t codePoint : m_codePoints)
+            appendUtf8(m_row, codePoint);
+    }
+    std::string lineEnd = lineEndOf(reader);
+    if (byBytes)
+        m_inRecord = !m_picker->readLine(units, units + bytes.size());
+    else if (m_picker)
+        m_inRecord = !m_picker->readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
+    if (m_inRecord) {
+        m_row += lineEnd.empty() ? m_lastLineEnd : lineEnd;
+        return true;
+    }
+    if (!lineEnd.empty())
+        m_lastLineEnd = std::move(lineEnd);
+    return endRow(where);
+}
+
+bool Counter::endRow(const Where &where)
+{
+    m_inRecord = false;
+    if (std::exchange(m_headerNext, false)) {
+        const QStringList names = columnNames(m_options).split(u'\x1f');
+        appendNewFields(names.first().toStdString(), names.last().toStdString(), true);
+    } else {
+        countRowField(where);
+        char digits[numberRoom];
+        const std::string total(digits, std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr);
+        const char32_t separator = m_options.fields.separator;
+        // Counts are digits, "+" and "-": quoted only where the separator is one.
+        const bool quoting = (separator >= U'0' && separator <= U'9') || separator == U'+' || separator == U'-';
+        appendNewFields(total, m_parts, quoting);
+    }
+    m_row += m_lastLineEnd;
+    return writeRow(where);
+}
+
+// The total, and with --parts the parts, after the row's field or around
+// its line.
+void Counter::appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes)
+{
+    if (!m_picker) {
+        m_row.insert(0, total + '\t');
+        if (m_options.parts)
+            m_row += '\t' + parts;
+        return;
+    }
+    const char32_t separator = m_options.fields.separator == Delimited::FieldPicker::blankSeparated
+            ? U'\t'
+            : m_options.fields.separator;
+    // A separator outside the first plane never occurs in the new fields.
+    const QChar separatorChar = QChar::requiresSurrogates(separator) ? QChar(u'\t') : QChar(char16_t(separator));
+    const auto append = [&](const std::string &text) {
+        appendUtf8(m_row, separator);
+        if (mayNeedQuotes)
+            m_row += Delimited::quoted(QString::fromStdString(text), separatorChar).toStdString();
+        else
+            m_row += text;
+    };
+    append(total);
+    if (m_options.parts)
+        append(parts);
+}
+
+void Counter::countRowField(const Where &where)
+{
+    if (!m_picker) {
+        countField(m_codePoints, where, 0);
+        return;
+    }
+    if (m_pickedBytes && !m_options.parts && !m_options.strict) {
+        // Only the total is wanted: summed from the bytes, as a line's is.
+        const std::u32string &picked = m_picker->field();
+        m_fieldBytes.assign(picked.begin(), picked.end());
+        m_rowTotal = utf8LineTotal(m_table, m_fieldBytes.data(), qsizetype(m_fieldBytes.size())).total;
+        return;
+    }
+    const std::u32string_view field = fieldCodePoints();
+    if (!m_options.strict) {
+        countField(field, where, 0);
+        return;
+    }
+    // A report points into the line, not the field: the characters before
+    // the field on its line come first.
+    Where fieldWhere = where;
+    const auto line = std::size_t(m_picker->fieldLine());
+    fieldWhere.line = m_rowFirstLine + qint64(line);
+    const std::size_t start = line < m_rowLineStarts.size() ? m_rowLineStarts[line] : 0;
+    std::size_t before = std::size_t(m_picker->fieldOffset());
+    if (m_pickedBytes)
+        before = std::size_t(std::count_if(m_row.begin() + qsizetype(start),
+                                           m_row.begin() + qsizetype(std::min(start + before, m_row.size())),
+                                           [](char byte) { return (byte & continuationMask) != continuationBits; }));
+    countField(field, fieldWhere, before);
+}
+
+// The picked field's code points: picked from bytes, they are decoded here.
+std::u32string_view Counter::fieldCodePoints()
+{
+    const std::u32string &picked = m_picker->field();
+    if (!m_pickedBytes)
+        return picked;
+    m_fieldBytes.assign(picked.begin(), picked.end());
+    m_fieldCodePoints.clear();
+    const auto *p = reinterpret_cast<const unsigned char *>(m_fieldBytes.data());
+    const unsigned char *end = p + m_fieldBytes.size();
+    while (p < end) {
+        char32_t codePoint = 0;
+        p = Utf8::decode(p, end, &codePoint);
+        m_fieldCodePoints.push_back(codePoint);
+    }
+    return m_fieldCodePoints;
+}
+
+// The total and the parts of FIELD, each character as a line's are: a
+// variation selector stays with the character before it, white space is
+// skipped in the parts.
+void Counter::countField(std::u32string_view field, const Where &where, std::size_t columnsBefore)
+{
+    m_rowTotal = 0;
+    m_parts.clear();
+    std::size_t column = columnsBefore;
+    for (std::size_t i = 0; i < field.size();) {
+        const char32_t base = field[i];
+        std::size_t next = i + 1;
+        const bool space = base < firstNonAscii ? base == U' ' || (base >= U'\t' && base <= U'\r')
+                                                : base <= lastSpace && QChar::isSpace(base);
+        if (!space)
+            while (next < field.size() && Character::isVariationSelector(field[next]))
+                ++next;
+        Cluster cluster;
+        cluster.codePoints = field.substr(i, next - i);
+        cluster.column = ++column;
+        cluster.known = i == 0 ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
+        cluster.strokes = i == 0 ? m_table.leadingCount(base) : m_table.count(base);
+        i = next;
+        m_rowTotal += cluster.strokes;
+        if (space)
+            continue;
+        if (!cluster.known && m_options.strict)
+            reportUnknown(where, cluster);
+        if (m_options.parts) {
+            if (!m_parts.empty())
+                m_parts += partsJoint;
+            if (cluster.known)
+                m_parts += std::to_string(cluster.strokes);
+            else
+                m_parts += noCount;
+        }
+    }
+}
+
+// The output's encoding: the one asked for, else the input's where a row is
+// kept as it came (with its byte-order mark), else UTF-8 as always.
+void Counter::startOutput(const LineReader &reader)
+{
+    m_outputStarted = true;
+    if (m_options.fields.field >= 0)
+        m_picker.emplace(m_options.fields.separator, m_options.fields.quoting(), m_options.fields.field);
+    QByteArray mark;
+    m_outputName = m_options.outputEncoding;
+    if (m_options.byteOrderMark) {
+        mark = utf8ByteOrderMark;
+    } else if (m_outputName.isEmpty() && (m_options.fields.field >= 0 || m_options.fields.header || m_options.parts)) {
+        m_outputName = reader.encoding().name;
+        mark = reader.byteOrderMark().toByteArray();
+    }
+    const auto chosen = TextEncoding::forName(m_outputName);
+    if (chosen && chosen->kind != TextEncoding::Kind::Utf8) {
+        m_encoder.emplace(m_outputName.constData());
+        m_checker.emplace(m_outputName.constData());
+    } else {
+        m_outputName = "UTF-8";
+    }
+    m_output.append(mark.constData(), std::size_t(mark.size()));
+}
+
+// The row in the output's encoding. A character that encoding cannot hold
+// stops the count: a stand-in such as "?" would be lost data.
+bool Counter::writeRow(const Where &where)
+{
+    if (!m_encoder) {
+        m_output.append(m_row.data(), m_row.size());
+        return true;
+    }
+    const QString text = QString::fromStdString(m_row);
+    m_encoder->resetState();
+    const QByteArray bytes = m_encoder->encode(text);
+    m_checker->resetState();
+    if (!m_encoder->hasError() && QString(m_checker->decode(bytes)) == text && !m_checker->hasError()) {
+        m_output.append(bytes.constData(), std::size_t(bytes.size()));
+        return true;
+    }
+    char32_t lost = 0;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&codePoint, 1);
+        QStringEncoder encoder(m_outputName.constData());
+        QStringDecoder decoder(m_outputName.constData());
+        const QByteArray encoded = encoder.encode(one);
+        if (encoder.hasError() || QString(decoder.decode(encoded)) != one || decoder.hasError()) {
+            lost = codePoint;
+            break;
+        }
+    }
+    const QString shown = lost < firstPrintable ? QString() : u"“"_s + QString::fromUcs4(&lost, 1) + u"”"_s;
+    const QString place = where.argument > 0 ? Messages::tr("第 %1 个参数").arg(where.argument)
+                                             : Messages::tr("%1 第 %2 行").arg(*where.name).arg(where.line);
+    return fail(Messages::tr("%1：输出编码 %2 里没有字符%3（U+%4），写不出来。请改用 --output-encoding UTF-8 或 GB18030。")
+                        .arg(place, QString::fromLatin1(m_outputName), shown,
+                             QString::number(uint(lost), 16).toUpper().rightJustified(4, u'0')));
+}
+
+} // namespace Count
