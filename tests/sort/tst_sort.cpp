@@ -149,9 +149,9 @@ void TestSort::refusesWithoutWriting_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("said");
 
-    QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("王\n\xE4\xB8\n") << u"INPUT: 第 4 字节"_s;
+    QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("王\n\xE4\xB8\n") << u"INPUT:2: 第 2 行、第 4 字节"_s;
     QTest::newRow("invalid GBK") << QStringList{u"--encoding"_s, u"GBK"_s} << QByteArray("ab\r\n\x81\r\n")
-                                 << u"INPUT: 第 4 字节"_s;
+                                 << u"INPUT:2: 第 2 行、第 4 字节"_s;
     QTest::newRow("missing database") << QStringList{u"--database"_s, u"/nonexistent/Refcom.dll"_s}
                                       << QByteArray("王\n") << u"/nonexistent/Refcom.dll"_s;
     QTest::newRow("unknown option") << QStringList{u"--stable"_s} << QByteArray("王\n")
