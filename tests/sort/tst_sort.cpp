@@ -84,6 +84,8 @@ void TestSort::sortsLines_data()
                                                  << u"Anna\n李四\n王　刚\n王刚\n丁一\n"_s;
     QTest::newRow("a TAB field; fewer fields first") << QStringList{u"-t"_s, u"\\t"_s, u"-k"_s, u"2"_s}
                                                      << u"1\t王\n2\t丁\n3\n"_s << u"3\n2\t丁\n1\t王\n"_s;
+    QTest::newRow("a Kangxi radical counted as its character")
+            << QStringList() << u"a\n\u2F45\n三\n"_s << u"三\n\u2F45\na\n"_s;
 }
 
 void TestSort::sortsLines()
