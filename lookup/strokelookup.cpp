@@ -100,14 +100,6 @@ QString openedPath(const data::Connection &conn)
     return data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
 }
 
-// Whether PATH is the database installed with the programs rather than a
-// file the user named: only the installed one is mended by reinstalling.
-bool isInstalledDatabase(const QString &path)
-{
-    const QString installed = databasePath(QCoreApplication::applicationDirPath());
-    return QFileInfo(path) == QFileInfo(installed) || QDir::cleanPath(path) == QDir::cleanPath(installed);
-}
-
 // What to do about a database that cannot be found at PATH.
 QString pathRemedy(const QString &path)
 {
@@ -126,6 +118,12 @@ QString contentRemedy(const QString &path)
 } // namespace
 
 const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
+
+bool isInstalledDatabase(const QString &path)
+{
+    const QString installed = databasePath(QCoreApplication::applicationDirPath());
+    return QFileInfo(path) == QFileInfo(installed) || QDir::cleanPath(path) == QDir::cleanPath(installed);
+}
 
 QString databasePath(const QString &applicationFolder)
 {

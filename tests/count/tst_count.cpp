@@ -385,12 +385,19 @@ void TestCount::refused_data()
     QTest::newRow("value missing in a cluster") << QStringList{u"-ef"_s} << u"“-ef”后面缺少 FILE"_s;
     QTest::newRow("value given to a switch") << QStringList{u"--each=yes"_s, u"汉"_s} << u"“--each”不带值"_s;
     QTest::newRow("help with Qt's options") << QStringList{u"--help-all"_s} << u"不认识选项“--help-all”"_s;
+    // A file the user named is theirs to mend: no advice to reinstall.
+    QTest::newRow("named database missing") << QStringList{u"--database"_s, u"/nonexistent/Refcom.dll"_s, u"汉"_s}
+                                            << u"”。请检查 --database 给的路径。"_s;
+    QTest::newRow("no sequences beside a named database")
+            << QStringList{u"--database"_s, u"ODD"_s, u"-e"_s, u"--sequence"_s, u"汉"_s}
+            << u"”。它在 --database 给的笔画数据库旁边"_s;
 }
 
 void TestCount::refused()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, said);
+    arguments.replaceInStrings(u"ODD"_s, m_oddDatabase);
     const Run result = run(arguments);
     QCOMPARE(result.status, statusFailed);
     QVERIFY(result.out.isEmpty());
