@@ -2,8 +2,10 @@
 #include "linereader.h"
 
 #include "messages.h"
+#include "systemtext.h"
 #include "utf8.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -194,7 +196,11 @@ bool LineReader::fill()
     const qint64 got = m_device.read(m_data + m_filled, m_capacity - m_filled);
     if (got < 0) {
         m_error = Error::Read;
-        m_readError = m_device.errorString();
+        // A file's own text is the system's, often English: quoted, so it
+        // does not run into the sentence around it. Our own readers word
+        // theirs in Chinese.
+        m_readError = qobject_cast<QFileDevice *>(&m_device) ? quotedSystemText(m_device.errorString())
+                                                             : m_device.errorString();
         return false;
     }
     m_atEnd = got == 0;

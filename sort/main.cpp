@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "program.h"
 #include "sortprogram.h"
 
 #include <QCoreApplication>
@@ -16,5 +17,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvelo-sort"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELO_VERSION));
+    // Qt's own words in the help (用法, 选项) in Chinese, as tarvelo-count has them.
+    Count::loadQtTranslations(app);
     return Sort::run(QCoreApplication::arguments(), stdout, stderr);
 }

@@ -160,6 +160,9 @@ void TestSort::refusesWithoutWriting_data()
                                     << u"用 tarvelo-sort --help 查看用法。"_s;
     QTest::newRow("field not a number") << QStringList{u"-k"_s, u"0"_s} << QByteArray("王\n")
                                         << u"用 tarvelo-sort --help 查看用法。"_s;
+    // The system's English set apart in quotes, not run into the sentence.
+    QTest::newRow("input fails to read") << QStringList{u"/proc/self/mem"_s} << QByteArray("王\n")
+                                         << u"读不了“/proc/self/mem”：系统提示“"_s;
 }
 
 void TestSort::refusesWithoutWriting()
