@@ -153,13 +153,14 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
     } catch (const data::Error &error) {
         throw RuntimeError(describe(error, path));
     }
-    const QString damaged = Messages::tr("笔画数据库“%1”已损坏。").arg(path) + contentRemedy(path);
+    // Worded only on failure: the remedy looks at the file system.
+    const auto damaged = [&path] { return Messages::tr("笔画数据库“%1”已损坏。").arg(path) + contentRemedy(path); };
     SchemaFault fault;
     try {
         fault = schemaFault(conn);
     } catch (const data::Error &) {
         conn.Close();
-        throw RuntimeError(damaged);
+        throw RuntimeError(damaged());
     }
     try {
         if (fault.noStrokeTable)
@@ -179,7 +180,7 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
     }
     if (check == Check::WholeFile && !isIntact(conn, path, next)) {
         conn.Close();
-        throw RuntimeError(damaged);
+        throw RuntimeError(damaged());
     }
 }
 
