@@ -60,7 +60,25 @@ if(UNIX AND NOT APPLE)
             VERBATIM)
         list(APPEND _tarvelo_compressed "${_tarvelo_compressed_dir}/${_name}.gz")
     endforeach()
+    # The Chinese manual pages carry the same names in a folder of their
+    # own, as man looks for them by language.
+    set(_tarvelo_chinese_dir "${_tarvelo_compressed_dir}/zh_CN")
+    set(_tarvelo_chinese_pages)
+    foreach(_source IN ITEMS resources/tarvelo.zh_CN.1 count/tarvelo-count.zh_CN.1 sort/tarvelo-sort.zh_CN.1
+            list_window/tarvelo-list.zh_CN.1)
+        get_filename_component(_name "${_source}" NAME)
+        string(REPLACE ".zh_CN" "" _name "${_name}")
+        configure_file("${PROJECT_SOURCE_DIR}/${_source}" "${_tarvelo_chinese_dir}/${_name}" @ONLY)
+        add_custom_command(
+            OUTPUT "${_tarvelo_chinese_dir}/${_name}.gz"
+            COMMAND "${TARVELO_GZIP}" -n -9 -f -k "${_tarvelo_chinese_dir}/${_name}"
+            DEPENDS "${_tarvelo_chinese_dir}/${_name}"
+            VERBATIM)
+        list(APPEND _tarvelo_compressed "${_tarvelo_chinese_dir}/${_name}.gz")
+        list(APPEND _tarvelo_chinese_pages "${_tarvelo_chinese_dir}/${_name}.gz")
+    endforeach()
     add_custom_target(tarvelo_packaging ALL DEPENDS ${_tarvelo_compressed})
+    install(FILES ${_tarvelo_chinese_pages} DESTINATION "${CMAKE_INSTALL_MANDIR}/zh_CN/man1")
     install(FILES "${_tarvelo_compressed_dir}/tarvelo.1.gz" "${_tarvelo_compressed_dir}/tarvelo-count.1.gz"
         "${_tarvelo_compressed_dir}/tarvelo-sort.1.gz" "${_tarvelo_compressed_dir}/tarvelo-list.1.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")

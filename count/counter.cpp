@@ -177,8 +177,9 @@ bool Counter::countArgument(const QString &text, int number)
     if (countLines(reader, where))
         return true;
     if (reader.error() == LineReader::Error::Invalid)
-        return fail(Messages::tr("%1的第 %2 字节（从 0 数起）处不是有效的 UTF-8 编码。")
+        return fail(Messages::tr("%1的第 %2 行、第 %3 字节（从 0 数起）处不是有效的 UTF-8 编码。")
                             .arg(argumentName(number))
+                            .arg(reader.invalidLine())
                             .arg(reader.invalidOffset()));
     if (reader.error() != LineReader::Error::None)
         return fail(reader.errorMessage(argumentName(number)));
@@ -401,7 +402,7 @@ void Counter::reportUnknown(const Where &where, const Cluster &cluster)
     // and without QString: the reports can be as many as the input's bytes.
     if (where.name != m_reportWhere.name || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
         m_reportPlace = "tarvelo-count: ";
-        m_reportPlace += where.argument > 0 ? "argument " + std::to_string(where.argument)
+        m_reportPlace += where.argument > 0 ? "参数 " + std::to_string(where.argument)
                                             : where.name->toStdString();
         m_reportSourceSize = m_reportPlace.size();
         m_reportWhere.line = -1;

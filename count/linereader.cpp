@@ -2,8 +2,10 @@
 #include "linereader.h"
 
 #include "messages.h"
+#include "systemtext.h"
 #include "utf8.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -194,7 +196,11 @@ bool LineReader::fill()
     const qint64 got = m_device.read(m_data + m_filled, m_capacity - m_filled);
     if (got < 0) {
         m_error = Error::Read;
-        m_readError = m_device.errorString();
+        // A file's own text is the system's, often English: quoted, so it
+        // does not run into the sentence around it. Our own readers word
+        // theirs in Chinese.
+        m_readError = qobject_cast<QFileDevice *>(&m_device) ? quotedSystemText(m_device.errorString())
+                                                             : m_device.errorString();
         return false;
     }
     m_atEnd = got == 0;
@@ -266,6 +272,8 @@ bool LineReader::findLine()
     if (size % m_unit != 0) {
         m_error = Error::Invalid;
         m_invalidOffset = offset() + size - size % m_unit;
+        // The cut-off line was never made a line of its own.
+        m_invalidLine = m_lineNumber + 1;
         return false;
     }
     m_lineEndSize = setLineEndingAt(m_filled) ? m_unit : 0;
@@ -336,6 +344,7 @@ void LineReader::setInvalidAt(qsizetype at)
     m_decodedLine = 0;
     m_error = Error::Invalid;
     m_invalidOffset = offset() + at;
+    m_invalidLine = m_lineNumber;
 }
 
 bool LineReader::decodeUtf8(const Piece &piece)
@@ -503,8 +512,10 @@ QString LineReader::errorMessage(const QString &name) const
     case Error::Read:
         return Messages::tr("读不了“%1”：%2。").arg(name, m_readError);
     case Error::Invalid:
-        return Messages::tr("%1: 第 %2 字节（从 0 数起）处不是有效的 %3 编码。请用 --encoding 指明文件的实际编码。")
+        return Messages::tr("%1:%2: 第 %2 行、第 %3 字节（从 0 数起）处不是有效的 %4 编码。"
+                            "请用 --encoding 指明文件的实际编码。")
                 .arg(shown)
+                .arg(m_invalidLine)
                 .arg(m_invalidOffset)
                 .arg(QString::fromLatin1(m_encoding.name));
     case Error::Memory:

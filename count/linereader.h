@@ -110,6 +110,8 @@ public:
     Error error() const { return m_error; }
     // The stream offset of the first invalid byte, once error() is Invalid.
     qint64 invalidOffset() const { return m_invalidOffset; }
+    // The line, counted from 1, that holds it.
+    qint64 invalidLine() const { return m_invalidLine; }
     // What went wrong, for the user, about the stream called NAME.
     QString errorMessage(const QString &name) const;
 
@@ -152,6 +154,7 @@ private:
     bool m_atEnd = false;
     Error m_error = Error::None;
     qint64 m_invalidOffset = -1;
+    qint64 m_invalidLine = 0;
     QString m_readError;
     std::u32string m_piece;
     // A line decoded in one piece keeps it for the next pass over it.

@@ -2,6 +2,7 @@
 #include "output.h"
 
 #include "messages.h"
+#include "systemtext.h"
 #include "utf8.h"
 
 #include <QChar>
@@ -86,7 +87,7 @@ QString systemError(int error)
     case EROFS:
         return Messages::tr("文件系统只能读");
     default:
-        return Messages::tr("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+        return Messages::tr("系统错误 %1，%2").arg(error).arg(quotedSystemText(QString::fromLocal8Bit(std::strerror(error))));
     }
 }
 
@@ -102,11 +103,13 @@ void Output::reportUnknown(const std::string &place, std::size_t column, const c
 {
     if (!m_reportFile)
         return;
-    static constexpr std::string_view middle = ": no stroke count for '";
-    static constexpr std::string_view before = "' (";
+    // FILE:LINE:COLUMN first, where editors look for it.
+    static constexpr std::string_view middle = ": “";
+    static constexpr std::string_view before = "”（";
+    static constexpr std::string_view after = "）没有笔画数\n";
     static constexpr std::size_t nameLength = 2 + mostNameDigits;
     constexpr std::size_t perCodePoint = std::max(nameLength, Utf8::maxEncodedLength);
-    constexpr std::size_t fixedLength = 1 + numberRoom + middle.size() + before.size() + nameLength + 2;
+    constexpr std::size_t fixedLength = 1 + numberRoom + middle.size() + before.size() + nameLength + after.size();
     // The reports can outnumber the input's bytes: each is made in one
     // piece and appended once.
     constexpr std::size_t usualLength = 256;
@@ -126,8 +129,7 @@ void Output::reportUnknown(const std::string &place, std::size_t column, const c
         out = isShownByName(character[i]) ? writeCodePointName(out, character[i]) : Utf8::encode(character[i], out);
     out = std::copy(before.begin(), before.end(), out);
     out = writeCodePointName(out, character[0]);
-    *out++ = ')';
-    *out++ = '\n';
+    out = std::copy(after.begin(), after.end(), out);
     m_reports.append(line, std::size_t(out - line));
 }
 

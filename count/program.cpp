@@ -12,6 +12,7 @@
 #include "strokesequences.h"
 #include "stroketable.h"
 #include "strokelookup.h"
+#include "systemtext.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -127,7 +128,19 @@ QString openFailure(const QString &name, const QFile &file)
         return Messages::tr("这是文件夹，不是文件");
     if (!info.isReadable())
         return Messages::tr("没有读取权限");
-    return file.errorString();
+    return quotedSystemText(file.errorString());
+}
+
+// Whether TEXT has no character with a count and names a file: a user who
+// meant to count the file is told how, though the count stands as it is.
+bool looksLikeFileName(const StrokeTable &table, const QString &text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    for (qsizetype i = 0; i < codePoints.size(); ++i) {
+        if (i == 0 ? table.isLeadingKnown(codePoints[i]) : table.isKnown(codePoints[i]))
+            return false;
+    }
+    return QFileInfo(text).isFile();
 }
 
 bool countInputs(Counter &counter, const Options &options)
@@ -293,6 +306,11 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
             counter.setSequences(&sequences);
         counted = countInputs(counter, options);
         foundUnknown = counter.foundUnknown();
+        for (const QString &text : std::as_const(options.texts)) {
+            if (looksLikeFileName(table, text))
+                report(u"tarvelo-count: "_s
+                       + Messages::tr("提示：“%1”是一个文件；要数文件里的字，请用 -f %1。").arg(text));
+        }
         counted = counted || output.isClosed();
     }
     output.flushReports();

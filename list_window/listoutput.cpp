@@ -3,6 +3,7 @@
 
 #include "delimited.h"
 #include "runtimeerror.h"
+#include "systemtext.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -49,7 +50,7 @@ void save(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!written) {
-        const QString reason = file.errorString();
+        const QString reason = quotedSystemText(file.errorString());
         file.cancelWriting();
         throw RuntimeError(QCoreApplication::translate("ListOutput", "不能保存“%1”：%2。原有的文件没有改动。")
                                    .arg(QDir::toNativeSeparators(path), reason));

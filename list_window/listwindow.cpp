@@ -7,6 +7,7 @@
 #include "placement.h"
 #include "strokedata.h"
 #include "runtimeerror.h"
+#include "systemtext.h"
 #include "ui_listwindow.h"
 
 #include <QAction>
@@ -137,7 +138,7 @@ void ListWindow::readFile(const QString &path)
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(tr("打不开“%1”：%2。").arg(shown, file.errorString()));
+        throw RuntimeError(tr("打不开“%1”：%2。").arg(shown, quotedSystemText(file.errorString())));
     // Read in blocks up to the limit, whatever size the file claims: a
     // device or a growing file has none that holds.
     QByteArray bytes;
@@ -148,7 +149,7 @@ void ListWindow::readFile(const QString &path)
         bytes.append(block.constData(), got);
     }
     if (file.error() != QFileDevice::NoError)
-        throw RuntimeError(tr("读不了“%1”：%2。").arg(shown, file.errorString()));
+        throw RuntimeError(tr("读不了“%1”：%2。").arg(shown, quotedSystemText(file.errorString())));
     const ListInput::Decoded decoded = ListInput::decode(bytes, chosenEncoding());
     if (decoded.invalidLine > 0)
         throw RuntimeError(tr("“%1”第 %2 行有不是 %3 编码的字节，名单没有读入。"

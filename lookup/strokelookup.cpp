@@ -100,9 +100,30 @@ QString openedPath(const data::Connection &conn)
     return data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
 }
 
+// What to do about a database that cannot be found at PATH.
+QString pathRemedy(const QString &path)
+{
+    return isInstalledDatabase(path) ? Messages::tr("请重新安装 Tarvelo。")
+                                     : Messages::tr("请检查 --database 给的路径。");
+}
+
+// What to do about a database at PATH whose content is unusable.
+QString contentRemedy(const QString &path)
+{
+    return isInstalledDatabase(path) ? Messages::tr("请重新安装 Tarvelo。")
+                                     : Messages::tr("请用 --database 换一个笔画数据库，或者不给 --database，"
+                                                    "用随 Tarvelo 安装的那个。");
+}
+
 } // namespace
 
 const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
+
+bool isInstalledDatabase(const QString &path)
+{
+    const QString installed = databasePath(QCoreApplication::applicationDirPath());
+    return QFileInfo(path) == QFileInfo(installed) || QDir::cleanPath(path) == QDir::cleanPath(installed);
+}
 
 QString databasePath(const QString &applicationFolder)
 {
@@ -132,13 +153,14 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
     } catch (const data::Error &error) {
         throw RuntimeError(describe(error, path));
     }
-    const QString damaged = Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
+    // Worded only on failure: the remedy looks at the file system.
+    const auto damaged = [&path] { return Messages::tr("笔画数据库“%1”已损坏。").arg(path) + contentRemedy(path); };
     SchemaFault fault;
     try {
         fault = schemaFault(conn);
     } catch (const data::Error &) {
         conn.Close();
-        throw RuntimeError(damaged);
+        throw RuntimeError(damaged());
     }
     try {
         if (fault.noStrokeTable)
@@ -146,19 +168,19 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
         conn.statement(queryText);
     } catch (const data::Error &) {
         conn.Close();
-        throw RuntimeError(Messages::tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。"
-                              "请重新安装 Tarvelo。")
-                                   .arg(path));
+        throw RuntimeError(Messages::tr("“%1”里没有笔画表（表 a，列 汉字 和 笔画数），不是 Tarvelo 的笔画数据库。")
+                                   .arg(path)
+                           + contentRemedy(path));
     }
     if (!fault.stray.isEmpty()) {
         conn.Close();
-        throw RuntimeError(Messages::tr("“%1”里有不属于笔画数据库的“%2”，不是 Tarvelo 的笔画数据库。"
-                                        "请重新安装 Tarvelo。")
-                                   .arg(path, fault.stray));
+        throw RuntimeError(Messages::tr("“%1”里有不属于笔画数据库的“%2”，不是 Tarvelo 的笔画数据库。")
+                                   .arg(path, fault.stray)
+                           + contentRemedy(path));
     }
     if (check == Check::WholeFile && !isIntact(conn, path, next)) {
         conn.Close();
-        throw RuntimeError(damaged);
+        throw RuntimeError(damaged());
     }
 }
 
@@ -167,21 +189,20 @@ QString describe(const data::Error &error, const QString &path)
     using data::ErrorKind;
     switch (error.kind()) {
     case ErrorKind::FileMissing:
-        return Messages::tr("找不到笔画数据库“%1”。请重新安装 Tarvelo。").arg(path);
+        return Messages::tr("找不到笔画数据库“%1”。").arg(path) + pathRemedy(path);
     case ErrorKind::NotAFile:
-        return Messages::tr("“%1”不是文件，无法作为笔画数据库打开。请重新安装 Tarvelo。").arg(path);
+        return Messages::tr("“%1”不是文件，无法作为笔画数据库打开。").arg(path) + pathRemedy(path);
     case ErrorKind::EmptyFile:
-        return Messages::tr("笔画数据库“%1”是空文件。请重新安装 Tarvelo。").arg(path);
+        return Messages::tr("笔画数据库“%1”是空文件。").arg(path) + contentRemedy(path);
     case ErrorKind::Unreadable:
         return Messages::tr("无法读取笔画数据库“%1”。请检查文件的访问权限。").arg(path);
     case ErrorKind::Unencrypted:
-        return Messages::tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。请重新安装 Tarvelo。").arg(path);
+        return Messages::tr("“%1”是没有加密的数据库，不是 Tarvelo 的笔画数据库。").arg(path) + contentRemedy(path);
     case ErrorKind::KeyOrFormat:
-        return Messages::tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。"
-                            "请重新安装 Tarvelo。")
-                .arg(path);
+        return Messages::tr("无法打开笔画数据库“%1”：密码不对，或者它不是笔画数据库，或者文件已损坏。").arg(path)
+                + contentRemedy(path);
     case ErrorKind::Corrupt:
-        return Messages::tr("笔画数据库“%1”已损坏。请重新安装 Tarvelo。").arg(path);
+        return Messages::tr("笔画数据库“%1”已损坏。").arg(path) + contentRemedy(path);
     case ErrorKind::Busy:
         return Messages::tr("笔画数据库“%1”正被其他程序占用，请稍后再试。").arg(path);
     case ErrorKind::UnsupportedProvider:

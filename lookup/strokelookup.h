@@ -52,6 +52,10 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
 // another password, damaged, or lacks the stroke table.
 void openDatabase(data::Connection &conn, const QString &applicationFolder);
 
+// Whether PATH is the database installed with the programs rather than a
+// file the user named: only the installed one is mended by reinstalling.
+bool isInstalledDatabase(const QString &path);
+
 // What the user reads when the stroke database at PATH fails with ERROR.
 QString describe(const data::Error &error, const QString &path);
 

@@ -27,6 +27,36 @@ const QString commonQuery = u"select tarvelo_table_row(\"%1\") from \"%2\""_s.ar
 
 constexpr char32_t noCodePoint = 0xFFFFFFFF;
 
+// The blocks whose characters each stand for one ordinary character: CJK
+// radicals supplement, Kangxi radicals, and the two blocks of compatibility
+// ideographs.
+struct Block
+{
+    char32_t first;
+    char32_t last;
+};
+constexpr Block compatibilityBlocks[] = {
+    {0x2E80, 0x2EFF},
+    {0x2F00, 0x2FDF},
+    {0xF900, 0xFAFF},
+    {0x2F800, 0x2FA1F},
+};
+
+bool isInCompatibilityBlock(char32_t codePoint)
+{
+    return std::any_of(std::begin(compatibilityBlocks), std::end(compatibilityBlocks),
+                       [codePoint](const Block &block) { return codePoint >= block.first && codePoint <= block.last; });
+}
+
+// The one code point that CODEPOINT's compatibility form normalizes to, or
+// noCodePoint when it normalizes to itself or to several.
+char32_t compatibilityTarget(char32_t codePoint)
+{
+    const QList<uint> normalized =
+            QString::fromUcs4(&codePoint, 1).normalized(QString::NormalizationForm_KC).toUcs4();
+    return normalized.size() == 1 && normalized.front() != codePoint ? char32_t(normalized.front()) : noCodePoint;
+}
+
 // The one code point that the UTF-8 text of a key spells, or noCodePoint
 // when it spells none or several: the window looks up single code points
 // only, so such a row can never match.
@@ -179,13 +209,14 @@ void StrokeTable::load(data::Connection &conn)
         else
             refused.insert(codePoint);
     });
+    addCompatibilityForms();
 }
 
 void StrokeTable::loadCharacters(data::Connection &conn, const QList<char32_t> &codePoints)
 {
     clear();
     sqlite3_stmt *statement = conn.statement(oneKeyQuery);
-    for (const char32_t codePoint : codePoints) {
+    for (const char32_t codePoint : withCompatibilityTargets(codePoints)) {
         if (codePoint >= codePointLimit || isLeadingKnown(codePoint))
             continue;
         const QByteArray key = QString::fromUcs4(&codePoint, 1).toUtf8();
@@ -206,6 +237,37 @@ void StrokeTable::loadCharacters(data::Connection &conn, const QList<char32_t> &
         sqlite3_reset(statement);
         if (!failure.isEmpty())
             throw data::Error(data::ErrorKind::Engine, failure);
+    }
+    addCompatibilityForms();
+}
+
+QList<char32_t> StrokeTable::withCompatibilityTargets(const QList<char32_t> &codePoints)
+{
+    QList<char32_t> all = codePoints;
+    for (const char32_t codePoint : codePoints) {
+        const char32_t target = isInCompatibilityBlock(codePoint) ? compatibilityTarget(codePoint) : noCodePoint;
+        if (target != noCodePoint)
+            all.append(target);
+    }
+    return all;
+}
+
+// Done once over the few blocks, after the rows: the counting loops then
+// index these forms as they do every other character.
+void StrokeTable::addCompatibilityForms()
+{
+    m_compatibilityForms.clear();
+    for (const Block &block : compatibilityBlocks) {
+        for (char32_t codePoint = block.first; codePoint <= block.last; ++codePoint) {
+            if (isKnown(codePoint))
+                continue;
+            const char32_t target = compatibilityTarget(codePoint);
+            if (target == noCodePoint || !isKnown(target))
+                continue;
+            m_counts[codePoint] = m_counts[target];
+            setKnown(codePoint);
+            m_compatibilityForms.insert(codePoint);
+        }
     }
 }
 
@@ -231,7 +293,8 @@ void StrokeTable::keepOnlyCommon()
         if (isKnown(codePoint) && !m_common.contains(codePoint)) {
             m_counts[codePoint] = 0;
             clearKnown(codePoint);
-            --m_size;
+            if (!m_compatibilityForms.contains(codePoint))
+                --m_size;
         }
     }
     for (auto it = m_selectorCounts.begin(); it != m_selectorCounts.end();) {
@@ -242,6 +305,8 @@ void StrokeTable::keepOnlyCommon()
             --m_size;
         }
     }
+    // A form stays counted while the character it stands for is common.
+    addCompatibilityForms();
 }
 
 qint16 StrokeTable::leadingCount(char32_t codePoint) const
@@ -259,7 +324,8 @@ QList<char32_t> StrokeTable::withStrokes(int low, int high) const
     QList<char32_t> found;
     for (char32_t codePoint = 0; codePoint < codePointLimit; ++codePoint) {
         const qint16 strokes = leadingCount(codePoint);
-        if (isLeadingKnown(codePoint) && strokes >= low && strokes <= high)
+        if (isLeadingKnown(codePoint) && strokes >= low && strokes <= high
+            && !m_compatibilityForms.contains(codePoint))
             found.append(codePoint);
     }
     // Stable, so code point order holds within one count.

@@ -19,7 +19,9 @@
 // programs that count far more characters than one query each could serve.
 // The counts are those the window's lookup gives: the first row of a
 // character wins, and a row whose count the lookup would refuse leaves the
-// character without one.
+// character without one. A compatibility form without a row of its own (a
+// Kangxi radical, a compatibility ideograph), which text copied out of
+// documents carries, takes the count of the one character it stands for.
 class StrokeTable
 {
     Q_DECLARE_TR_FUNCTIONS(StrokeTable)
@@ -83,10 +85,13 @@ public:
 
     bool isCommon(char32_t codePoint) const { return m_common.contains(codePoint); }
 
-    // How many characters have a count.
+    // How many characters of the database have a count, compatibility forms
+    // that take another's aside.
     qsizetype size() const { return m_size; }
 
-    // The characters with LOW to HIGH strokes, by count, then by code point.
+    // The characters of the database with LOW to HIGH strokes, by count,
+    // then by code point; compatibility forms that take another's count are
+    // left out, as the character they stand for is already there.
     QList<char32_t> withStrokes(int low, int high) const;
 
 private:
@@ -94,6 +99,8 @@ private:
 
     void clear();
     void setCount(char32_t codePoint, qint16 count);
+    void addCompatibilityForms();
+    static QList<char32_t> withCompatibilityTargets(const QList<char32_t> &codePoints);
 
     void setKnown(char32_t codePoint) { m_known[codePoint / wordBits] |= std::uint64_t(1) << (codePoint % wordBits); }
     void clearKnown(char32_t codePoint) { m_known[codePoint / wordBits] &= ~(std::uint64_t(1) << (codePoint % wordBits)); }
@@ -110,5 +117,6 @@ private:
     // starts a text; kept apart so the loops need no test for selectors.
     QHash<char32_t, qint16> m_selectorCounts;
     QSet<char32_t> m_common;
+    QSet<char32_t> m_compatibilityForms;
     qsizetype m_size = 0;
 };

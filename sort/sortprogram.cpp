@@ -11,6 +11,7 @@
 #include "strokeorder.h"
 #include "strokeranking.h"
 #include "strokesequences.h"
+#include "systemtext.h"
 #include "stroketable.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ bool readInputs(Sorter &sorter, const QStringList &names, QString *error)
                 ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
                 : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
         if (!opened) {
-            *error = Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。").arg(name, file.errorString());
+            *error = Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。").arg(name, quotedSystemText(file.errorString()));
             return false;
         }
         if (!sorter.addInput(file, name)) {
@@ -57,7 +58,7 @@ bool writeFile(const Sorter &sorter, const QString &path, QString *error)
 {
     QSaveFile file(path);
     const auto failed = [&] {
-        *error = Messages::tr("写不了“%1”：%2。").arg(path, file.errorString());
+        *error = Messages::tr("写不了“%1”：%2。").arg(path, quotedSystemText(file.errorString()));
         return false;
     };
     if (!file.open(QIODevice::WriteOnly))

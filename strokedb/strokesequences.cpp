@@ -2,6 +2,8 @@
 #include "strokesequences.h"
 
 #include "runtimeerror.h"
+#include "strokelookup.h"
+#include "systemtext.h"
 
 #include <QFile>
 #include <QDir>
@@ -81,29 +83,38 @@ void StrokeSequences::clear()
     m_file.reset();
 }
 
+// What to do about the sequence file at PATH that cannot be used: one
+// beside a database the user named is theirs to replace.
+QString StrokeSequences::remedy(const QString &path)
+{
+    const QString installed = pathBeside(StrokeLookup::databasePath(QCoreApplication::applicationDirPath()));
+    if (QFileInfo(path) == QFileInfo(installed) || QDir::cleanPath(path) == QDir::cleanPath(installed))
+        return tr("请重新安装 Tarvelo。");
+    return tr("它在 --database 给的笔画数据库旁边；请在那里放一个完好的笔顺数据文件，或者不给 --database。");
+}
+
 void StrokeSequences::load(const QString &path)
 {
     clear();
     auto file = std::make_unique<QFile>(path);
     if (!file->exists())
-        throw RuntimeError(tr("找不到笔顺数据文件“%1”。请重新安装 Tarvelo。").arg(path));
+        throw RuntimeError(tr("找不到笔顺数据文件“%1”。").arg(path) + remedy(path));
     if (!file->open(QIODevice::ReadOnly))
-        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file->errorString()));
+        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2。").arg(path, quotedSystemText(file->errorString())));
     const qint64 size = file->size();
     if (size > maxFileSize)
-        throw RuntimeError(tr("“%1”不是 Tarvelo 的笔顺数据文件。请重新安装 Tarvelo。").arg(path));
+        throw RuntimeError(tr("“%1”不是 Tarvelo 的笔顺数据文件。").arg(path) + remedy(path));
     const uchar *mapped = size > 0 ? file->map(0, size) : nullptr;
     if (size > 0 && !mapped)
-        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2").arg(path, file->errorString()));
+        throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2。").arg(path, quotedSystemText(file->errorString())));
     m_file = std::move(file);
     m_text = std::string_view(reinterpret_cast<const char *>(mapped), size_t(size));
     try {
         parse();
     } catch (const Damaged &damaged) {
         clear();
-        throw RuntimeError(tr("笔顺数据文件“%1”已损坏（第 %2 行）。请重新安装 Tarvelo。")
-                                   .arg(path)
-                                   .arg(damaged.line));
+        throw RuntimeError(tr("笔顺数据文件“%1”已损坏（第 %2 行）。").arg(path).arg(damaged.line)
+                           + remedy(path));
     }
 }
 

@@ -59,6 +59,8 @@ public:
     std::string_view sequenceAt(qint32 position) const;
 
 private:
+    static QString remedy(const QString &path);
+
     static constexpr char32_t codePointLimit = 0x110000;
 
     struct Entry

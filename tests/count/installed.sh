@@ -39,6 +39,12 @@ check_program() {
     [ "$got" = "$(printf '汉\t5\t丶丶一乛丶')" ] || fail "--each --sequence printed: $got"
     warnings=$(man --warnings -E UTF-8 -l "$root/share/man/man1/tarvelo-sort.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "tarvelo-sort's manual page: $warnings"
+    for page in tarvelo tarvelo-count tarvelo-sort tarvelo-list; do
+        file="$root/share/man/zh_CN/man1/$page.1.gz"
+        [ -f "$file" ] || fail "no Chinese manual page for $page"
+        warnings=$(man --warnings -E UTF-8 -l "$file" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "$page's Chinese manual page: $warnings"
+    done
 
     mv "$root/lib/tarvelo/Refcom.dll" "$scratch/Refcom.dll"
     status=0

@@ -26,12 +26,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Counts above a byte and below zero, a variation selector row, and an
-// ASCII letter with a count, so every branch of the loops adds something.
+// ASCII letter with a count, so every branch of the loops adds something;
+// 方 gives its Kangxi radical ⽅ a count through the table.
 constexpr int largestCount = 300;
 constexpr int smallestCount = -3;
 const QList<StrokeRow> rows = {
     {u"一"_s, 1}, {u"汉"_s, 5}, {u"𠮷"_s, 6}, {u"龘"_s, largestCount}, {u"负"_s, smallestCount},
-    {u"\uFE00"_s, 7}, {u"a"_s, 2}, {u"\uFEFF"_s, 9},
+    {u"\uFE00"_s, 7}, {u"a"_s, 2}, {u"\uFEFF"_s, 9}, {u"方"_s, 4},
 };
 
 const char *const encodings[] = {"",         "GB18030",  "GBK",   "Big5",  "UTF-16LE", "UTF-16BE",
@@ -55,7 +56,8 @@ const QByteArrayView replacementForms[] = {
     std::abort();
 }
 
-// The total the window would show for TEXT.
+// The total the table gives TEXT, character by character, as the window
+// would show it (the table also counts compatibility forms).
 qint64 windowTotal(const QString &text)
 {
     qint64 total = 0;

@@ -84,6 +84,8 @@ void TestSort::sortsLines_data()
                                                  << u"Anna\n李四\n王　刚\n王刚\n丁一\n"_s;
     QTest::newRow("a TAB field; fewer fields first") << QStringList{u"-t"_s, u"\\t"_s, u"-k"_s, u"2"_s}
                                                      << u"1\t王\n2\t丁\n3\n"_s << u"3\n2\t丁\n1\t王\n"_s;
+    QTest::newRow("a Kangxi radical counted as its character")
+            << QStringList() << u"a\n\u2F45\n三\n"_s << u"三\n\u2F45\na\n"_s;
 }
 
 void TestSort::sortsLines()
@@ -149,15 +151,18 @@ void TestSort::refusesWithoutWriting_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("said");
 
-    QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("王\n\xE4\xB8\n") << u"INPUT: 第 4 字节"_s;
+    QTest::newRow("invalid UTF-8") << QStringList() << QByteArray("王\n\xE4\xB8\n") << u"INPUT:2: 第 2 行、第 4 字节"_s;
     QTest::newRow("invalid GBK") << QStringList{u"--encoding"_s, u"GBK"_s} << QByteArray("ab\r\n\x81\r\n")
-                                 << u"INPUT: 第 4 字节"_s;
+                                 << u"INPUT:2: 第 2 行、第 4 字节"_s;
     QTest::newRow("missing database") << QStringList{u"--database"_s, u"/nonexistent/Refcom.dll"_s}
                                       << QByteArray("王\n") << u"/nonexistent/Refcom.dll"_s;
     QTest::newRow("unknown option") << QStringList{u"--stable"_s} << QByteArray("王\n")
                                     << u"用 tarvelo-sort --help 查看用法。"_s;
     QTest::newRow("field not a number") << QStringList{u"-k"_s, u"0"_s} << QByteArray("王\n")
                                         << u"用 tarvelo-sort --help 查看用法。"_s;
+    // The system's English set apart in quotes, not run into the sentence.
+    QTest::newRow("input fails to read") << QStringList{u"/proc/self/mem"_s} << QByteArray("王\n")
+                                         << u"读不了“/proc/self/mem”：系统提示“"_s;
 }
 
 void TestSort::refusesWithoutWriting()

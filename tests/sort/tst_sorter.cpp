@@ -120,9 +120,10 @@ void TestSorter::refusesInvalidBytes_data()
     QTest::addColumn<QString>("offset");
 
     QTest::newRow("UTF-8 after a byte-order mark") << QByteArray() << QByteArray("\xEF\xBB\xBFok\n\xFF\n")
-                                                   << u"第 6 字节"_s;
-    QTest::newRow("GBK in the second line") << QByteArray("GBK") << QByteArray("a\r\nb\x81\x20\r\n") << u"第 4 字节"_s;
-    QTest::newRow("UTF-16LE cut mid-unit") << QByteArray("UTF-16LE") << QByteArray("a\0b", 3) << u"第 2 字节"_s;
+                                                   << u"第 2 行、第 6 字节"_s;
+    QTest::newRow("GBK in the second line") << QByteArray("GBK") << QByteArray("a\r\nb\x81\x20\r\n")
+                                            << u"第 2 行、第 4 字节"_s;
+    QTest::newRow("UTF-16LE cut mid-unit") << QByteArray("UTF-16LE") << QByteArray("a\0b", 3) << u"第 1 行、第 2 字节"_s;
     QTest::newRow("a quote never closed") << QByteArray() << QByteArray("a,1\n\"b,2\nc,3\n") << u"第 2 行"_s;
 }
 
@@ -137,7 +138,7 @@ void TestSorter::refusesInvalidBytes()
     QBuffer device(&input);
     QVERIFY(device.open(QIODevice::ReadOnly));
     QVERIFY(!sorter.addInput(device, u"names.csv"_s));
-    QVERIFY2(sorter.error().startsWith(u"names.csv: "_s + offset), qPrintable(sorter.error()));
+    QVERIFY2(sorter.error().startsWith(u"names.csv:"_s) && sorter.error().contains(offset), qPrintable(sorter.error()));
 }
 
 void TestSorter::parsesDelimited_data()
