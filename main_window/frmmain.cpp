@@ -67,7 +67,7 @@ qint16 frmMain::GetNumber(const QString &temStr)
 void frmMain::Command1_Click()
 {
     runCommand([this] {
-        if (!StrokeCount::run(ui->Text1->text(), *this, m_count)) {
+        if (!OkCommand::run(ui->Text1->text(), *this, m_count)) {
             MsgBox(u"您输入的不是汉字,或汉字之间有空格"_s + u"\r\n"_s + u"请重新输入"_s, vbCritical);
             ui->Text1->setFocus();
         }

@@ -4,7 +4,7 @@
 #include "connection.h"
 #include "recordset.h"
 #include "runtimeerror.h"
-#include "strokecount.h"
+#include "okcommand.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -17,7 +17,7 @@ class frmMain;
 }
 
 // The main window: the input box, the OK command and the result list.
-class frmMain : public QDialog, private StrokeCount::Window
+class frmMain : public QDialog, private OkCommand::Window
 {
     Q_OBJECT
 public:
@@ -53,6 +53,6 @@ private:
     QString m_applicationFolder;
     CreatedOnFirstUse<data::Connection> conn;
     CreatedOnFirstUse<data::Recordset> rs;
-    StrokeCount::State m_count;
+    OkCommand::State m_count;
     bool m_commandRunning = false;
 };

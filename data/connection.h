@@ -19,9 +19,15 @@ enum CursorType { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, ad
 enum LockType { adLockReadOnly = 1 };
 inline constexpr int adOptionUnspecified = -1;
 
+// The connection string's names for the cipher's settings, where a file
+// departs from SQLCipher's defaults.
+inline constexpr char cipherKdfIterationsKey[] = "Cipher KDF Iterations";
+inline constexpr char cipherPageSizeKey[] = "Cipher Page Size";
+
 // One read-only connection to an SQLCipher database file, configured by an
 // OLE DB style connection string:
-//   Provider=SQLCipher;jet oledb:database Password=...;Data Source=PATH;...
+//   Provider=SQLCipher;jet oledb:database Password=...;Data Source=PATH;
+//   Cipher KDF Iterations=N;Cipher Page Size=N;...
 // The file is never created or written: a missing file is an error.
 class Connection
 {

@@ -3,7 +3,6 @@
 
 #include "recordset.h"
 #include "dataerror.h"
-#include "strokedb.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +19,16 @@ namespace {
 
 constexpr QLatin1StringView providerName{"SQLCipher"};
 constexpr int millisecondsPerSecond = 1000;
+
+struct CipherSetting
+{
+    QLatin1StringView key;
+    const char *pragma;
+};
+constexpr CipherSetting cipherSettings[] = {
+    {QLatin1StringView(cipherKdfIterationsKey), "PRAGMA kdf_iter = "},
+    {QLatin1StringView(cipherPageSizeKey), "PRAGMA cipher_page_size = "},
+};
 
 // A plain SQLite file starts with this header; an encrypted one with salt.
 // The cipher rejects both the same way, but only the first calls for a
@@ -218,12 +227,20 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     const QByteArray keyBytes = key.toUtf8();
     rc = sqlite3_key(m_db, keyBytes.constData(), int(keyBytes.size()));
     throwIfEngineFailed(rc, path);
-    const QByteArray kdf = "PRAGMA kdf_iter = " + QByteArray::number(StrokeDb::kdfIterations);
-    rc = sqlite3_exec(m_db, kdf.constData(), nullptr, nullptr, nullptr);
-    throwIfEngineFailed(rc, path);
-    const QByteArray pageSize = "PRAGMA cipher_page_size = " + QByteArray::number(StrokeDb::pageSize);
-    rc = sqlite3_exec(m_db, pageSize.constData(), nullptr, nullptr, nullptr);
-    throwIfEngineFailed(rc, path);
+    // The cipher's settings are the file's, as its connection string names
+    // them; SQLCipher's defaults stand for any it leaves out.
+    for (const auto &[key, pragma] : cipherSettings) {
+        const QString value = connectionStringValue(ConnectionString, key);
+        if (value.isEmpty())
+            continue;
+        bool whole = false;
+        const int number = value.toInt(&whole);
+        if (!whole || number <= 0)
+            throw Error(ErrorKind::BadParameter, key);
+        const QByteArray statement = pragma + QByteArray::number(number);
+        rc = sqlite3_exec(m_db, statement.constData(), nullptr, nullptr, nullptr);
+        throwIfEngineFailed(rc, path);
+    }
 
     // The key is only tried when the first page is read: do it now, so that
     // a wrong key or a foreign file is reported by Open.

@@ -6,6 +6,7 @@
 #include "runtimeerror.h"
 #include "strokedb.h"
 #include "strokelookup.h"
+#include "utf8.h"
 
 #include <QVariant>
 
@@ -62,34 +63,10 @@ char32_t compatibilityTarget(char32_t codePoint)
 // only, so such a row can never match.
 char32_t soleCodePoint(const unsigned char *text, int length)
 {
-    const auto continues = [text](int i) { return (text[i] & 0xC0U) == 0x80; };
+    const unsigned char *end = text + length;
     char32_t codePoint = noCodePoint;
-    switch (length) {
-    case 1:
-        codePoint = text[0] < 0x80 ? text[0] : noCodePoint;
-        break;
-    case 2:
-        if ((text[0] & 0xE0U) == 0xC0 && continues(1))
-            codePoint = ((text[0] & 0x1FU) << 6) | (text[1] & 0x3FU);
-        if (codePoint < 0x80)
-            codePoint = noCodePoint;
-        break;
-    case 3:
-        if ((text[0] & 0xF0U) == 0xE0 && continues(1) && continues(2))
-            codePoint = ((text[0] & 0x0FU) << 12) | ((text[1] & 0x3FU) << 6) | (text[2] & 0x3FU);
-        if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            codePoint = noCodePoint;
-        break;
-    case 4:
-        if ((text[0] & 0xF8U) == 0xF0 && continues(1) && continues(2) && continues(3))
-            codePoint = ((text[0] & 0x07U) << 18) | ((text[1] & 0x3FU) << 12) | ((text[2] & 0x3FU) << 6)
-                    | (text[3] & 0x3FU);
-        if (codePoint < 0x10000 || codePoint >= StrokeTable::codePointLimit)
-            codePoint = noCodePoint;
-        break;
-    default:
-        break;
-    }
+    if (length <= 0 || Utf8::decode(text, end, &codePoint) != end)
+        return noCodePoint;
     return codePoint;
 }
 

@@ -135,7 +135,9 @@ QString connectionStringForFile(const QString &path)
     return u"Provider=SQLCipher;"_s
             + u"jet oledb:database Password="_s + StrokeDb::password + u';'
             + u"Data Source="_s + data::quotedConnectionValue(path)
-            + u";Persist Security Info=True"_s;
+            + u";Persist Security Info=True;"_s
+            + QLatin1StringView(data::cipherKdfIterationsKey) + u'=' + QString::number(StrokeDb::kdfIterations) + u';'
+            + QLatin1StringView(data::cipherPageSizeKey) + u'=' + QString::number(StrokeDb::pageSize);
 }
 
 QString connectionString(const QString &applicationFolder)

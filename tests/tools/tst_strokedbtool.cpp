@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "fixtures.h"
+#include "strokedbfixtures.h"
 #include "runtimeerror.h"
 #include "strokecorrections.h"
 #include "strokelookup.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "strokecount.h"
+#include "okcommand.h"
 
 #include "character.h"
 
 using namespace Qt::StringLiterals;
 
-namespace StrokeCount {
+namespace OkCommand {
 
 namespace {
 
@@ -69,4 +69,4 @@ bool run(const QString &text, Window &window, State &state)
     return true;
 }
 
-} // namespace StrokeCount
+} // namespace OkCommand

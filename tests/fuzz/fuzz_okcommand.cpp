@@ -2,7 +2,7 @@
 // The stroke count command over arbitrary UTF-16, lone surrogates included,
 // with a window that records what the command does to its rows.
 #include "character.h"
-#include "strokecount.h"
+#include "okcommand.h"
 
 #include <QString>
 
@@ -25,7 +25,7 @@ struct Row
     bool countSet = false;
 };
 
-class RecordingWindow : public StrokeCount::Window
+class RecordingWindow : public OkCommand::Window
 {
 public:
     qint16 GetNumber(const QString &temStr) override
@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     RecordingWindow window;
     window.rows.append(Row{QStringLiteral("old"), QStringLiteral("previous"), QStringLiteral("1"), true});
-    StrokeCount::State state;
-    const bool accepted = StrokeCount::run(text, window, state);
+    OkCommand::State state;
+    const bool accepted = OkCommand::run(text, window, state);
 
     if (!accepted) {
         check(window.clears == 0 && window.lookups == 0, "a rejected input touched the list");
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
 
-    const QString trimmed = StrokeCount::trimmedInput(text);
+    const QString trimmed = OkCommand::trimmedInput(text);
     const QStringList characters = Character::split(trimmed);
     const bool hasTotal = Character::split(text).size() > 1;
     check(window.clears == 1, "the list was not cleared exactly once");
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (hasTotal) {
         const Row &total = window.rows.last();
-        check(total.key == StrokeCount::totalRowKey, "the last row is not the total row");
+        check(total.key == OkCommand::totalRowKey, "the last row is not the total row");
         check(total.text == trimmed, "the total row does not show the trimmed input");
         check(total.count == QString::number(sum), "the total row's count is not the sum");
     }

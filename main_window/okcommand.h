@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// The stroke count command, apart from the widgets it reads and fills.
-namespace StrokeCount {
+// The main window's OK command: the typed text checked, each character
+// counted through the window, and the rows filled; apart from the widgets.
+namespace OkCommand {
 
 // Leading and trailing Unicode white space removed (the space, the
 // ideographic space U+3000, tabs, no-break spaces...).
@@ -51,4 +52,4 @@ struct State
 // names it.
 bool run(const QString &text, Window &window, State &state);
 
-} // namespace StrokeCount
+} // namespace OkCommand

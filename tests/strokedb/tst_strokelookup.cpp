@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "dataerror.h"
-#include "fixtures.h"
+#include "strokedbfixtures.h"
 #include "runtimeerror.h"
 #include "strokelookup.h"
 
@@ -468,7 +468,8 @@ void TestStrokeLookup::connectionStringPieces()
     const QString text = StrokeLookup::connectionString(folder);
     const QString path = QDir::toNativeSeparators(u"/opt/tarvelo/Refcom.dll"_s);
     QCOMPARE(text, u"Provider=SQLCipher;"_s + u"jet oledb:database Password=quonvartelp;"_s
-                     + u"Data Source="_s + path + u";Persist Security Info=True"_s);
+                     + u"Data Source="_s + path + u";Persist Security Info=True;"_s
+                     + u"Cipher KDF Iterations=64;Cipher Page Size=4096"_s);
     QCOMPARE(data::connectionStringValue(text, u"provider"_s), u"SQLCipher"_s);
     QCOMPARE(data::connectionStringValue(text, u"Data Source"_s), path);
     QCOMPARE(data::connectionStringValue(text, u"Jet OLEDB:Database Password"_s), u"quonvartelp"_s);

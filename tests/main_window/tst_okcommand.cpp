@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "strokecount.h"
+#include "okcommand.h"
 #include "strokelookup.h"
 
 #include <QHash>
@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Rows as "text=count", the total row as "[s]text=count".
-class FakeWindow : public StrokeCount::Window
+class FakeWindow : public OkCommand::Window
 {
 public:
     QHash<QString, qint16> counts;
@@ -57,13 +57,13 @@ FakeWindow windowWithPreviousRows()
     FakeWindow window;
     window.counts = knownCounts;
     window.rows = previousRows;
-    window.keys = {QString(), StrokeCount::totalRowKey};
+    window.keys = {QString(), OkCommand::totalRowKey};
     return window;
 }
 
 } // namespace
 
-class TestStrokeCount : public QObject
+class TestOkCommand : public QObject
 {
     Q_OBJECT
 
@@ -80,7 +80,7 @@ private slots:
     void validationMask();
 };
 
-void TestStrokeCount::accepted_data()
+void TestOkCommand::accepted_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QStringList>("rows");
@@ -137,21 +137,21 @@ void TestStrokeCount::accepted_data()
                                                   << QStringList{u"𠮷\U000E0100"_s, u"汉"_s};
 }
 
-void TestStrokeCount::accepted()
+void TestOkCommand::accepted()
 {
     QFETCH(QString, input);
     QFETCH(QStringList, rows);
     QFETCH(QStringList, asked);
 
     FakeWindow window = windowWithPreviousRows();
-    StrokeCount::State state;
-    QVERIFY(StrokeCount::run(input, window, state));
+    OkCommand::State state;
+    QVERIFY(OkCommand::run(input, window, state));
     QCOMPARE(window.clears, 1);
     QCOMPARE(window.rows, rows);
     QCOMPARE(window.asked, asked);
 }
 
-void TestStrokeCount::rejected_data()
+void TestOkCommand::rejected_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<int>("rejectedAt");
@@ -166,15 +166,15 @@ void TestStrokeCount::rejected_data()
     QTest::newRow("after a surrogate pair") << u"\U00020BB7;"_s << 1;
 }
 
-void TestStrokeCount::rejected()
+void TestOkCommand::rejected()
 {
     QFETCH(QString, input);
     QFETCH(int, rejectedAt);
 
     FakeWindow window = windowWithPreviousRows();
-    StrokeCount::State state;
+    OkCommand::State state;
     state.total = 99;
-    QVERIFY(!StrokeCount::run(input, window, state));
+    QVERIFY(!OkCommand::run(input, window, state));
     QCOMPARE(window.clears, 0);
     QCOMPARE(window.rows, previousRows);
     QVERIFY(window.asked.isEmpty());
@@ -182,12 +182,12 @@ void TestStrokeCount::rejected()
     QCOMPARE(state.total, 0);
 }
 
-void TestStrokeCount::maskCharactersRejected_data()
+void TestOkCommand::maskCharactersRejected_data()
 {
     QTest::addColumn<QChar>("character");
 
     QSet<QChar> seen;
-    for (const QChar c : StrokeCount::validationMask()) {
+    for (const QChar c : OkCommand::validationMask()) {
         if (seen.contains(c))
             continue;
         seen.insert(c);
@@ -195,55 +195,55 @@ void TestStrokeCount::maskCharactersRejected_data()
     }
 }
 
-void TestStrokeCount::maskCharactersRejected()
+void TestOkCommand::maskCharactersRejected()
 {
     QFETCH(QChar, character);
 
     for (const QString &input : {QString(character), u"汉"_s + character + u"字"_s}) {
         FakeWindow window = windowWithPreviousRows();
-        StrokeCount::State state;
-        QVERIFY2(!StrokeCount::run(input, window, state), qPrintable(input));
+        OkCommand::State state;
+        QVERIFY2(!OkCommand::run(input, window, state), qPrintable(input));
         QCOMPARE(window.rows, previousRows);
         QVERIFY(window.asked.isEmpty());
     }
 }
 
-void TestStrokeCount::secondRunReplacesRows()
+void TestOkCommand::secondRunReplacesRows()
 {
     FakeWindow window = windowWithPreviousRows();
-    StrokeCount::State state;
-    QVERIFY(StrokeCount::run(u"汉字"_s, window, state));
-    QVERIFY(StrokeCount::run(u"范骨"_s, window, state));
+    OkCommand::State state;
+    QVERIFY(OkCommand::run(u"汉字"_s, window, state));
+    QVERIFY(OkCommand::run(u"范骨"_s, window, state));
     QCOMPARE(window.clears, 2);
     QCOMPARE(window.rows, (QStringList{u"范=8"_s, u"骨=9"_s, u"[s]范骨=17"_s}));
     QCOMPARE(state.total, 17);
 }
 
-void TestStrokeCount::longInputTotalDoesNotOverflow()
+void TestOkCommand::longInputTotalDoesNotOverflow()
 {
     constexpr int repeats = 3300;
     constexpr int expectedTotal = repeats * 48;
     FakeWindow window = windowWithPreviousRows();
-    StrokeCount::State state;
-    QVERIFY(StrokeCount::run(QString(repeats, u'龘'), window, state));
+    OkCommand::State state;
+    QVERIFY(OkCommand::run(QString(repeats, u'龘'), window, state));
     QCOMPARE(window.rows.size(), repeats + 1);
     QCOMPARE(window.rows.last(), u"[s]"_s + QString(repeats, u'龘') + u'=' + QString::number(expectedTotal));
     QCOMPARE(state.total, expectedTotal);
 }
 
-void TestStrokeCount::stateArraysHaveOneSpareElement()
+void TestOkCommand::stateArraysHaveOneSpareElement()
 {
     FakeWindow window = windowWithPreviousRows();
-    StrokeCount::State state;
-    QVERIFY(StrokeCount::run(u" 汉\U00020BB7 "_s, window, state));
+    OkCommand::State state;
+    QVERIFY(OkCommand::run(u" 汉\U00020BB7 "_s, window, state));
     QCOMPARE(state.chars, (QStringList{u"汉"_s, u"\U00020BB7"_s, QString()}));
     QCOMPARE(state.strokes, (QList<qint16>{5, 6, 0}));
     QCOMPARE(state.total, 11);
 }
 
-void TestStrokeCount::validationMask()
+void TestOkCommand::validationMask()
 {
-    const QString &mask = StrokeCount::validationMask();
+    const QString &mask = OkCommand::validationMask();
     QCOMPARE(mask.size(), 83);
     QSet<QChar> distinct(mask.cbegin(), mask.cend());
     QCOMPARE(distinct.size(), 81);
@@ -261,5 +261,5 @@ void TestStrokeCount::validationMask()
     QVERIFY(mask.startsWith(u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ,.;'"_s));
 }
 
-QTEST_GUILESS_MAIN(TestStrokeCount)
-#include "tst_strokecount.moc"
+QTEST_GUILESS_MAIN(TestOkCommand)
+#include "tst_okcommand.moc"
