@@ -312,10 +312,8 @@ private:
             break;
         }
 
-        if (m_pendingSkip > 0) {
-            --m_pendingSkip;
+        if (takePendingSkip())
             return;
-        }
         if (name == "par") {
             endParagraph();
         } else if (name == "pard") {
@@ -387,15 +385,23 @@ private:
         m_pendingSkip = state().unicodeSkip;
     }
 
+    // After \uN, the next characters or words stand in for readers that
+    // cannot show the code point: each is dropped.
+    bool takePendingSkip()
+    {
+        if (m_pendingSkip == 0)
+            return false;
+        --m_pendingSkip;
+        return true;
+    }
+
     void character(char16_t c)
     {
         flushText();
         if (state().destination != Destination::Text)
             return;
-        if (m_pendingSkip > 0) {
-            --m_pendingSkip;
+        if (takePendingSkip())
             return;
-        }
         appendText(QString(QChar(c)));
     }
 
@@ -422,10 +428,8 @@ private:
         case Destination::Text:
             break;
         }
-        if (m_pendingSkip > 0) {
-            --m_pendingSkip;
+        if (takePendingSkip())
             return;
-        }
         m_pendingBytes.append(c);
     }
 

@@ -17,9 +17,11 @@
 #include <QFileInfo>
 #include <QMap>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <new>
 #include <system_error>
 
@@ -265,24 +267,22 @@ int build(const QString &folderPath, const QString &out, const QStringList &sequ
 // or merge rows of the listing.
 QString escaped(const QString &key)
 {
+    struct Escape
+    {
+        char16_t raw;
+        char16_t shown;
+    };
+    static constexpr Escape escapes[] = {{u'\\', u'\\'}, {u'\t', u't'}, {u'\n', u'n'}, {u'\r', u'r'}};
     QString text;
     text.reserve(key.size());
     for (const QChar c : key) {
-        switch (c.unicode()) {
-        case u'\\':
-            text += u"\\\\"_s;
-            break;
-        case u'\t':
-            text += u"\\t"_s;
-            break;
-        case u'\n':
-            text += u"\\n"_s;
-            break;
-        case u'\r':
-            text += u"\\r"_s;
-            break;
-        default:
+        const auto *escape = std::find_if(std::begin(escapes), std::end(escapes),
+                                          [c](const Escape &e) { return e.raw == c.unicode(); });
+        if (escape == std::end(escapes)) {
             text += c;
+        } else {
+            text += u'\\';
+            text += QChar(escape->shown);
         }
     }
     return text;
