@@ -314,6 +314,13 @@ private:
 
         if (takePendingSkip())
             return;
+        if (!paragraphWord(name, parameter, s))
+            textWord(name, parameter, s);
+    }
+
+    // The words that shape paragraphs and characters; false for any other.
+    bool paragraphWord(QByteArrayView name, int parameter, State &s)
+    {
         if (name == "par") {
             endParagraph();
         } else if (name == "pard") {
@@ -339,7 +346,16 @@ private:
             s.fontSize = parameter > 0 ? std::min(parameter, maxFontSize) : defaultFontSize;
         } else if (name == "f") {
             s.font = parameter;
-        } else if (name == "u") {
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The words that give text, or open a table or a skipped destination.
+    void textWord(QByteArrayView name, int parameter, State &s)
+    {
+        if (name == "u") {
             unicode(parameter);
         } else if (name == "uc") {
             s.unicodeSkip = std::max(0, parameter);

@@ -89,18 +89,12 @@ private:
     const StrokeSources &m_sources;
 };
 
-// The characters of one level whose counts break its order: those on no
-// longest run that never goes down. Each gets the count its nearest
-// in-order neighbours agree on, or, at a border between two counts, that
-// of its simplified radical when it fits between them.
-void correctLevel(const Sources &sources, int firstPlace, int lastPlace, QList<StrokeCorrection> *out)
+// Which counts of a level are in order: those on the one longest run that
+// never goes down. Throws where two characters at one step of such runs
+// leave the order unable to tell which of them is wrong.
+std::vector<bool> inOrderCounts(const QList<int> &counts, const QList<char32_t> &list, int firstPlace)
 {
-    const QList<char32_t> &list = sources.data().commonList;
-    QList<int> counts;
-    for (int place = firstPlace; place <= lastPlace; ++place)
-        counts.append(sources.count(list.at(place - 1)));
     const qsizetype size = counts.size();
-
     const QList<int> endingAt = longestInOrderEndingAt(counts);
     QList<int> reversed;
     for (auto it = counts.crbegin(); it != counts.crend(); ++it)
@@ -125,47 +119,69 @@ void correctLevel(const Sources &sources, int firstPlace, int lastPlace, QList<S
                                        .arg(firstPlace + i)
                                        .arg(counts.at(i)));
     }
+    return inOrder;
+}
 
-    for (qsizetype i = 0; i < size; ++i) {
+// The count of the nearest in-order neighbour from I in steps of STEP.
+std::optional<int> nearestInOrder(const QList<int> &counts, const std::vector<bool> &inOrder, qsizetype i,
+                                  qsizetype step)
+{
+    for (qsizetype j = i + step; j >= 0 && j < counts.size(); j += step)
+        if (inOrder.at(j))
+            return counts.at(j);
+    return std::nullopt;
+}
+
+// The correction of CORRECTION's character, out of order between its
+// in-order neighbours LOWER and UPPER.
+StrokeCorrection settled(const Sources &sources, StrokeCorrection correction, std::optional<int> lower,
+                         std::optional<int> upper)
+{
+    if (lower && upper && *lower == *upper) {
+        correction.count = *lower;
+        correction.detail = u"both nearest in-order neighbours in the list have %1"_s.arg(*lower);
+        return correction;
+    }
+    const QString between = u"%1 and %2"_s.arg(lower ? QString::number(*lower) : u"the level's start"_s,
+                                              upper ? QString::number(*upper) : u"the level's end"_s);
+    const std::optional<RadicalPosition> radical = sources.simplifiedRadical(correction.codePoint);
+    if (radical) {
+        const int count = sources.radicalCount(radical->radical, radical->residualStrokes);
+        if ((!lower || count >= *lower) && (!upper || count <= *upper)) {
+            correction.count = count;
+            correction.reason = CorrectionReason::Border;
+            correction.detail = u"neighbours in the list have %1; simplified radical %2"_s.arg(
+                    between, sources.radicalSum(radical->radical, radical->residualStrokes));
+            return correction;
+        }
+    }
+    throw RuntimeError(u"%1 at place %2 of the 2013 list has %3 strokes in Unihan, out of the list's "
+                       "order; its neighbours have %4 and no simplified radical settles it"_s
+                               .arg(describe(correction.codePoint))
+                               .arg(correction.place)
+                               .arg(correction.unihanCount)
+                               .arg(between));
+}
+
+// The characters of one level whose counts break its order: those on no
+// longest run that never goes down. Each gets the count its nearest
+// in-order neighbours agree on, or, at a border between two counts, that
+// of its simplified radical when it fits between them.
+void correctLevel(const Sources &sources, int firstPlace, int lastPlace, QList<StrokeCorrection> *out)
+{
+    const QList<char32_t> &list = sources.data().commonList;
+    QList<int> counts;
+    for (int place = firstPlace; place <= lastPlace; ++place)
+        counts.append(sources.count(list.at(place - 1)));
+    const std::vector<bool> inOrder = inOrderCounts(counts, list, firstPlace);
+    for (qsizetype i = 0; i < counts.size(); ++i) {
         if (inOrder.at(i))
             continue;
         const int place = firstPlace + int(i);
-        const char32_t codePoint = list.at(place - 1);
-        std::optional<int> lower;
-        for (qsizetype j = i - 1; j >= 0 && !lower; --j)
-            if (inOrder.at(j))
-                lower = counts.at(j);
-        std::optional<int> upper;
-        for (qsizetype j = i + 1; j < size && !upper; ++j)
-            if (inOrder.at(j))
-                upper = counts.at(j);
-        StrokeCorrection correction{codePoint, place, counts.at(i), 0, CorrectionReason::Neighbours, {}};
-        if (lower && upper && *lower == *upper) {
-            correction.count = *lower;
-            correction.detail = u"both nearest in-order neighbours in the list have %1"_s.arg(*lower);
-            out->append(correction);
-            continue;
-        }
-        const QString between = u"%1 and %2"_s.arg(lower ? QString::number(*lower) : u"the level's start"_s,
-                                                  upper ? QString::number(*upper) : u"the level's end"_s);
-        const std::optional<RadicalPosition> radical = sources.simplifiedRadical(codePoint);
-        if (radical) {
-            const int count = sources.radicalCount(radical->radical, radical->residualStrokes);
-            if ((!lower || count >= *lower) && (!upper || count <= *upper)) {
-                correction.count = count;
-                correction.reason = CorrectionReason::Border;
-                correction.detail = u"neighbours in the list have %1; simplified radical %2"_s.arg(
-                        between, sources.radicalSum(radical->radical, radical->residualStrokes));
-                out->append(correction);
-                continue;
-            }
-        }
-        throw RuntimeError(u"%1 at place %2 of the 2013 list has %3 strokes in Unihan, out of the list's "
-                           "order; its neighbours have %4 and no simplified radical settles it"_s
-                                   .arg(describe(codePoint))
-                                   .arg(place)
-                                   .arg(counts.at(i))
-                                   .arg(between));
+        const StrokeCorrection correction{list.at(place - 1), place, counts.at(i), 0,
+                                          CorrectionReason::Neighbours, {}};
+        out->append(settled(sources, correction, nearestInOrder(counts, inOrder, i, -1),
+                            nearestInOrder(counts, inOrder, i, 1)));
     }
 }
 

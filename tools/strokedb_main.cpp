@@ -165,6 +165,102 @@ SequenceBuild strokeSequences(const QStringList &sequenceInputs, const StrokeSou
     return buildStrokeSequences(sequenceSources);
 }
 
+// Where a build writes. A symbolic link OUT stays and its target is
+// replaced, so the files that go with the database lie beside that and are
+// named after it.
+struct BuildOutputs
+{
+    QString database;
+    QString corrections;
+    QString sequences;
+};
+
+BuildOutputs buildOutputs(const QString &out, const QStringList &inputs)
+{
+    BuildOutputs outputs;
+    outputs.database = OutputFiles::target(out);
+    const QFileInfo outInfo(outputs.database);
+    outputs.corrections =
+            OutputFiles::target(outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s));
+    outputs.sequences = OutputFiles::target(StrokeSequences::pathBeside(outputs.database));
+    for (const QString &input : inputs) {
+        for (const QString &written : {outputs.database, outputs.corrections, outputs.sequences}) {
+            if (sameFile(input, written))
+                throw RuntimeError(
+                        u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
+        }
+    }
+    return outputs;
+}
+
+// The counts, the 2013 list and the radicals read from the three Unihan
+// INPUTS, which must be of one Unicode version.
+UnihanStrokes readSources(const QStringList &inputs, StrokeSources *sources)
+{
+    UnihanStrokes strokes;
+    parseFile(inputs.at(0), [&](const QByteArray &text) {
+        strokes = parseTotalStrokes(text);
+        sources->radicals = parseRadicalPositions(text);
+        return 0;
+    });
+    if (strokes.counts.isEmpty())
+        throw RuntimeError(u"%1 holds no kTotalStrokes entries"_s.arg(inputs.at(0)));
+    const QString listVersion = parseFile(inputs.at(1), [&](const QByteArray &text) {
+        sources->commonList = parseCommonList(text);
+        return unihanVersion(text);
+    });
+    if (listVersion != strokes.unicodeVersion)
+        throw RuntimeError(u"%1 is from Unicode %2 but %3 from Unicode %4; use files of one version"_s.arg(
+                inputs.at(0), strokes.unicodeVersion, inputs.at(1), listVersion));
+    sources->radicalIdeographs = parseFile(inputs.at(2), parseRadicalIdeographs);
+    for (const auto &[codePoint, count] : strokes.counts)
+        sources->counts.insert(codePoint, count);
+    return strokes;
+}
+
+StrokeDbLayout databaseLayout(const UnihanStrokes &strokes, const QStringList &inputs,
+                              const StrokeSources &sources, qsizetype corrections)
+{
+    StrokeDbLayout layout;
+    layout.unicodeVersion = strokes.unicodeVersion;
+    QStringList sourceNames;
+    for (const QString &input : inputs)
+        sourceNames.append(QFileInfo(input).fileName());
+    layout.sourceFile = sourceNames.join(u' ');
+    layout.corrections = int(corrections);
+    for (const char32_t codePoint : sources.commonList)
+        layout.commonCharacters.append(QString::fromUcs4(&codePoint, 1));
+    return layout;
+}
+
+void reportBuild(const QString &out, const BuildOutputs &outputs, qsizetype rows, const QString &unicodeVersion,
+                 const QList<StrokeCorrection> &corrections, const SequenceBuild *sequences)
+{
+    QMap<CorrectionReason, int> byReason;
+    for (const StrokeCorrection &correction : corrections)
+        ++byReason[correction.reason];
+    printOut(u"%1: %2 characters from Unicode %3\n"
+                  "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
+                  "%6 at a border in the list by their simplified radical, %7 outside the list by "
+                  "their simplified radical; each is listed in %8\n"_s.arg(out)
+                          .arg(rows)
+                          .arg(unicodeVersion)
+                          .arg(corrections.size())
+                          .arg(byReason.value(CorrectionReason::Neighbours))
+                          .arg(byReason.value(CorrectionReason::Border))
+                          .arg(byReason.value(CorrectionReason::SimplifiedRadical))
+                          .arg(outputs.corrections));
+    if (sequences) {
+        const SequenceFigures &f = sequences->figures;
+        printOut(u"%1: %2 stroke sequences kept, %3 dropped outside the list (length is not the count), "
+                      "%4 corrected, %5 characters of the list without one\n"_s.arg(outputs.sequences)
+                              .arg(f.kept)
+                              .arg(f.dropped)
+                              .arg(f.corrected)
+                              .arg(f.withoutInList));
+    }
+}
+
 int build(const QString &folderPath, const QString &out, const QStringList &sequenceInputs)
 {
     const QFileInfo folderInfo(folderPath);
@@ -174,92 +270,32 @@ int build(const QString &folderPath, const QString &out, const QStringList &sequ
     const QDir folder(folderPath);
     const QStringList inputs = {inputFile(folder, strokesFile), inputFile(folder, listFile),
                                 inputFile(folder, radicalsFile)};
-    // A symbolic link OUT stays and its target is replaced, so the files
-    // that go with the database lie beside that and are named after it.
-    const QString database = OutputFiles::target(out);
-    const QFileInfo outInfo(database);
-    const QString correctionsPath =
-            OutputFiles::target(outInfo.dir().filePath(outInfo.completeBaseName() + u"-corrections.tsv"_s));
-    const QString sequencesPath = OutputFiles::target(StrokeSequences::pathBeside(database));
-    for (const QString &input : inputs + sequenceInputs) {
-        for (const QString &written : {database, correctionsPath, sequencesPath}) {
-            if (sameFile(input, written))
-                throw RuntimeError(
-                        u"%1 would overwrite the input %2; choose another output file"_s.arg(written, input));
-        }
-    }
+    const BuildOutputs outputs = buildOutputs(out, inputs + sequenceInputs);
 
     StrokeSources sources;
-    UnihanStrokes strokes;
-    parseFile(inputs.at(0), [&](const QByteArray &text) {
-        strokes = parseTotalStrokes(text);
-        sources.radicals = parseRadicalPositions(text);
-        return 0;
-    });
-    if (strokes.counts.isEmpty())
-        throw RuntimeError(u"%1 holds no kTotalStrokes entries"_s.arg(inputs.at(0)));
-    const QString listVersion = parseFile(inputs.at(1), [&](const QByteArray &text) {
-        sources.commonList = parseCommonList(text);
-        return unihanVersion(text);
-    });
-    if (listVersion != strokes.unicodeVersion)
-        throw RuntimeError(u"%1 is from Unicode %2 but %3 from Unicode %4; use files of one version"_s.arg(
-                inputs.at(0), strokes.unicodeVersion, inputs.at(1), listVersion));
-    sources.radicalIdeographs = parseFile(inputs.at(2), parseRadicalIdeographs);
-    for (const auto &[codePoint, count] : strokes.counts)
-        sources.counts.insert(codePoint, count);
-
+    const UnihanStrokes strokes = readSources(inputs, &sources);
     const QList<StrokeCorrection> corrections = strokeCorrections(sources);
     QHash<char32_t, int> corrected;
-    QMap<CorrectionReason, int> byReason;
-    for (const StrokeCorrection &correction : corrections) {
+    for (const StrokeCorrection &correction : corrections)
         corrected.insert(correction.codePoint, correction.count);
-        ++byReason[correction.reason];
-    }
     QList<StrokeRow> rows;
     rows.reserve(strokes.counts.size());
     for (const auto &[codePoint, count] : strokes.counts)
         rows.append({QString::fromUcs4(&codePoint, 1), corrected.value(codePoint, count)});
-    StrokeDbLayout layout;
-    layout.unicodeVersion = strokes.unicodeVersion;
-    QStringList sourceNames;
-    for (const QString &input : inputs)
-        sourceNames.append(QFileInfo(input).fileName());
-    layout.sourceFile = sourceNames.join(u' ');
-    layout.corrections = int(corrections.size());
-    for (const char32_t codePoint : sources.commonList)
-        layout.commonCharacters.append(QString::fromUcs4(&codePoint, 1));
     const SequenceBuild sequences = sequenceInputs.isEmpty() ? SequenceBuild()
                                                              : strokeSequences(sequenceInputs, sources, corrected);
     {
         const SignalsHeld held;
         OutputFiles files;
-        writeStrokeDatabase(files.open(database), rows, layout);
-        files.add(correctionsPath, correctionsTable(corrections));
+        writeStrokeDatabase(files.open(outputs.database), rows,
+                            databaseLayout(strokes, inputs, sources, corrections.size()));
+        files.add(outputs.corrections, correctionsTable(corrections));
         if (!sequenceInputs.isEmpty())
-            files.add(sequencesPath, sequences.file);
+            files.add(outputs.sequences, sequences.file);
         files.commit();
     }
-    printOut(u"%1: %2 characters from Unicode %3\n"
-                  "%4 counts differ from Unihan's: %5 settled by their neighbours in the 2013 list, "
-                  "%6 at a border in the list by their simplified radical, %7 outside the list by "
-                  "their simplified radical; each is listed in %8\n"_s.arg(out)
-                          .arg(rows.size())
-                          .arg(strokes.unicodeVersion)
-                          .arg(corrections.size())
-                          .arg(byReason.value(CorrectionReason::Neighbours))
-                          .arg(byReason.value(CorrectionReason::Border))
-                          .arg(byReason.value(CorrectionReason::SimplifiedRadical))
-                          .arg(correctionsPath));
-    if (!sequenceInputs.isEmpty()) {
-        const SequenceFigures &f = sequences.figures;
-        printOut(u"%1: %2 stroke sequences kept, %3 dropped outside the list (length is not the count), "
-                      "%4 corrected, %5 characters of the list without one\n"_s.arg(sequencesPath)
-                              .arg(f.kept)
-                              .arg(f.dropped)
-                              .arg(f.corrected)
-                              .arg(f.withoutInList));
-    }
+    reportBuild(out, outputs, rows.size(), strokes.unicodeVersion, corrections,
+                sequenceInputs.isEmpty() ? nullptr : &sequences);
     return 0;
 }
 
