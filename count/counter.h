@@ -83,10 +83,15 @@ private:
     bool countLine(LineReader &reader, const Where &where);
     template<typename Visit>
     bool walk(LineReader &reader, Visit &&visit);
+    // Each in its own source: the line as the output format has it.
+    bool writeTotal(LineReader &reader, const Where &where, qint64 total);
     bool echo(LineReader &reader, bool asJson);
     bool writeEach(LineReader &reader, const Where &where);
     bool writeJson(LineReader &reader, const Where &where, qint64 total);
+    void noteUnknown(const Cluster &cluster);
     bool isNewUnknown(const Cluster &cluster);
+    void forgetUnknowns();
+    void endJson();
     // Where rows are kept: each line, or each record of -k, written whole
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
@@ -97,6 +102,8 @@ private:
     std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
+    // The --strict reports of a line's characters without a count, or of one.
+    bool reportUnknowns(LineReader &reader, const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
 
     const StrokeTable &m_table;
