@@ -408,6 +408,33 @@ bool LineReader::decodeWide(const Piece &piece)
     return m_piece.empty() || piece(view(m_piece));
 }
 
+// Hands out the code points of PENDING, all of them when LAST: otherwise a
+// high surrogate at its end waits for its second half, which comes with the
+// decoder's next piece.
+bool LineReader::handOutDecoded(QString &pending, bool last, bool *mayStartWithMark, const Piece &piece)
+{
+    m_piece.clear();
+    qsizetype i = 0;
+    for (; i < pending.size(); ++i) {
+        const QChar unit = pending.at(i);
+        if (unit.isHighSurrogate() && i + 1 == pending.size() && !last)
+            break;
+        if (unit.isHighSurrogate() && i + 1 < pending.size() && pending.at(i + 1).isLowSurrogate()) {
+            m_piece.push_back(QChar::surrogateToUcs4(unit, pending.at(i + 1)));
+            ++i;
+        } else {
+            m_piece.push_back(unit.unicode());
+        }
+    }
+    pending.remove(0, i);
+    if (*mayStartWithMark && !m_piece.empty()) {
+        if (m_piece.front() == markCharacter)
+            m_piece.erase(0, 1);
+        *mayStartWithMark = false;
+    }
+    return m_piece.empty() || piece(view(m_piece));
+}
+
 bool LineReader::decodeOther(const Piece &piece)
 {
     // One converter for the stream, as every line starts in its first state.
@@ -419,36 +446,12 @@ bool LineReader::decodeOther(const Piece &piece)
     QString pending;
     // A mark in the encoding's own form starts only the stream.
     bool mayStartWithMark = m_lineNumber == 1;
-    // A decoder's pieces may split a surrogate pair; its second half comes
-    // with the next piece.
-    const auto handOut = [&](bool last) {
-        m_piece.clear();
-        qsizetype i = 0;
-        for (; i < pending.size(); ++i) {
-            const QChar unit = pending.at(i);
-            if (unit.isHighSurrogate() && i + 1 == pending.size() && !last)
-                break;
-            if (unit.isHighSurrogate() && i + 1 < pending.size() && pending.at(i + 1).isLowSurrogate()) {
-                m_piece.push_back(QChar::surrogateToUcs4(unit, pending.at(i + 1)));
-                ++i;
-            } else {
-                m_piece.push_back(unit.unicode());
-            }
-        }
-        pending.remove(0, i);
-        if (mayStartWithMark && !m_piece.empty()) {
-            if (m_piece.front() == markCharacter)
-                m_piece.erase(0, 1);
-            mayStartWithMark = false;
-        }
-        return m_piece.empty() || piece(view(m_piece));
-    };
     for (qsizetype at = 0; at < line.size() && !decoder.hasError(); at += pieceLength) {
         pending += QString(decoder.decode(line.sliced(at, std::min(pieceLength, line.size() - at))));
         const bool more = at + pieceLength < line.size();
         if (more && !decoder.hasError()) {
             m_handedOutEarly = true;
-            if (!handOut(false))
+            if (!handOutDecoded(pending, false, &mayStartWithMark, piece))
                 return false;
         }
     }
@@ -457,7 +460,7 @@ bool LineReader::decodeOther(const Piece &piece)
         pending += QString(decoder.decode(m_encoding.newline));
         if (!decoder.hasError() && pending.endsWith(u'\n')) {
             pending.chop(1);
-            return handOut(true);
+            return handOutDecoded(pending, true, &mayStartWithMark, piece);
         }
     }
     setInvalidAt(firstInvalidInOther());

@@ -127,6 +127,7 @@ private:
     bool decodeUtf8(const Piece &piece);
     bool decodeWide(const Piece &piece);
     bool decodeOther(const Piece &piece);
+    bool handOutDecoded(QString &pending, bool last, bool *mayStartWithMark, const Piece &piece);
     qsizetype firstInvalidInOther() const;
 
     QIODevice &m_device;
