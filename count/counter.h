@@ -102,9 +102,14 @@ private:
     std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
-    // The --strict reports of a line's characters without a count, or of one.
+    // The --strict reports of a line's characters without a count, or of
+    // one. Each that fills a block of reports sends them out with the lines
+    // before: a long line of letters would otherwise hold many times its
+    // size. False once nothing more can be written.
     bool reportUnknowns(LineReader &reader, const Where &where);
+    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
+    const std::string &reportPlace(const Where &where);
 
     const StrokeTable &m_table;
     const StrokeSequences *m_sequences = nullptr;

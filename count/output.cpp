@@ -114,13 +114,13 @@ bool Output::flush()
 
 void Output::flushReports()
 {
-    if (m_reports.empty())
+    if (m_reportsSize == 0)
         return;
     // A failed write to standard error ends nothing: the counts still go
     // to standard output and the exit status still tells of the characters.
-    std::fwrite(m_reports.data(), 1, m_reports.size(), m_reportFile);
+    std::fwrite(m_reports.data(), 1, m_reportsSize, m_reportFile);
     std::fflush(m_reportFile);
-    m_reports.clear();
+    m_reportsSize = 0;
 }
 
 void Output::writeThrough(const char *bytes, std::size_t size)
