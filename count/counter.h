@@ -95,6 +95,7 @@ private:
     // Where rows are kept: each line, or each record of -k, written whole
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
+    bool writePlainRow(const LineReader &reader);
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
     void appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes);
@@ -145,6 +146,8 @@ private:
     std::string m_lastLineEnd = "\n";
     // Null while the output is UTF-8, which the rows already are.
     bool m_outputStarted = false;
+    // Whether a row of one line may go out by writePlainRow().
+    bool m_plainRows = false;
     std::optional<QStringEncoder> m_encoder;
     std::optional<QStringDecoder> m_checker;
     QByteArray m_outputName;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +60,8 @@ bool Counter::countRow(LineReader &reader, const Where &where)
 {
     if (!m_outputStarted)
         startOutput(reader);
+    if (m_plainRows && !m_inRecord && !m_headerNext && writePlainRow(reader))
+        return true;
     const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
     const QByteArrayView bytes = reader.bytes();
     const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -181,6 +184,36 @@ void Counter::countRowField(const Where &where)
     countField(field, fieldWhere, before);
 }
 
+// The usual row of a spreadsheet's export: one line of UTF-8 without a
+// quote, written as it came with only its total after it. Its field is
+// found between separators, and nothing of it is copied but into the
+// output. False, with nothing written, for any other row.
+bool Counter::writePlainRow(const LineReader &reader)
+{
+    const QByteArrayView bytes = reader.bytes();
+    const char separator = char(m_options.fields.separator);
+    if (reader.encoding().kind != TextEncoding::Kind::Utf8
+        || (m_options.fields.quoting() && std::memchr(bytes.data(), '"', std::size_t(bytes.size())))
+        || !bytes.isValidUtf8())
+        return false;
+    const char *field = bytes.data();
+    const char *end = field + bytes.size();
+    for (qsizetype i = 0; i < m_options.fields.field && field < end; ++i) {
+        const void *next = std::memchr(field, separator, std::size_t(end - field));
+        field = next ? static_cast<const char *>(next) + 1 : end;
+    }
+    const void *fieldEnd = std::memchr(field, separator, std::size_t(end - field));
+    m_rowTotal = utf8LineTotal(m_table, field, (fieldEnd ? static_cast<const char *>(fieldEnd) : end) - field).total;
+    const QByteArrayView lineEnd = reader.lineEnd();
+    if (!lineEnd.isEmpty())
+        m_lastLineEnd = lineEnd.size() == 2 ? "\r\n" : lineEnd.front() == '\r' ? "\r" : "\n";
+    m_output.append(bytes.data(), std::size_t(bytes.size()));
+    m_output.append(separator);
+    m_output.appendNumber(m_rowTotal);
+    m_output.append(m_lastLineEnd.data(), m_lastLineEnd.size());
+    return true;
+}
+
 // The picked field's code points: picked from bytes, they are decoded here.
 std::u32string_view Counter::fieldCodePoints()
 {
@@ -244,6 +277,11 @@ void Counter::startOutput(const LineReader &reader)
     m_outputStarted = true;
     if (m_options.fields.field >= 0)
         m_picker.emplace(m_options.fields.separator, m_options.fields.quoting(), m_options.fields.field);
+    const char32_t separator = m_options.fields.separator;
+    // Not a separator the total itself may hold, which would need quotes.
+    const bool plainSeparator = separator != Delimited::FieldPicker::blankSeparated && separator < firstNonAscii
+            && !(separator >= U'0' && separator <= U'9') && separator != U'+' && separator != U'-';
+    m_plainRows = m_picker && plainSeparator && !m_options.parts && !m_options.strict;
     QByteArray mark;
     m_outputName = m_options.outputEncoding;
     if (m_options.byteOrderMark) {
@@ -260,6 +298,7 @@ void Counter::startOutput(const LineReader &reader)
         m_outputName = "UTF-8";
     }
     m_output.append(mark.constData(), std::size_t(mark.size()));
+    m_plainRows = m_plainRows && !m_encoder;
 }
 
 // The row in the output's encoding. A character that encoding cannot hold
