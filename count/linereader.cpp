@@ -347,6 +347,19 @@ void LineReader::setInvalidAt(qsizetype at)
     m_invalidLine = m_lineNumber;
 }
 
+// Adds CODEPOINT to the piece, which goes out once it is full: false when
+// PIECE stopped there.
+inline bool LineReader::push(char32_t codePoint, const Piece &piece)
+{
+    m_piece.push_back(codePoint);
+    if (qsizetype(m_piece.size()) < pieceLength)
+        return true;
+    m_handedOutEarly = true;
+    const bool goOn = piece(view(m_piece));
+    m_piece.clear();
+    return goOn;
+}
+
 bool LineReader::decodeUtf8(const Piece &piece)
 {
     const auto *begin = reinterpret_cast<const unsigned char *>(m_data + m_lineStart);
@@ -359,14 +372,9 @@ bool LineReader::decodeUtf8(const Piece &piece)
             setInvalidAt(p - begin);
             return false;
         }
-        m_piece.push_back(codePoint);
         p = next;
-        if (qsizetype(m_piece.size()) == pieceLength) {
-            m_handedOutEarly = true;
-            if (!piece(view(m_piece)))
-                return false;
-            m_piece.clear();
-        }
+        if (!push(codePoint, piece))
+            return false;
     }
     return m_piece.empty() || piece(view(m_piece));
 }
@@ -397,13 +405,8 @@ bool LineReader::decodeWide(const Piece &piece)
             setInvalidAt(at);
             return false;
         }
-        m_piece.push_back(codePoint);
-        if (qsizetype(m_piece.size()) == pieceLength) {
-            m_handedOutEarly = true;
-            if (!piece(view(m_piece)))
-                return false;
-            m_piece.clear();
-        }
+        if (!push(codePoint, piece))
+            return false;
     }
     return m_piece.empty() || piece(view(m_piece));
 }

@@ -124,6 +124,7 @@ private:
     bool findLine();
     void followByteOrderMark();
     qsizetype findNewline(qsizetype from) const;
+    bool push(char32_t codePoint, const Piece &piece);
     bool decodeUtf8(const Piece &piece);
     bool decodeWide(const Piece &piece);
     bool decodeOther(const Piece &piece);
