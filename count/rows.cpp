@@ -257,8 +257,13 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
         m_rowTotal += cluster.strokes;
         if (space)
             continue;
-        if (!cluster.known && m_options.strict)
+        if (!cluster.known && m_options.strict) {
             reportUnknown(where, cluster);
+            // The row goes out after its reports: a failed write shows
+            // there.
+            if (m_output.reportsFull())
+                m_output.flush();
+        }
         if (m_options.parts) {
             if (!m_parts.empty())
                 m_parts += partsJoint;

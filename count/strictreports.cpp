@@ -28,8 +28,7 @@ constexpr int bitsPerHexDigit = 4;
 // EF B8 80).
 constexpr unsigned char variationSelectorLead = 0xEF;
 constexpr unsigned char firstNonAscii = 0x80;
-// FILE:LINE:COLUMN first, where editors look for it, then these words
-// around the character and its name.
+// The words around the character and its name.
 constexpr std::string_view reportMiddle = ": “";
 constexpr std::string_view reportBefore = "”（";
 constexpr std::string_view reportAfter = "）没有笔画数\n";
