@@ -105,6 +105,8 @@ private slots:
     void standardStreamsGone();
     void terminalGetsEachLineAtOnce();
     void streamsInBoundedMemory();
+    void strictReportsAlikeInEveryEncoding_data();
+    void strictReportsAlikeInEveryEncoding();
     void longLineInBoundedMemory_data();
     void longLineInBoundedMemory();
     void outOfMemoryIsAMessage_data();
@@ -700,6 +702,28 @@ void TestCount::streamsInBoundedMemory()
     }
     QVERIFY(sawLong);
     QVERIFY(lines > streamedBytes / line.size() / 2);
+}
+
+// The reports on UTF-8, read from its bytes, are those on the same text
+// decoded from another encoding.
+void TestCount::strictReportsAlikeInEveryEncoding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("selectors after a space, at the start, in a row")
+            << u"\uFE00a\uFE00\uFE01 \uFE00b\n\U000E0100\n"_s;
+    QTest::newRow("controls, overrides, planes") << u"\x1b[2J\u202E\u00AD汉\U00020BB7z\U0001F600\n\u3000x\r\n"_s;
+}
+
+void TestCount::strictReportsAlikeInEveryEncoding()
+{
+    QFETCH(QString, text);
+    const Run utf8 = run({u"--strict"_s}, text.toUtf8());
+    QCOMPARE(utf8.status, statusUnknown);
+    for (const char *encoding : {"UTF-16LE", "GB18030"}) {
+        const Run other = run({u"--strict"_s, u"--encoding"_s, QString::fromLatin1(encoding)}, encoded(encoding, text));
+        QCOMPARE(other.err, utf8.err);
+        QCOMPARE(other.status, utf8.status);
+    }
 }
 
 // One line of 20 MB in every mode and in a converter's encoding: memory
