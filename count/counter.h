@@ -96,6 +96,7 @@ private:
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
     bool writePlainRow(const LineReader &reader);
+    QByteArrayView plainField(QByteArrayView line) const;
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
     void appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes);
