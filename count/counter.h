@@ -83,13 +83,20 @@ private:
     bool countLine(LineReader &reader, const Where &where);
     template<typename Visit>
     bool walk(LineReader &reader, Visit &&visit);
+    // Each in its own source: the line as the output format has it.
+    bool writeTotal(LineReader &reader, const Where &where, qint64 total);
     bool echo(LineReader &reader, bool asJson);
     bool writeEach(LineReader &reader, const Where &where);
     bool writeJson(LineReader &reader, const Where &where, qint64 total);
+    void noteUnknown(const Cluster &cluster);
     bool isNewUnknown(const Cluster &cluster);
+    void forgetUnknowns();
+    void endJson();
     // Where rows are kept: each line, or each record of -k, written whole
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
+    bool writePlainRow(const LineReader &reader);
+    QByteArrayView plainField(QByteArrayView line) const;
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
     void appendNewFields(const std::string &total, const std::string &parts, bool mayNeedQuotes);
@@ -97,7 +104,14 @@ private:
     std::u32string_view fieldCodePoints();
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
+    // The --strict reports of a line's characters without a count, or of
+    // one. Each that fills a block of reports sends them out with the lines
+    // before: a long line of letters would otherwise hold many times its
+    // size. False once nothing more can be written.
+    bool reportUnknowns(LineReader &reader, const Where &where);
+    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
+    const std::string &reportPlace(const Where &where);
 
     const StrokeTable &m_table;
     const StrokeSequences *m_sequences = nullptr;
@@ -133,6 +147,8 @@ private:
     std::string m_lastLineEnd = "\n";
     // Null while the output is UTF-8, which the rows already are.
     bool m_outputStarted = false;
+    // Whether a row of one line may go out by writePlainRow().
+    bool m_plainRows = false;
     std::optional<QStringEncoder> m_encoder;
     std::optional<QStringDecoder> m_checker;
     QByteArray m_outputName;

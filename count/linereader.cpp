@@ -347,6 +347,19 @@ void LineReader::setInvalidAt(qsizetype at)
     m_invalidLine = m_lineNumber;
 }
 
+// Adds CODEPOINT to the piece, which goes out once it is full: false when
+// PIECE stopped there.
+inline bool LineReader::push(char32_t codePoint, const Piece &piece)
+{
+    m_piece.push_back(codePoint);
+    if (qsizetype(m_piece.size()) < pieceLength)
+        return true;
+    m_handedOutEarly = true;
+    const bool goOn = piece(view(m_piece));
+    m_piece.clear();
+    return goOn;
+}
+
 bool LineReader::decodeUtf8(const Piece &piece)
 {
     const auto *begin = reinterpret_cast<const unsigned char *>(m_data + m_lineStart);
@@ -359,14 +372,9 @@ bool LineReader::decodeUtf8(const Piece &piece)
             setInvalidAt(p - begin);
             return false;
         }
-        m_piece.push_back(codePoint);
         p = next;
-        if (qsizetype(m_piece.size()) == pieceLength) {
-            m_handedOutEarly = true;
-            if (!piece(view(m_piece)))
-                return false;
-            m_piece.clear();
-        }
+        if (!push(codePoint, piece))
+            return false;
     }
     return m_piece.empty() || piece(view(m_piece));
 }
@@ -397,13 +405,35 @@ bool LineReader::decodeWide(const Piece &piece)
             setInvalidAt(at);
             return false;
         }
-        m_piece.push_back(codePoint);
-        if (qsizetype(m_piece.size()) == pieceLength) {
-            m_handedOutEarly = true;
-            if (!piece(view(m_piece)))
-                return false;
-            m_piece.clear();
+        if (!push(codePoint, piece))
+            return false;
+    }
+    return m_piece.empty() || piece(view(m_piece));
+}
+
+// Hands out the code points of PENDING, all of them when LAST: otherwise a
+// high surrogate at its end waits for its second half, which comes with the
+// decoder's next piece.
+bool LineReader::handOutDecoded(QString &pending, bool last, bool *mayStartWithMark, const Piece &piece)
+{
+    m_piece.clear();
+    qsizetype i = 0;
+    for (; i < pending.size(); ++i) {
+        const QChar unit = pending.at(i);
+        if (unit.isHighSurrogate() && i + 1 == pending.size() && !last)
+            break;
+        if (unit.isHighSurrogate() && i + 1 < pending.size() && pending.at(i + 1).isLowSurrogate()) {
+            m_piece.push_back(QChar::surrogateToUcs4(unit, pending.at(i + 1)));
+            ++i;
+        } else {
+            m_piece.push_back(unit.unicode());
         }
+    }
+    pending.remove(0, i);
+    if (*mayStartWithMark && !m_piece.empty()) {
+        if (m_piece.front() == markCharacter)
+            m_piece.erase(0, 1);
+        *mayStartWithMark = false;
     }
     return m_piece.empty() || piece(view(m_piece));
 }
@@ -419,36 +449,12 @@ bool LineReader::decodeOther(const Piece &piece)
     QString pending;
     // A mark in the encoding's own form starts only the stream.
     bool mayStartWithMark = m_lineNumber == 1;
-    // A decoder's pieces may split a surrogate pair; its second half comes
-    // with the next piece.
-    const auto handOut = [&](bool last) {
-        m_piece.clear();
-        qsizetype i = 0;
-        for (; i < pending.size(); ++i) {
-            const QChar unit = pending.at(i);
-            if (unit.isHighSurrogate() && i + 1 == pending.size() && !last)
-                break;
-            if (unit.isHighSurrogate() && i + 1 < pending.size() && pending.at(i + 1).isLowSurrogate()) {
-                m_piece.push_back(QChar::surrogateToUcs4(unit, pending.at(i + 1)));
-                ++i;
-            } else {
-                m_piece.push_back(unit.unicode());
-            }
-        }
-        pending.remove(0, i);
-        if (mayStartWithMark && !m_piece.empty()) {
-            if (m_piece.front() == markCharacter)
-                m_piece.erase(0, 1);
-            mayStartWithMark = false;
-        }
-        return m_piece.empty() || piece(view(m_piece));
-    };
     for (qsizetype at = 0; at < line.size() && !decoder.hasError(); at += pieceLength) {
         pending += QString(decoder.decode(line.sliced(at, std::min(pieceLength, line.size() - at))));
         const bool more = at + pieceLength < line.size();
         if (more && !decoder.hasError()) {
             m_handedOutEarly = true;
-            if (!handOut(false))
+            if (!handOutDecoded(pending, false, &mayStartWithMark, piece))
                 return false;
         }
     }
@@ -457,7 +463,7 @@ bool LineReader::decodeOther(const Piece &piece)
         pending += QString(decoder.decode(m_encoding.newline));
         if (!decoder.hasError() && pending.endsWith(u'\n')) {
             pending.chop(1);
-            return handOut(true);
+            return handOutDecoded(pending, true, &mayStartWithMark, piece);
         }
     }
     setInvalidAt(firstInvalidInOther());

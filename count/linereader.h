@@ -124,9 +124,11 @@ private:
     bool findLine();
     void followByteOrderMark();
     qsizetype findNewline(qsizetype from) const;
+    bool push(char32_t codePoint, const Piece &piece);
     bool decodeUtf8(const Piece &piece);
     bool decodeWide(const Piece &piece);
     bool decodeOther(const Piece &piece);
+    bool handOutDecoded(QString &pending, bool last, bool *mayStartWithMark, const Piece &piece);
     qsizetype firstInvalidInOther() const;
 
     QIODevice &m_device;

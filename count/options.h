@@ -10,6 +10,8 @@
 
 #include <string>
 
+class QCommandLineParser;
+
 namespace Count {
 
 enum class Format { Totals, Each, Json };
@@ -56,6 +58,14 @@ QCommandLineOption helpOption();
 QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options);
 
 enum class ParseResult { Run, Help, Version, Error };
+
+// Parses ARGUMENTS with PARSER, which knows the options KNOWN, the help
+// option among them, and Qt's version option. TEXT receives the help or the
+// version line, as the result says, or why the arguments are refused: an
+// unknown option, a missing value or one given to an option that takes
+// none, in the user's words.
+ParseResult parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
+                             const QList<QCommandLineOption> &known, QString *text);
 
 // Reads ARGUMENTS (the program name first) into OPTIONS. TEXT receives the
 // help, the version line or the error message, as the result says.

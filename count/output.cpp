@@ -5,8 +5,6 @@
 #include "systemtext.h"
 #include "utf8.h"
 
-#include <QChar>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -24,43 +22,6 @@ constexpr std::size_t reservedBlocks = 2;
 constexpr std::size_t numberRoom = 24;
 constexpr char hexDigits[] = "0123456789abcdef";
 constexpr unsigned char firstPrintable = 0x20;
-constexpr char32_t asciiDelete = 0x7F;
-constexpr char upperHexDigits[] = "0123456789ABCDEF";
-constexpr int fewestNameDigits = 4;
-constexpr int mostNameDigits = 2 * sizeof(char32_t);
-constexpr int bitsPerHexDigit = 4;
-
-// Code points that a terminal acts on instead of showing: controls, format
-// characters such as the direction overrides and isolates, and line and
-// paragraph separators.
-bool isShownByName(char32_t codePoint)
-{
-    if (codePoint >= firstPrintable && codePoint < asciiDelete)
-        return false;
-    switch (QChar::category(codePoint)) {
-    case QChar::Other_Control:
-    case QChar::Other_Format:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Writes "U+" and at least four upper-case hex digits at OUT, as Unicode
-// names a code point, and returns the byte after them.
-char *writeCodePointName(char *out, char32_t codePoint)
-{
-    *out++ = 'U';
-    *out++ = '+';
-    int digits = fewestNameDigits;
-    while (digits < mostNameDigits && (codePoint >> (digits * bitsPerHexDigit)) != 0)
-        ++digits;
-    for (int i = digits - 1; i >= 0; --i)
-        *out++ = upperHexDigits[(codePoint >> (i * bitsPerHexDigit)) & 0xF];
-    return out;
-}
 
 } // namespace
 
@@ -96,41 +57,6 @@ Output::Output(std::FILE *file, std::FILE *reports)
     , m_reportFile(reports)
 {
     m_buffer.reserve(reservedBlocks * blockSize);
-}
-
-void Output::reportUnknown(const std::string &place, std::size_t column, const char32_t *character,
-                           std::size_t size)
-{
-    if (!m_reportFile)
-        return;
-    // FILE:LINE:COLUMN first, where editors look for it.
-    static constexpr std::string_view middle = ": “";
-    static constexpr std::string_view before = "”（";
-    static constexpr std::string_view after = "）没有笔画数\n";
-    static constexpr std::size_t nameLength = 2 + mostNameDigits;
-    constexpr std::size_t perCodePoint = std::max(nameLength, Utf8::maxEncodedLength);
-    constexpr std::size_t fixedLength = 1 + numberRoom + middle.size() + before.size() + nameLength + after.size();
-    // The reports can outnumber the input's bytes: each is made in one
-    // piece and appended once.
-    constexpr std::size_t usualLength = 256;
-    char usual[usualLength];
-    std::string unusual;
-    char *line = usual;
-    const std::size_t longest = place.size() + fixedLength + size * perCodePoint;
-    if (longest > usualLength) {
-        unusual.resize(longest);
-        line = unusual.data();
-    }
-    char *out = std::copy(place.begin(), place.end(), line);
-    *out++ = ':';
-    out = std::to_chars(out, out + numberRoom, column).ptr;
-    out = std::copy(middle.begin(), middle.end(), out);
-    for (std::size_t i = 0; i < size; ++i)
-        out = isShownByName(character[i]) ? writeCodePointName(out, character[i]) : Utf8::encode(character[i], out);
-    out = std::copy(before.begin(), before.end(), out);
-    out = writeCodePointName(out, character[0]);
-    out = std::copy(after.begin(), after.end(), out);
-    m_reports.append(line, std::size_t(out - line));
 }
 
 void Output::appendNumber(qint64 number)
@@ -188,13 +114,13 @@ bool Output::flush()
 
 void Output::flushReports()
 {
-    if (m_reports.empty())
+    if (m_reportsSize == 0)
         return;
     // A failed write to standard error ends nothing: the counts still go
     // to standard output and the exit status still tells of the characters.
-    std::fwrite(m_reports.data(), 1, m_reports.size(), m_reportFile);
+    std::fwrite(m_reports.data(), 1, m_reportsSize, m_reportFile);
     std::fflush(m_reportFile);
-    m_reports.clear();
+    m_reportsSize = 0;
 }
 
 void Output::writeThrough(const char *bytes, std::size_t size)

@@ -53,9 +53,11 @@ public:
     {
         if (m_closed || !m_error.isEmpty())
             return false;
-        return (!m_lineByLine && m_buffer.size() < blockSize && m_reports.size() < blockSize) || flush();
+        return (!m_lineByLine && m_buffer.size() < blockSize && m_reportsSize < blockSize) || flush();
     }
     bool flush();
+    // Whether the reports gathered fill a block: a flush() is due.
+    bool reportsFull() const { return m_reportsSize >= blockSize; }
     // Writes the gathered reports alone, before a message of another kind.
     void flushReports();
 
@@ -73,12 +75,23 @@ private:
 
     // A line longer than a block goes out as it is, not through the buffer.
     void writeThrough(const char *bytes, std::size_t size);
+    // Room for SIZE bytes more of reports, after those gathered.
+    char *reportRoom(std::size_t size)
+    {
+        if (m_reports.size() - m_reportsSize < size)
+            growReports(size);
+        return m_reports.data() + m_reportsSize;
+    }
+    void growReports(std::size_t size);
     bool write(const char *bytes, std::size_t size);
 
     std::FILE *m_file;
     std::string m_buffer;
     std::FILE *m_reportFile;
+    // The gathered reports are the first m_reportsSize bytes: the rest is
+    // room for more, kept so that a report is written in place.
     std::string m_reports;
+    std::size_t m_reportsSize = 0;
     bool m_lineByLine = false;
     bool m_closed = false;
     QString m_error;

@@ -257,37 +257,13 @@ void loadQtTranslations(QCoreApplication &app)
         QCoreApplication::installTranslator(translator);
 }
 
-int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+namespace {
+
+// Counts the inputs, or lists the characters OPTIONS ask for, into OUT,
+// with the reports and messages on ERR; returns the exit status.
+int countOrList(const Options &options, const StrokeTable &table, const StrokeSequences &sequences, std::FILE *out,
+                std::FILE *err)
 {
-    Options options;
-    QString text;
-    switch (parseArguments(arguments, &options, &text)) {
-    case ParseResult::Help:
-    case ParseResult::Version:
-        return writeText(text, out, err);
-    case ParseResult::Error:
-        writeLine(err, u"tarvelo-count: "_s + text);
-        return Failed;
-    case ParseResult::Run:
-        break;
-    }
-
-    const QString databasePath = options.databasePath.isEmpty()
-            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
-            : options.databasePath;
-    StrokeTable table;
-    StrokeSequences sequences;
-    const bool needsSequences = options.sequence || !options.beginsWith.empty();
-    try {
-        const auto few = options.texts.isEmpty() ? nullptr : fewCodePoints(options.texts);
-        loadTable(databasePath, options.common, &table, few.get());
-        if (needsSequences)
-            sequences.load(StrokeSequences::pathBeside(databasePath));
-    } catch (const RuntimeError &error) {
-        writeLine(err, u"tarvelo-count: "_s + error.description());
-        return Failed;
-    }
-
     Output output(out, err);
     output.setLineByLine(isTerminal(out));
     const auto report = [&output, err](const QString &line) {
@@ -323,6 +299,42 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     if (!counted)
         return Failed;
     return foundUnknown ? FoundUnknown : Done;
+}
+
+} // namespace
+
+int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    Options options;
+    QString text;
+    switch (parseArguments(arguments, &options, &text)) {
+    case ParseResult::Help:
+    case ParseResult::Version:
+        return writeText(text, out, err);
+    case ParseResult::Error:
+        writeLine(err, u"tarvelo-count: "_s + text);
+        return Failed;
+    case ParseResult::Run:
+        break;
+    }
+
+    const QString databasePath = options.databasePath.isEmpty()
+            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
+            : options.databasePath;
+    StrokeTable table;
+    StrokeSequences sequences;
+    const bool needsSequences = options.sequence || !options.beginsWith.empty();
+    try {
+        const auto few = options.texts.isEmpty() ? nullptr : fewCodePoints(options.texts);
+        loadTable(databasePath, options.common, &table, few.get());
+        if (needsSequences)
+            sequences.load(StrokeSequences::pathBeside(databasePath));
+    } catch (const RuntimeError &error) {
+        writeLine(err, u"tarvelo-count: "_s + error.description());
+        return Failed;
+    }
+
+    return countOrList(options, table, sequences, out, err);
 }
 
 } // namespace Count

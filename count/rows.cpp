@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -59,6 +60,8 @@ bool Counter::countRow(LineReader &reader, const Where &where)
 {
     if (!m_outputStarted)
         startOutput(reader);
+    if (m_plainRows && !m_inRecord && !m_headerNext && writePlainRow(reader))
+        return true;
     const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
     const QByteArrayView bytes = reader.bytes();
     const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -181,6 +184,58 @@ void Counter::countRowField(const Where &where)
     countField(field, fieldWhere, before);
 }
 
+// The field of a line of UTF-8 without quotes: between separators, or the
+// runs of spaces and TABs where fields are blank-separated.
+QByteArrayView Counter::plainField(QByteArrayView line) const
+{
+    const char *p = line.data();
+    const char *end = p + line.size();
+    const qsizetype wanted = m_options.fields.field;
+    if (m_options.fields.separator == Delimited::FieldPicker::blankSeparated) {
+        const auto isBlank = [](char byte) { return byte == ' ' || byte == '\t'; };
+        for (qsizetype index = 0; p < end; ++index) {
+            p = std::find_if_not(p, end, isBlank);
+            const char *fieldEnd = std::find_if(p, end, isBlank);
+            if (index == wanted)
+                return QByteArrayView(p, fieldEnd - p);
+            p = fieldEnd;
+        }
+        return {};
+    }
+    const char separator = char(m_options.fields.separator);
+    for (qsizetype index = 0; index < wanted && p < end; ++index) {
+        const void *next = std::memchr(p, separator, std::size_t(end - p));
+        p = next ? static_cast<const char *>(next) + 1 : end;
+    }
+    const void *fieldEnd = std::memchr(p, separator, std::size_t(end - p));
+    return QByteArrayView(p, (fieldEnd ? static_cast<const char *>(fieldEnd) : end) - p);
+}
+
+// The usual row of a spreadsheet's export: one line of UTF-8 without a
+// quote, written as it came with only its total after it. Nothing of it is
+// copied but into the output. False, with nothing written, for any other
+// row.
+bool Counter::writePlainRow(const LineReader &reader)
+{
+    const QByteArrayView bytes = reader.bytes();
+    if (reader.encoding().kind != TextEncoding::Kind::Utf8
+        || (m_options.fields.quoting() && std::memchr(bytes.data(), '"', std::size_t(bytes.size())))
+        || !bytes.isValidUtf8())
+        return false;
+    const QByteArrayView field = plainField(bytes);
+    m_rowTotal = utf8LineTotal(m_table, field.data(), field.size()).total;
+    const QByteArrayView lineEnd = reader.lineEnd();
+    if (!lineEnd.isEmpty())
+        m_lastLineEnd = lineEnd.size() == 2 ? "\r\n" : lineEnd.front() == '\r' ? "\r" : "\n";
+    m_output.append(bytes.data(), std::size_t(bytes.size()));
+    m_output.append(m_options.fields.separator == Delimited::FieldPicker::blankSeparated
+                            ? '\t'
+                            : char(m_options.fields.separator));
+    m_output.appendNumber(m_rowTotal);
+    m_output.append(m_lastLineEnd.data(), m_lastLineEnd.size());
+    return true;
+}
+
 // The picked field's code points: picked from bytes, they are decoded here.
 std::u32string_view Counter::fieldCodePoints()
 {
@@ -224,8 +279,13 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
         m_rowTotal += cluster.strokes;
         if (space)
             continue;
-        if (!cluster.known && m_options.strict)
+        if (!cluster.known && m_options.strict) {
             reportUnknown(where, cluster);
+            // The row goes out after its reports: a failed write shows
+            // there.
+            if (m_output.reportsFull())
+                m_output.flush();
+        }
         if (m_options.parts) {
             if (!m_parts.empty())
                 m_parts += partsJoint;
@@ -244,6 +304,11 @@ void Counter::startOutput(const LineReader &reader)
     m_outputStarted = true;
     if (m_options.fields.field >= 0)
         m_picker.emplace(m_options.fields.separator, m_options.fields.quoting(), m_options.fields.field);
+    const char32_t separator = m_options.fields.separator;
+    // Not a separator the total itself may hold, which would need quotes.
+    const bool plainSeparator = separator < firstNonAscii && !(separator >= U'0' && separator <= U'9')
+            && separator != U'+' && separator != U'-';
+    m_plainRows = m_picker && plainSeparator && !m_options.parts && !m_options.strict;
     QByteArray mark;
     m_outputName = m_options.outputEncoding;
     if (m_options.byteOrderMark) {
@@ -260,6 +325,7 @@ void Counter::startOutput(const LineReader &reader)
         m_outputName = "UTF-8";
     }
     m_output.append(mark.constData(), std::size_t(mark.size()));
+    m_plainRows = m_plainRows && !m_encoder;
 }
 
 // The row in the output's encoding. A character that encoding cannot hold

@@ -8,7 +8,6 @@
 
 #include <QCommandLineParser>
 
-
 using namespace Qt::StringLiterals;
 
 namespace Sort {
@@ -72,28 +71,18 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
                                           declared.fields.header, declared.reverse,         declared.encoding,
                                           declared.key,           declared.database,        helpOption};
     parser.addOptions(known);
-    const QCommandLineOption versionOption = parser.addVersionOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(u"FILE"_s, Messages::tr("要排序的文件。"), u"[FILE...]"_s);
 
     const auto fail = [text](const QString &message) {
         *text = message + u'\n' + Messages::tr("用 tarvelo-sort --help 查看用法。");
         return ParseResult::Error;
     };
-    if (!parser.parse(arguments)) {
-        const QStringList unknown = parser.unknownOptionNames();
-        if (!unknown.isEmpty())
-            return fail(Messages::tr("不认识选项“%1%2”。")
-                                .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first()));
-        return fail(Count::parseFailure(arguments, known));
-    }
-    if (parser.isSet(helpOption)) {
-        *text = parser.helpText();
-        return ParseResult::Help;
-    }
-    if (parser.isSet(versionOption)) {
-        *text = QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n';
-        return ParseResult::Version;
-    }
+    const ParseResult parsed = Count::parseCommandLine(parser, arguments, known, text);
+    if (parsed == ParseResult::Error)
+        return fail(*text);
+    if (parsed != ParseResult::Run)
+        return parsed;
     QString problem;
     return takeValues(parser, declared, options, &problem) ? ParseResult::Run : fail(problem);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "options.h"
 #include "sorter.h"
 
 #include <QString>
@@ -18,7 +19,8 @@ struct Options
     QString databasePath;
 };
 
-enum class ParseResult { Run, Help, Version, Error };
+// As tarvelo-count has it: both read their options alike.
+using ParseResult = Count::ParseResult;
 
 // Reads ARGUMENTS (the program name first) into OPTIONS. TEXT receives the
 // help, the version line or the error message, as the result says.

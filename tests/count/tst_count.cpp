@@ -105,6 +105,8 @@ private slots:
     void standardStreamsGone();
     void terminalGetsEachLineAtOnce();
     void streamsInBoundedMemory();
+    void strictReportsAlikeInEveryEncoding_data();
+    void strictReportsAlikeInEveryEncoding();
     void longLineInBoundedMemory_data();
     void longLineInBoundedMemory();
     void outOfMemoryIsAMessage_data();
@@ -702,20 +704,51 @@ void TestCount::streamsInBoundedMemory()
     QVERIFY(lines > streamedBytes / line.size() / 2);
 }
 
+// The reports on UTF-8, read from its bytes, are those on the same text
+// decoded from another encoding.
+void TestCount::strictReportsAlikeInEveryEncoding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("selectors after a space, at the start, in a row")
+            << u"\uFE00a\uFE00\uFE01 \uFE00b\n\U000E0100\n"_s;
+    QTest::newRow("controls, overrides, planes") << u"\x1b[2J\u202E\u00AD汉\U00020BB7z\U0001F600\n\u3000x\r\n"_s;
+}
+
+void TestCount::strictReportsAlikeInEveryEncoding()
+{
+    QFETCH(QString, text);
+    const Run utf8 = run({u"--strict"_s}, text.toUtf8());
+    QCOMPARE(utf8.status, statusUnknown);
+    for (const char *encoding : {"UTF-16LE", "GB18030"}) {
+        const Run other = run({u"--strict"_s, u"--encoding"_s, QString::fromLatin1(encoding)}, encoded(encoding, text));
+        QCOMPARE(other.err, utf8.err);
+        QCOMPARE(other.status, utf8.status);
+    }
+}
+
 // One line of 20 MB in every mode and in a converter's encoding: memory
-// stays within twice the line and the bound for everything else.
+// stays within twice the line and the bound for everything else, also
+// where each of its characters has a report.
 void TestCount::longLineInBoundedMemory_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("encoding");
-    QTest::newRow("totals") << QStringList() << QByteArray("UTF-8");
-    QTest::newRow("each") << QStringList{u"--each"_s} << QByteArray("UTF-8");
-    QTest::newRow("json") << QStringList{u"--json"_s} << QByteArray("UTF-8");
-    QTest::newRow("strict") << QStringList{u"--strict"_s} << QByteArray("UTF-8");
+    QTest::addColumn<QChar>("character");
+    QTest::addColumn<int>("status");
+    QTest::newRow("totals") << QStringList() << QByteArray("UTF-8") << QChar(u'汉') << statusDone;
+    QTest::newRow("each") << QStringList{u"--each"_s} << QByteArray("UTF-8") << QChar(u'汉') << statusDone;
+    QTest::newRow("json") << QStringList{u"--json"_s} << QByteArray("UTF-8") << QChar(u'汉') << statusDone;
+    QTest::newRow("strict") << QStringList{u"--strict"_s} << QByteArray("UTF-8") << QChar(u'汉') << statusDone;
+    QTest::newRow("strict, all reported") << QStringList{u"--strict"_s} << QByteArray("UTF-8") << QChar(u'a')
+                                          << statusUnknown;
+    QTest::newRow("strict, all reported, UTF-16LE")
+            << QStringList{u"--strict"_s, u"--encoding"_s, u"UTF-16LE"_s} << QByteArray("UTF-16LE") << QChar(u'a')
+            << statusUnknown;
+    QTest::newRow("a field") << QStringList{u"-k"_s, u"1"_s} << QByteArray("UTF-8") << QChar(u'汉') << statusDone;
     QTest::newRow("json, GB18030") << QStringList{u"--json"_s, u"--encoding"_s, u"GB18030"_s}
-                                   << QByteArray("GB18030");
+                                   << QByteArray("GB18030") << QChar(u'汉') << statusDone;
     QTest::newRow("each, UTF-16LE") << QStringList{u"--each"_s, u"--encoding"_s, u"UTF-16LE"_s}
-                                    << QByteArray("UTF-16LE");
+                                    << QByteArray("UTF-16LE") << QChar(u'汉') << statusDone;
 }
 
 void TestCount::longLineInBoundedMemory()
@@ -725,19 +758,27 @@ void TestCount::longLineInBoundedMemory()
 #endif
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, encoding);
+    QFETCH(QChar, character);
+    QFETCH(int, status);
     const QString path = m_dir.filePath(u"huge-line.txt"_s);
+    const QString peakPath = m_dir.filePath(u"huge-line-peak.txt"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    const QByteArray line = encoded(encoding.constData(), QString(hugeLineCharacters, u'汉') + u'\n');
+    const QByteArray line = encoded(encoding.constData(), QString(hugeLineCharacters, character) + u'\n');
     file.write(line);
     file.close();
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(u"/usr/bin/time"_s,
-                  QStringList{u"-f"_s, u"%M"_s, QStringLiteral(TARVELO_COUNT_PROGRAM), u"-f"_s, path} + arguments);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(u"/usr/bin/time"_s, QStringList{u"-o"_s, peakPath, u"-f"_s, u"%M"_s,
+                                                  QStringLiteral(TARVELO_COUNT_PROGRAM), u"-f"_s, path}
+                          + arguments);
     QVERIFY(process.waitForFinished(runTimeoutMs));
-    QCOMPARE(process.exitCode(), statusDone);
-    const qint64 peakKiB = process.readAllStandardError().trimmed().toLongLong();
+    QCOMPARE(process.exitCode(), status);
+    QFile peak(peakPath);
+    QVERIFY(peak.open(QIODevice::ReadOnly));
+    // After the words on a status other than 0.
+    const qint64 peakKiB = peak.readAll().trimmed().split('\n').last().toLongLong();
     const qint64 limitKiB = 2 * line.size() / 1024 + peakRssLimitKiB;
     QVERIFY2(peakKiB > 0 && peakKiB <= limitKiB, qPrintable(u"%1 KiB of %2"_s.arg(peakKiB).arg(limitKiB)));
 }

@@ -69,6 +69,11 @@ void TestCountRows::rows_data()
     QTest::newRow("input's byte-order mark kept")
             << QStringList{u"--parts"_s} << "\xFF\xFE" + encoded("UTF-16LE", u"汉\r\n"_s)
             << "\xFF\xFE" + encoded("UTF-16LE", u"5\t汉\t5\r\n"_s) << QString() << statusDone;
+    QTest::newRow("UTF-16LE CSV with its mark kept, a pair of surrogates counted once")
+            << QStringList{u"-t"_s, u","_s, u"-k"_s, u"1"_s, u"--header"_s}
+            << "\xFF\xFE" + encoded("UTF-16LE", u"姓名,部门\r\n王伟,\"后,勤\"\r\n李𠮷,x\r\n"_s)
+            << "\xFF\xFE" + encoded("UTF-16LE", u"姓名,部门,笔画\r\n王伟,\"后,勤\",10\r\n李𠮷,x,13\r\n"_s)
+            << QString() << statusDone;
     QTest::newRow("unencodable character named, nothing put in its place")
             << QStringList{u"--output-encoding"_s, u"GBK"_s, u"-f"_s, u"-"_s} << u"汉\n一𠮷\n"_s.toUtf8()
             << encoded("GBK", u"5\t汉\n"_s) << u"- 第 2 行：输出编码 GBK 里没有字符“𠮷”（U+20BB7）"_s << statusFailed;

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// Walking a line character by character, for the sources that count, list
+// or report each one. Only counter.cpp's own sources include this.
+#pragma once
+
+#include "character.h"
+#include "counter.h"
+#include "linereader.h"
+#include "stroketable.h"
+
+#include <QChar>
+
+namespace Count {
+
+template<typename Visit>
+bool Counter::walk(LineReader &reader, Visit &&visit)
+{
+    std::size_t column = 0;
+    const auto visitCluster = [&](std::u32string_view codePoints) {
+        const char32_t base = codePoints.front();
+        const bool leading = column == 0;
+        Cluster cluster;
+        cluster.codePoints = codePoints;
+        cluster.column = ++column;
+        cluster.known = leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base);
+        cluster.strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
+        cluster.space = QChar::isSpace(base);
+        return visit(cluster);
+    };
+    // A character is seen where it lies in its piece; only one that goes
+    // on into the next piece is copied.
+    m_cluster.clear();
+    const bool decoded = reader.decode([&](std::u32string_view piece) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const std::size_t size = m_cluster.size() + (i - start);
+            if (size > 0) {
+                // A variation selector stays with the character before it;
+                // white space, which is skipped, leaves it a character of
+                // its own.
+                const char32_t base = m_cluster.empty() ? piece[start] : m_cluster.front();
+                if (Character::isVariationSelector(piece[i]) && !(size == 1 && QChar::isSpace(base)))
+                    continue;
+                bool goOn = true;
+                if (m_cluster.empty()) {
+                    goOn = visitCluster(piece.substr(start, i - start));
+                } else {
+                    m_cluster.append(piece.substr(start, i - start));
+                    goOn = visitCluster(m_cluster);
+                    m_cluster.clear();
+                }
+                if (!goOn)
+                    return false;
+            }
+            start = i;
+        }
+        m_cluster.append(piece.substr(start));
+        return true;
+    });
+    return decoded && (m_cluster.empty() || visitCluster(m_cluster));
+}
+
+} // namespace Count
