@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Writing a name list back: the cells as a spreadsheet takes them from the
 // clipboard, and as a CSV file.
 namespace ListOutput {
@@ -14,6 +16,16 @@ namespace ListOutput {
 // TAB-separated cells, a cell holding a TAB, quote or line break quoted,
 // every row ended by CRLF.
 QString clipboardText(const QList<QStringList> &records);
+
+// Where a cell holds half of a character outside the Basic Multilingual
+// Plane: a surrogate without its partner, which no encoding can write and
+// which the clipboard's UTF-8 would turn silently into '?'.
+struct LoneSurrogate {
+    qsizetype record = 0;
+    qsizetype column = 0;
+    char16_t unit = 0;
+};
+std::optional<LoneSurrogate> findLoneSurrogate(const QList<QStringList> &records);
 
 enum class CsvEncoding { Utf8WithBom, Gb18030 };
 

@@ -21,6 +21,8 @@
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -235,7 +237,11 @@ void ListWindow::copy()
         QList<int> rows;
         for (const QModelIndex &index : ui->table->selectionModel()->selectedRows())
             rows.append(index.row());
-        QApplication::clipboard()->setText(ListOutput::clipboardText(m_model->shownRecords(rows)));
+        std::sort(rows.begin(), rows.end());
+        const QList<QStringList> records = m_model->shownRecords(rows);
+        if (const auto lone = ListOutput::findLoneSurrogate(records))
+            throw RuntimeError(tr("没有复制：%1，粘贴到别处会变成“?”。").arg(loneSurrogateText(*lone, rows)));
+        QApplication::clipboard()->setText(ListOutput::clipboardText(records));
         ui->statusLabel->setText(tr("已复制 %1 行，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model->rowCount() : rows.size()));
     });
 }
@@ -262,8 +268,25 @@ void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 
 void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)
 {
-    ListOutput::save(path, ListOutput::csvBytes(m_model->shownRecords(), encoding));
+    const QList<QStringList> records = m_model->shownRecords();
+    if (const auto lone = ListOutput::findLoneSurrogate(records))
+        throw RuntimeError(tr("不能保存“%1”：%2。原有的文件没有改动。")
+                                   .arg(QDir::toNativeSeparators(path), loneSurrogateText(*lone, {})));
+    ListOutput::save(path, ListOutput::csvBytes(records, encoding));
     ui->statusLabel->setText(tr("已存为“%1”。").arg(QDir::toNativeSeparators(path)));
+}
+
+QString ListWindow::loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const
+{
+    // Rows are numbered as the window numbers them, from 1 below the header.
+    qsizetype row = lone.record + 1;
+    if (!rows.isEmpty())
+        row = rows.at(lone.record) + 1;
+    else if (m_model->firstIsHeader())
+        row = lone.record;
+    const QString column = QString::number(lone.column + 1);
+    const QString place = row == 0 ? tr("标题行第 %1 列").arg(column) : tr("第 %1 行第 %2 列").arg(row).arg(column);
+    return tr("%1有半个字（单独的 U+%2），写不成任何编码").arg(place, QString::number(lone.unit, 16).toUpper());
 }
 
 void ListWindow::showState()

@@ -53,6 +53,7 @@ private:
     void nameColumnChosen(int index);
     void headerSwitched(bool firstIsHeader);
     void encodingChosen();
+    QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
     QString chosenEncoding() const;
 

@@ -171,37 +171,62 @@ private slots:
 
     void faultsLeaveListAndFiles_data()
     {
+        QTest::addColumn<bool>("saving");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not GB18030 on line 3") << u"坏.txt"_s << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n")
+        QTest::newRow("not GB18030 on line 3") << false << u"坏.txt"_s
+                                               << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n") << QString()
                                                << u"第 3 行有不是 GB18030 编码的字节"_s;
-        QTest::newRow("save into a missing folder") << u"无/名单.csv"_s << QByteArray() << u"原有的文件没有改动"_s;
-        QTest::newRow("save over a folder") << u"目录"_s << QByteArray() << u"原有的文件没有改动"_s;
+        QTest::newRow("save into a missing folder")
+                << true << u"无/名单.csv"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
+        QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
+        // UTF-8 would write the half as '?', and the old file would be lost.
+        QTest::newRow("half a character, in UTF-8")
+                << true << u"名单.csv"_s << QByteArray("old") << block + u"6\t王"_s + QChar(0xD800) + u"\t工会\r\n"_s
+                << u"第 6 行第 2 列有半个字（单独的 U+D800）"_s;
     }
 
     void faultsLeaveListAndFiles()
     {
+        QFETCH(bool, saving);
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, pasted);
         QFETCH(QString, message);
         QTemporaryDir folder;
         const QString path = folder.filePath(name);
         QDir(folder.path()).mkdir(u"目录"_s);
-        MsgBoxAnswerer answerer;
-        if (bytes.isEmpty()) {
-            m_window->saveTo(path, ListOutput::CsvEncoding::Utf8WithBom);
-        } else {
+        if (!bytes.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-            file.close();
-            m_window->openFile(path);
         }
+        if (!pasted.isEmpty()) {
+            QApplication::clipboard()->setText(pasted);
+            QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        }
+        const int rows = m_table->model()->rowCount();
+        MsgBoxAnswerer answerer;
+        if (saving)
+            m_window->saveTo(path, ListOutput::CsvEncoding::Utf8WithBom);
+        else
+            m_window->openFile(path);
         QCOMPARE(answerer.boxes.size(), 1);
         QVERIFY2(answerer.boxes.first().text.contains(message), qPrintable(answerer.boxes.first().text));
         QVERIFY(answerer.boxes.first().text.contains(QDir::toNativeSeparators(path)));
-        QCOMPARE(m_table->model()->rowCount(), 5);
+        QCOMPARE(m_table->model()->rowCount(), rows);
         QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), bytes.isEmpty() ? 1 : 2);
+        QFile file(path);
+        if (!bytes.isEmpty())
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == bytes);
+        // Nor does a copy hand on what the clipboard would turn into '?'.
+        if (!pasted.isEmpty()) {
+            m_window->copy();
+            QCOMPARE(answerer.boxes.size(), 2);
+            QVERIFY(answerer.boxes.last().text.contains(message));
+            QCOMPARE(QApplication::clipboard()->text(), pasted);
+        }
     }
 
     void detectsEncodings_data()
