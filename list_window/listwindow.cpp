@@ -5,6 +5,7 @@
 #include "listinput.h"
 #include "msgbox.h"
 #include "placement.h"
+#include "runtime.h"
 #include "strokedata.h"
 #include "runtimeerror.h"
 #include "systemtext.h"
@@ -20,8 +21,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -83,8 +86,33 @@ ListWindow::ListWindow(QWidget *parent)
     centreOnScreen(this);
 }
 
-void ListWindow::setRules(const StrokeRules &rules)
+void ListWindow::setRules(StrokeRules &rules)
 {
+    m_rules = &rules;
+    if (rules.hasCounts())
+        readCounts();
+}
+
+bool ListWindow::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    // The window shows no list before a command, so reading the counts can
+    // wait for the first paint, and then need wait no more than the next
+    // turn of the event loop.
+    if (event->type() == QEvent::Paint && m_rules && !m_countsScheduled) {
+        m_countsScheduled = true;
+        QTimer::singleShot(0, this, [this] { runHandler([this] { readCounts(); }); });
+    }
+    return handled;
+}
+
+void ListWindow::readCounts()
+{
+    if (!m_rules)
+        return;
+    // Tried once: a failure is reported once, and the window takes no list.
+    StrokeRules &rules = *std::exchange(m_rules, nullptr);
+    rules.readCounts();
     m_model = std::make_unique<NameListModel>(rules.strokes(), rules.order());
     ui->table->setModel(m_model.get());
     showState();
@@ -96,7 +124,11 @@ void ListWindow::runCommand(const std::function<void()> &command)
 {
     // As in the main window: the accessibility bus presses buttons past a
     // modal window, and a command must not replace the list under another.
-    if (m_commandRunning || QApplication::activeModalWidget() || !m_model)
+    if (m_commandRunning || QApplication::activeModalWidget())
+        return;
+    // A command given before the first paint waits for the counts.
+    runHandler([this] { readCounts(); });
+    if (!m_model)
         return;
     const QScopedValueRollback running(m_commandRunning, true);
     try {

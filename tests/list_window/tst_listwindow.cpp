@@ -33,9 +33,9 @@ const QString sortedRows = u"4\t丁一\t\"外\n联\"\r\n"
                            "3\t𠮷x\t人事\r\n"
                            "2\t张三\t\"财务\t部\"\r\n"_s;
 
-const StrokeRules &rules()
+StrokeRules &rules()
 {
-    static const StrokeRules loaded(QCoreApplication::applicationDirPath());
+    static StrokeRules loaded(QCoreApplication::applicationDirPath());
     return loaded;
 }
 
@@ -73,6 +73,29 @@ private slots:
         m_header->click();
         QCOMPARE(m_table->model()->rowCount(), 6);
         QCOMPARE(headers().first(), u"第 1 列"_s);
+    }
+
+    void countsReadAfterFirstPaint_data()
+    {
+        QTest::addColumn<bool>("painted");
+        QTest::newRow("painted, then pasted") << true;
+        QTest::newRow("pasted before any paint") << false;
+    }
+
+    void countsReadAfterFirstPaint()
+    {
+        QFETCH(bool, painted);
+        StrokeRules later(QCoreApplication::applicationDirPath(), StrokeRules::Counts::ReadLater);
+        ListWindow window;
+        window.setRules(later);
+        if (painted) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QTRY_VERIFY(later.hasCounts());
+        }
+        window.paste();
+        const QAbstractItemModel *model = window.findChild<QTableView *>(u"table"_s)->model();
+        QVERIFY(model && model->rowCount() == 5);
     }
 
     void countsAndMarks_data()
