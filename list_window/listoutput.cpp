@@ -59,13 +59,15 @@ QString clipboardText(const QList<QStringList> &records)
 QByteArray csvBytes(const QList<QStringList> &records, CsvEncoding encoding)
 {
     const QString text = joined(records, u',');
-    if (encoding == CsvEncoding::Utf8WithBom)
-        return utf8Bom.toByteArray() + text.toUtf8();
-    QStringEncoder encoder("GB18030");
+    const bool utf8 = encoding == CsvEncoding::Utf8WithBom;
+    QStringEncoder encoder = utf8 ? QStringEncoder(QStringEncoder::Utf8) : QStringEncoder("GB18030");
+    // Both encodings hold every character; only half of one fails, which
+    // would otherwise be written as '?'.
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
-        throw RuntimeError(QCoreApplication::translate("ListOutput", "有的字不能写成 GB18030 编码，请改存为 UTF-8。"));
-    return bytes;
+        throw RuntimeError(QCoreApplication::translate("ListOutput", "名单里有半个字，写不成 %1 编码。")
+                                   .arg(utf8 ? u"UTF-8"_s : u"GB18030"_s));
+    return utf8 ? utf8Bom.toByteArray() + bytes : bytes;
 }
 
 void save(const QString &path, const QByteArray &bytes)

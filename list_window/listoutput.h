@@ -31,7 +31,8 @@ enum class CsvEncoding { Utf8WithBom, Gb18030 };
 
 // Comma-separated cells quoted as RFC 4180 has them, rows ended by CRLF, in
 // ENCODING: UTF-8 behind a byte-order mark, by which spreadsheets know it,
-// or GB18030, which older ones read by default.
+// or GB18030, which older ones read by default. Throws RuntimeError, worded
+// for the user, for a lone surrogate, which neither can write.
 QByteArray csvBytes(const QList<QStringList> &records, CsvEncoding encoding);
 
 // Replaces the file at PATH with BYTES in one step: on any failure the old
