@@ -2,6 +2,7 @@
 #include "listoutput.h"
 
 #include "delimited.h"
+#include "listinput.h"
 #include "runtimeerror.h"
 #include "systemtext.h"
 
@@ -26,14 +27,6 @@ QString joined(const QList<QStringList> &records, QChar separator)
     return text;
 }
 
-bool isLoneAt(const QString &cell, qsizetype pos)
-{
-    const QChar unit = cell.at(pos);
-    if (unit.isHighSurrogate())
-        return pos + 1 == cell.size() || !cell.at(pos + 1).isLowSurrogate();
-    return unit.isLowSurrogate() && (pos == 0 || !cell.at(pos - 1).isHighSurrogate());
-}
-
 } // namespace
 
 std::optional<LoneSurrogate> findLoneSurrogate(const QList<QStringList> &records)
@@ -42,10 +35,8 @@ std::optional<LoneSurrogate> findLoneSurrogate(const QList<QStringList> &records
         const QStringList &cells = records.at(record);
         for (qsizetype column = 0; column < cells.size(); ++column) {
             const QString &cell = cells.at(column);
-            for (qsizetype pos = 0; pos < cell.size(); ++pos) {
-                if (isLoneAt(cell, pos))
-                    return LoneSurrogate{record, column, cell.at(pos).unicode()};
-            }
+            if (const qsizetype pos = ListInput::firstLoneSurrogate(cell); pos >= 0)
+                return LoneSurrogate{record, column, cell.at(pos).unicode()};
         }
     }
     return std::nullopt;

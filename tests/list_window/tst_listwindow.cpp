@@ -202,6 +202,14 @@ private slots:
         QTest::newRow("not GB18030 on line 3") << false << u"坏.txt"_s
                                                << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n") << QString()
                                                << u"第 3 行有不是 GB18030 编码的字节"_s;
+        // Bytes a decoder lets through: half a character, a character cut off at the end.
+        const QString halfOnLine2 = u"王五\r\n"_s + QChar(0xD800) + u"\r\n"_s;
+        QTest::newRow("UTF-16 with half a character on line 2")
+                << false << u"半.txt"_s
+                << "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(halfOnLine2.utf16()), halfOnLine2.size() * 2)
+                << QString() << u"第 2 行有不是 UTF-16LE 编码的字节"_s;
+        QTest::newRow("UTF-8 cut off on line 2") << false << u"断.txt"_s << QByteArray("\xEF\xBB\xBF王五\r\n\xE5\xBC")
+                                                 << QString() << u"第 2 行有不是 UTF-8 编码的字节"_s;
         QTest::newRow("save into a missing folder")
                 << true << u"无/名单.csv"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
         QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
