@@ -21,9 +21,6 @@
 #include "application.h"
 #include "listwindow.h"
 #include "strokedata.h"
-
-#include <future>
-#include <memory>
 #elif !defined(TARVELO_BARE_PROBE)
 #include "application.h"
 #include "frmmain.h"
@@ -89,12 +86,10 @@ int main(int argc, char *argv[])
 #endif
 #elif defined(TARVELO_LIST_PROBE)
     // As tarvelo-list starts, less the handling of a failure to open.
-    const QString folder = QCoreApplication::applicationDirPath();
-    auto reading = std::async(std::launch::async, [folder] { return std::make_unique<StrokeRules>(folder); });
     setUpApplication(app, InterfaceFont::System);
     ListWindow window;
-    const std::unique_ptr<StrokeRules> rules = reading.get();
-    window.setRules(*rules);
+    StrokeRules rules(QCoreApplication::applicationDirPath(), StrokeRules::Counts::ReadLater);
+    window.setRules(rules);
 #else
     // As Tarvelo starts, less the handling of a failure to open.
     setUpApplication(app);

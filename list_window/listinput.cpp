@@ -42,13 +42,23 @@ struct Attempt
     bool valid = false;
 };
 
-Attempt decodeAs(QByteArrayView bytes, const QString &encoding)
+// Whether the bytes are a whole file, or the start of one, which may stop
+// inside a character that the bytes after it would complete.
+enum class Extent { Whole, Start };
+
+// UTF-16 decoders pass half a character through without an error; a whole
+// file must not end inside one either.
+Attempt decodeAs(QByteArrayView bytes, const QString &encoding, Extent extent = Extent::Whole)
 {
-    QStringDecoder decoder(encoding.toLatin1().constData());
+    QStringDecoder decoder(encoding.toLatin1().constData(),
+                           extent == Extent::Whole ? QStringDecoder::Flag::Stateless : QStringDecoder::Flag::Default);
     if (!decoder.isValid())
         return {};
     QString text = decoder.decode(bytes);
-    const bool valid = !decoder.hasError();
+    const qsizetype lone = firstLoneSurrogate(text);
+    const bool completedLater =
+            extent == Extent::Start && lone >= 0 && lone == text.size() - 1 && text.back().isHighSurrogate();
+    const bool valid = !decoder.hasError() && (lone < 0 || completedLater);
     if (text.startsWith(QChar(byteOrderMark)))
         text.remove(0, 1);
     return {std::move(text), valid};
@@ -63,9 +73,9 @@ qsizetype invalidLine(QByteArrayView bytes, const QString &encoding)
     qsizetype invalid = bytes.size();
     while (invalid - valid > 1) {
         const qsizetype middle = valid + (invalid - valid) / 2;
-        (decodeAs(bytes.first(middle), encoding).valid ? valid : invalid) = middle;
+        (decodeAs(bytes.first(middle), encoding, Extent::Start).valid ? valid : invalid) = middle;
     }
-    return decodeAs(bytes.first(valid), encoding).text.count(u'\n') + 1;
+    return decodeAs(bytes.first(valid), encoding, Extent::Start).text.count(u'\n') + 1;
 }
 
 bool hasHan(QStringView text)
@@ -107,6 +117,17 @@ QList<QStringList> trimmed(QList<QStringList> records)
 }
 
 } // namespace
+
+qsizetype firstLoneSurrogate(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return -1;
+}
 
 Decoded decode(const QByteArray &bytes, const QString &encoding)
 {

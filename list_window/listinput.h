@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // Reading a name list: the text a spreadsheet puts on the clipboard, or a
 // file's bytes, into records of cells, and the guesses of which column
@@ -22,6 +23,10 @@ struct Decoded
     qsizetype invalidLine = 0;
 };
 Decoded decode(const QByteArray &bytes, const QString &encoding = {});
+
+// The index of the first surrogate in TEXT without its partner, half of a
+// character that no encoding writes; -1 when there is none.
+qsizetype firstLoneSurrogate(QStringView text);
 
 // The encodings a user may choose from, where this system can read them.
 QStringList availableEncodings();

@@ -2,6 +2,7 @@
 #include "listoutput.h"
 
 #include "delimited.h"
+#include "listinput.h"
 #include "runtimeerror.h"
 #include "systemtext.h"
 
@@ -28,6 +29,19 @@ QString joined(const QList<QStringList> &records, QChar separator)
 
 } // namespace
 
+std::optional<LoneSurrogate> findLoneSurrogate(const QList<QStringList> &records)
+{
+    for (qsizetype record = 0; record < records.size(); ++record) {
+        const QStringList &cells = records.at(record);
+        for (qsizetype column = 0; column < cells.size(); ++column) {
+            const QString &cell = cells.at(column);
+            if (const qsizetype pos = ListInput::firstLoneSurrogate(cell); pos >= 0)
+                return LoneSurrogate{record, column, cell.at(pos).unicode()};
+        }
+    }
+    return std::nullopt;
+}
+
 QString clipboardText(const QList<QStringList> &records)
 {
     return joined(records, u'\t');
@@ -36,13 +50,15 @@ QString clipboardText(const QList<QStringList> &records)
 QByteArray csvBytes(const QList<QStringList> &records, CsvEncoding encoding)
 {
     const QString text = joined(records, u',');
-    if (encoding == CsvEncoding::Utf8WithBom)
-        return utf8Bom.toByteArray() + text.toUtf8();
-    QStringEncoder encoder("GB18030");
+    const bool utf8 = encoding == CsvEncoding::Utf8WithBom;
+    QStringEncoder encoder = utf8 ? QStringEncoder(QStringEncoder::Utf8) : QStringEncoder("GB18030");
+    // Both encodings hold every character; only half of one fails, which
+    // would otherwise be written as '?'.
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
-        throw RuntimeError(QCoreApplication::translate("ListOutput", "有的字不能写成 GB18030 编码，请改存为 UTF-8。"));
-    return bytes;
+        throw RuntimeError(QCoreApplication::translate("ListOutput", "名单里有半个字，写不成 %1 编码。")
+                                   .arg(utf8 ? u"UTF-8"_s : u"GB18030"_s));
+    return utf8 ? utf8Bom.toByteArray() + bytes : bytes;
 }
 
 void save(const QString &path, const QByteArray &bytes)

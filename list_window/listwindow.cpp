@@ -5,6 +5,7 @@
 #include "listinput.h"
 #include "msgbox.h"
 #include "placement.h"
+#include "runtime.h"
 #include "strokedata.h"
 #include "runtimeerror.h"
 #include "systemtext.h"
@@ -20,6 +21,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -81,8 +86,33 @@ ListWindow::ListWindow(QWidget *parent)
     centreOnScreen(this);
 }
 
-void ListWindow::setRules(const StrokeRules &rules)
+void ListWindow::setRules(StrokeRules &rules)
 {
+    m_rules = &rules;
+    if (rules.hasCounts())
+        readCounts();
+}
+
+bool ListWindow::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    // The window shows no list before a command, so reading the counts can
+    // wait for the first paint, and then need wait no more than the next
+    // turn of the event loop.
+    if (event->type() == QEvent::Paint && m_rules && !m_countsScheduled) {
+        m_countsScheduled = true;
+        QTimer::singleShot(0, this, [this] { runHandler([this] { readCounts(); }); });
+    }
+    return handled;
+}
+
+void ListWindow::readCounts()
+{
+    if (!m_rules)
+        return;
+    // Tried once: a failure is reported once, and the window takes no list.
+    StrokeRules &rules = *std::exchange(m_rules, nullptr);
+    rules.readCounts();
     m_model = std::make_unique<NameListModel>(rules.strokes(), rules.order());
     ui->table->setModel(m_model.get());
     showState();
@@ -94,7 +124,11 @@ void ListWindow::runCommand(const std::function<void()> &command)
 {
     // As in the main window: the accessibility bus presses buttons past a
     // modal window, and a command must not replace the list under another.
-    if (m_commandRunning || QApplication::activeModalWidget() || !m_model)
+    if (m_commandRunning || QApplication::activeModalWidget())
+        return;
+    // A command given before the first paint waits for the counts.
+    runHandler([this] { readCounts(); });
+    if (!m_model)
         return;
     const QScopedValueRollback running(m_commandRunning, true);
     try {
@@ -235,7 +269,11 @@ void ListWindow::copy()
         QList<int> rows;
         for (const QModelIndex &index : ui->table->selectionModel()->selectedRows())
             rows.append(index.row());
-        QApplication::clipboard()->setText(ListOutput::clipboardText(m_model->shownRecords(rows)));
+        std::sort(rows.begin(), rows.end());
+        const QList<QStringList> records = m_model->shownRecords(rows);
+        if (const auto lone = ListOutput::findLoneSurrogate(records))
+            throw RuntimeError(tr("没有复制：%1，粘贴到别处会变成“?”。").arg(loneSurrogateText(*lone, rows)));
+        QApplication::clipboard()->setText(ListOutput::clipboardText(records));
         ui->statusLabel->setText(tr("已复制 %1 行，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model->rowCount() : rows.size()));
     });
 }
@@ -262,8 +300,25 @@ void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 
 void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)
 {
-    ListOutput::save(path, ListOutput::csvBytes(m_model->shownRecords(), encoding));
+    const QList<QStringList> records = m_model->shownRecords();
+    if (const auto lone = ListOutput::findLoneSurrogate(records))
+        throw RuntimeError(tr("不能保存“%1”：%2。原有的文件没有改动。")
+                                   .arg(QDir::toNativeSeparators(path), loneSurrogateText(*lone, {})));
+    ListOutput::save(path, ListOutput::csvBytes(records, encoding));
     ui->statusLabel->setText(tr("已存为“%1”。").arg(QDir::toNativeSeparators(path)));
+}
+
+QString ListWindow::loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const
+{
+    // Rows are numbered as the window numbers them, from 1 below the header.
+    qsizetype row = lone.record + 1;
+    if (!rows.isEmpty())
+        row = rows.at(lone.record) + 1;
+    else if (m_model->firstIsHeader())
+        row = lone.record;
+    const QString column = QString::number(lone.column + 1);
+    const QString place = row == 0 ? tr("标题行第 %1 列").arg(column) : tr("第 %1 行第 %2 列").arg(row).arg(column);
+    return tr("%1有半个字（单独的 U+%2），写不成任何编码").arg(place, QString::number(lone.unit, 16).toUpper());
 }
 
 void ListWindow::showState()

@@ -26,9 +26,10 @@ public:
     ~ListWindow() override;
 
     // Counts and orders names by RULES, which must outlive the window.
-    // Until then the window takes no list: the rules are read while it is
-    // being built.
-    void setRules(const StrokeRules &rules);
+    // Until then the window takes no list. Counts RULES holds back are
+    // read just after the window's first paint, or before the first
+    // command given earlier; a failure to read them ends the application.
+    void setRules(StrokeRules &rules);
 
     // Reads the file at PATH in the chosen encoding (or the one detected)
     // as the new list; on any fault says so and keeps the list shown.
@@ -44,7 +45,11 @@ public slots:
     void sortByStrokes();
     void restoreInputOrder();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    void readCounts();
     void runCommand(const std::function<void()> &command);
     void readFile(const QString &path);
     void writeCsv(const QString &path, ListOutput::CsvEncoding encoding);
@@ -53,10 +58,13 @@ private:
     void nameColumnChosen(int index);
     void headerSwitched(bool firstIsHeader);
     void encodingChosen();
+    QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
     QString chosenEncoding() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
+    StrokeRules *m_rules = nullptr;
+    bool m_countsScheduled = false;
     std::unique_ptr<NameListModel> m_model;
     QString m_openedFile;
     QString m_source;

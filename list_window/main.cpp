@@ -21,9 +21,11 @@ int main(int argc, char *argv[])
     ListWindow window;
     std::unique_ptr<StrokeRules> rules;
     try {
-        // The window shows only once every count and sequence is read, and
-        // not at all when the reading fails.
-        rules = std::make_unique<StrokeRules>(QCoreApplication::applicationDirPath());
+        // The window shows only once the database is checked whole and the
+        // sequences are read, and not at all when either fails; as the main
+        // window, it need not wait for every count to be read as well.
+        rules = std::make_unique<StrokeRules>(QCoreApplication::applicationDirPath(),
+                                              StrokeRules::Counts::ReadLater);
     } catch (const RuntimeError &error) {
         MsgBox(error.description(), vbCritical, window.windowTitle());
         return uncaughtErrorExitCode;

@@ -1,41 +1,34 @@
 // SPDX-License-Identifier: MIT
 #include "strokedata.h"
 
-#include "connection.h"
 #include "dataerror.h"
 #include "runtimeerror.h"
 #include "strokelookup.h"
 
-namespace {
-
-StrokeTable loadCounts(const QString &path)
+StrokeRules::StrokeRules(const QString &applicationFolder, Counts counts)
+    : m_databasePath(StrokeLookup::databasePath(applicationFolder))
+    , m_connection(std::make_unique<data::Connection>())
 {
-    StrokeTable counts;
+    // The check leaves the file's pages in memory for the reading of every
+    // row that follows.
+    StrokeLookup::openDatabaseFile(*m_connection, m_databasePath, StrokeLookup::AfterCheck::ReadingEveryRow);
+    m_sequences.load(StrokeSequences::pathBeside(m_databasePath));
+    if (counts == Counts::ReadNow)
+        readCounts();
+}
+
+StrokeRules::~StrokeRules() = default;
+
+void StrokeRules::readCounts()
+{
+    if (hasCounts())
+        return;
     try {
-        data::Connection conn;
-        // The check leaves the file's pages in memory for the reading of
-        // every row that follows.
-        StrokeLookup::openDatabaseFile(conn, path, StrokeLookup::AfterCheck::ReadingEveryRow);
-        counts.load(conn);
+        m_counts.load(*m_connection);
     } catch (const data::Error &error) {
-        throw RuntimeError(StrokeLookup::describe(error, path));
+        throw RuntimeError(StrokeLookup::describe(error, m_databasePath));
     }
-    return counts;
-}
-
-StrokeSequences loadSequences(const QString &databasePath)
-{
-    StrokeSequences sequences;
-    sequences.load(StrokeSequences::pathBeside(databasePath));
-    return sequences;
-}
-
-} // namespace
-
-StrokeRules::StrokeRules(const QString &applicationFolder)
-    : m_counts(loadCounts(StrokeLookup::databasePath(applicationFolder)))
-    , m_sequences(loadSequences(StrokeLookup::databasePath(applicationFolder)))
-    , m_order(m_counts, m_sequences)
-    , m_strokes(m_counts, m_sequences)
-{
+    m_connection.reset();
+    m_order = std::make_unique<StrokeOrder>(m_counts, m_sequences);
+    m_strokes = std::make_unique<CellStrokes>(m_counts, m_sequences);
 }

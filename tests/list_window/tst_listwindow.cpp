@@ -33,9 +33,9 @@ const QString sortedRows = u"4\t丁一\t\"外\n联\"\r\n"
                            "3\t𠮷x\t人事\r\n"
                            "2\t张三\t\"财务\t部\"\r\n"_s;
 
-const StrokeRules &rules()
+StrokeRules &rules()
 {
-    static const StrokeRules loaded(QCoreApplication::applicationDirPath());
+    static StrokeRules loaded(QCoreApplication::applicationDirPath());
     return loaded;
 }
 
@@ -73,6 +73,29 @@ private slots:
         m_header->click();
         QCOMPARE(m_table->model()->rowCount(), 6);
         QCOMPARE(headers().first(), u"第 1 列"_s);
+    }
+
+    void countsReadAfterFirstPaint_data()
+    {
+        QTest::addColumn<bool>("painted");
+        QTest::newRow("painted, then pasted") << true;
+        QTest::newRow("pasted before any paint") << false;
+    }
+
+    void countsReadAfterFirstPaint()
+    {
+        QFETCH(bool, painted);
+        StrokeRules later(QCoreApplication::applicationDirPath(), StrokeRules::Counts::ReadLater);
+        ListWindow window;
+        window.setRules(later);
+        if (painted) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QTRY_VERIFY(later.hasCounts());
+        }
+        window.paste();
+        const QAbstractItemModel *model = window.findChild<QTableView *>(u"table"_s)->model();
+        QVERIFY(model && model->rowCount() == 5);
     }
 
     void countsAndMarks_data()
@@ -171,37 +194,70 @@ private slots:
 
     void faultsLeaveListAndFiles_data()
     {
+        QTest::addColumn<bool>("saving");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("message");
-        QTest::newRow("not GB18030 on line 3") << u"坏.txt"_s << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n")
+        QTest::newRow("not GB18030 on line 3") << false << u"坏.txt"_s
+                                               << QByteArray("\xD5\xC5\r\n\xCD\xF5\r\n\xFF\xFF\r\n") << QString()
                                                << u"第 3 行有不是 GB18030 编码的字节"_s;
-        QTest::newRow("save into a missing folder") << u"无/名单.csv"_s << QByteArray() << u"原有的文件没有改动"_s;
-        QTest::newRow("save over a folder") << u"目录"_s << QByteArray() << u"原有的文件没有改动"_s;
+        // Bytes a decoder lets through: half a character, a character cut off at the end.
+        const QString halfOnLine2 = u"王五\r\n"_s + QChar(0xD800) + u"\r\n"_s;
+        QTest::newRow("UTF-16 with half a character on line 2")
+                << false << u"半.txt"_s
+                << "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(halfOnLine2.utf16()), halfOnLine2.size() * 2)
+                << QString() << u"第 2 行有不是 UTF-16LE 编码的字节"_s;
+        QTest::newRow("UTF-8 cut off on line 2") << false << u"断.txt"_s << QByteArray("\xEF\xBB\xBF王五\r\n\xE5\xBC")
+                                                 << QString() << u"第 2 行有不是 UTF-8 编码的字节"_s;
+        QTest::newRow("save into a missing folder")
+                << true << u"无/名单.csv"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
+        QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
+        // UTF-8 would write the half as '?', and the old file would be lost.
+        QTest::newRow("half a character, in UTF-8")
+                << true << u"名单.csv"_s << QByteArray("old") << block + u"6\t王"_s + QChar(0xD800) + u"\t工会\r\n"_s
+                << u"第 6 行第 2 列有半个字（单独的 U+D800）"_s;
     }
 
     void faultsLeaveListAndFiles()
     {
+        QFETCH(bool, saving);
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, pasted);
         QFETCH(QString, message);
         QTemporaryDir folder;
         const QString path = folder.filePath(name);
         QDir(folder.path()).mkdir(u"目录"_s);
-        MsgBoxAnswerer answerer;
-        if (bytes.isEmpty()) {
-            m_window->saveTo(path, ListOutput::CsvEncoding::Utf8WithBom);
-        } else {
+        if (!bytes.isEmpty()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-            file.close();
-            m_window->openFile(path);
         }
+        if (!pasted.isEmpty()) {
+            QApplication::clipboard()->setText(pasted);
+            QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        }
+        const int rows = m_table->model()->rowCount();
+        MsgBoxAnswerer answerer;
+        if (saving)
+            m_window->saveTo(path, ListOutput::CsvEncoding::Utf8WithBom);
+        else
+            m_window->openFile(path);
         QCOMPARE(answerer.boxes.size(), 1);
         QVERIFY2(answerer.boxes.first().text.contains(message), qPrintable(answerer.boxes.first().text));
         QVERIFY(answerer.boxes.first().text.contains(QDir::toNativeSeparators(path)));
-        QCOMPARE(m_table->model()->rowCount(), 5);
+        QCOMPARE(m_table->model()->rowCount(), rows);
         QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), bytes.isEmpty() ? 1 : 2);
+        QFile file(path);
+        if (!bytes.isEmpty())
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == bytes);
+        // Nor does a copy hand on what the clipboard would turn into '?'.
+        if (!pasted.isEmpty()) {
+            m_window->copy();
+            QCOMPARE(answerer.boxes.size(), 2);
+            QVERIFY(answerer.boxes.last().text.contains(message));
+            QCOMPARE(QApplication::clipboard()->text(), pasted);
+        }
     }
 
     void detectsEncodings_data()
