@@ -101,7 +101,7 @@ echo "backdrop grey: before $background, during the fade-in$levels, shown $shown
 position() { # WINDOW -> "X Y" of its top-left corner on the screen
     xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x, y}'
 }
-size=$(xwininfo -id "$about" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+size=$(x_size "$about")
 [ "$size" = "${about_width}x${about_height}" ] || fail "the About window is $size"
 set -- $(position "$about")
 echo "About window at $1,$2, size $size"

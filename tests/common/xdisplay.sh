@@ -244,6 +244,11 @@ x_wait_gone() {
     done
 }
 
+# The size of client window W as "WIDTHxHEIGHT".
+x_size() {
+    xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
+}
+
 # The frame of client window W as "X Y WIDTH HEIGHT": the client's place
 # and size grown by the frame extents the window manager announced.
 x_frame_geometry() {

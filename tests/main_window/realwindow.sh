@@ -37,7 +37,7 @@ x_open "$app" . /dev/null "" || fail "no window appeared and took the focus"
 win=$APP_WINDOW
 name=$(xdotool getwindowname "$win")
 [ "$name" = Tarvelo ] || fail "the main window is titled \"$name\""
-size=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+size=$(x_size "$win")
 [ "$size" = "329x318" ] || fail "client area is $size, not 329x318"
 set -- $(x_frame_centre_offset "$win")
 echo "frame $(x_frame_geometry "$win") on $(xdpyinfo | awk '/dimensions:/ {print $2}'): centre off by $*"
@@ -74,7 +74,7 @@ box=$APP_WINDOW
 import -window root "$shots/missing-database.png"
 name=$(xdotool getwindowname "$box")
 [ "$name" = Tarvelo ] || fail "the box of a missing database is titled \"$name\""
-box_size=$(xwininfo -id "$box" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+box_size=$(x_size "$box")
 [ "$box_size" != "329x318" ] || fail "the main window appeared without a database"
 [ "$(x_windows | wc -l)" -eq 1 ] || fail "more than the box appeared without a database"
 x_end_with "$box" Return || fail "the box of a missing database lost the focus"
