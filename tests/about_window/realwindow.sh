@@ -11,18 +11,14 @@ set -eu
 screen_width=1024
 screen_height=768
 . "$(dirname "$0")/../common/xdisplay.sh"
-x_display_enter "${screen_width}x${screen_height}" picom "$@"
+x_display_enter "${screen_width}x${screen_height}" picom
 
 app=$1
 shots=$2
 mkdir -p "$shots"
-work=$(mktemp -d)
-trap 'x_display_stop; rm -rf "$work"' EXIT
-# Long enough for a slow, shared machine to map a window.
-window_seconds=30
 
-x_start "$app" . /dev/null
-main=$(x_wait_window Tarvelo "$window_seconds") || fail "the main window did not appear"
+x_open "$app" . /dev/null Tarvelo || fail "the main window did not appear and take the focus"
+main=$APP_WINDOW
 # Keep the main window clear of the screen's centre, where the About
 # window opens, so that only the root lies behind the sampled pixel.
 xdotool windowmove --sync "$main" 0 0
@@ -80,7 +76,7 @@ while [ $i -lt 8 ]; do
     i=$((i + 1))
 done
 sleep 1.5
-about=$(x_wait_window "" "$window_seconds" "$main") || fail "the About window did not open"
+about=$(x_wait_window "" "$main") || fail "the About window did not open"
 name=$(xdotool getwindowname "$about")
 [ "$name" = 关于 ] || fail "the About window is titled \"$name\""
 import -window root "$shots/about-shown.png"
@@ -105,7 +101,7 @@ echo "backdrop grey: before $background, during the fade-in$levels, shown $shown
 position() { # WINDOW -> "X Y" of its top-left corner on the screen
     xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4} END {print x, y}'
 }
-size=$(xwininfo -id "$about" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+size=$(x_size "$about")
 [ "$size" = "${about_width}x${about_height}" ] || fail "the About window is $size"
 set -- $(position "$about")
 echo "About window at $1,$2, size $size"
@@ -169,9 +165,7 @@ kill -0 "$APP_PID" 2>/dev/null || fail "the application ended with the About win
 
 # A click on the main window's backdrop, then its Esc.
 xdotool mousemove 30 200 click 1
-x_focus "$main" || fail "the main window did not take the focus back"
-xdotool key Escape
-x_wait_exit "$window_seconds"
+x_end_with "$main" Escape || fail "the main window did not take the focus back"
 [ "$APP_STATUS" -ne 124 ] || fail "the main window took no input after the About window"
 [ "$APP_STATUS" -eq 0 ] || fail "the application ended with status $APP_STATUS"
 echo "About window real-window checks passed"

@@ -8,20 +8,13 @@ set -eu
 
 mode=$1
 build=$(cd "$2" && pwd)
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+. "$(dirname "$0")/../common/check.sh"
 
 # Runs the program through its link on the PATH, from an empty folder, and
 # checks that it finds its database beside itself.
 check_program() {
     root=$1
-    elsewhere=$(mktemp -d "$scratch/cwd.XXXXXX")
+    elsewhere=$(mktemp -d "$work/cwd.XXXXXX")
     [ -L "$root/bin/tarvelo-count" ] || fail "bin/tarvelo-count is not a link"
     got=$(cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字 𠮷野家) || fail "exit status $? with its database"
     [ "$got" = "$(printf '11\t汉字\n27\t𠮷野家')" ] || fail "printed: $got"
@@ -46,30 +39,30 @@ check_program() {
         [ -z "$warnings" ] || fail "$page's Chinese manual page: $warnings"
     done
 
-    mv "$root/lib/tarvelo/Refcom.dll" "$scratch/Refcom.dll"
+    mv "$root/lib/tarvelo/Refcom.dll" "$work/Refcom.dll"
     status=0
-    (cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字) >"$scratch/out" 2>"$scratch/err" || status=$?
-    mv "$scratch/Refcom.dll" "$root/lib/tarvelo/Refcom.dll"
+    (cd "$elsewhere" && "$root/bin/tarvelo-count" 汉字) >"$work/out" 2>"$work/err" || status=$?
+    mv "$work/Refcom.dll" "$root/lib/tarvelo/Refcom.dll"
     [ "$status" = 2 ] || fail "without its database: exit status $status, expected 2"
-    grep -q "Refcom.dll" "$scratch/err" || fail "without its database it said: $(cat "$scratch/err")"
+    grep -q "Refcom.dll" "$work/err" || fail "without its database it said: $(cat "$work/err")"
 }
 
 case $mode in
 prefix)
-    cmake --install "$build" --prefix "$scratch/prefix" >"$scratch/install.log" 2>&1 \
-        || { cat "$scratch/install.log" >&2; fail "cmake --install"; }
-    check_program "$scratch/prefix"
+    cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 \
+        || { cat "$work/install.log" >&2; fail "cmake --install"; }
+    check_program "$work/prefix"
     ;;
 package)
-    (cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/deb") \
-        >"$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log" >&2; fail "cpack"; }
-    deb=$(ls "$scratch"/deb/*.deb)
-    lintian "$deb" >"$scratch/lintian.log" 2>&1 || true
-    if grep -E '^[EW]: ' "$scratch/lintian.log"; then
+    (cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb") \
+        >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log" >&2; fail "cpack"; }
+    deb=$(ls "$work"/deb/*.deb)
+    lintian "$deb" >"$work/lintian.log" 2>&1 || true
+    if grep -E '^[EW]: ' "$work/lintian.log"; then
         fail "lintian reports the errors and warnings above"
     fi
-    dpkg-deb -x "$deb" "$scratch/root"
-    check_program "$scratch/root/usr"
+    dpkg-deb -x "$deb" "$work/root"
+    check_program "$work/root/usr"
     ;;
 *)
     fail "unknown mode $mode"

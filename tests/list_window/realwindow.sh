@@ -9,36 +9,27 @@
 set -eu
 
 . "$(dirname "$0")/../common/xdisplay.sh"
-x_display_enter 1024x768 none "$@"
+x_display_enter 1024x768 none
 
 app=$1
 shots=$2
 mkdir -p "$shots"
-work=$(mktemp -d)
-cleanup() {
-    for pid in ${helper_pids:-}; do kill "$pid" 2>/dev/null || true; done
-    x_display_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 # Long enough for a slow, shared machine.
 tries=100
 pause=0.2
-window_timeout=30
 
 printf '序号\t姓名\t单位\r\n1\t王五\t办公室\r\n2\t张三\t"财务\t部"\r\n3\t丁一\t人事\r\n' >"$work/pasted"
 printf '序号\t姓名\t单位\r\n3\t丁一\t人事\r\n1\t王五\t办公室\r\n2\t张三\t"财务\t部"\r\n' >"$work/expected"
 
-x_start "$app" "$work" "$work/app.log"
-win=$(x_wait_window 名单笔画排序 "$window_timeout") || fail "no window appeared"
-x_focus "$win" || fail "the window never got the focus"
+x_open "$app" "$work" "$work/app.log" 名单笔画排序 || fail "no window appeared and got the focus"
+win=$APP_WINDOW
 xprop -id "$win" WM_CLASS | grep -q '"tarvelo-list"$' || fail "window class: $(xprop -id "$win" WM_CLASS)"
 
 # Another program owns the clipboard, as a spreadsheet would, once it
 # serves the rows.
 xclip -quiet -selection clipboard -t UTF8_STRING -i "$work/pasted" >/dev/null 2>&1 &
-helper_pids=$!
+at_exit "kill $! 2>/dev/null"
 for _ in $(seq "$tries"); do
     xclip -selection clipboard -t UTF8_STRING -o 2>/dev/null | cmp -s - "$work/pasted" && break
     sleep "$pause"
@@ -61,17 +52,13 @@ import -window root "$shots/list-sorted.png"
 [ -n "$copied" ] || { od -c "$work/copied" | head; fail "the clipboard did not get the sorted rows"; }
 echo "pasted, sorted and copied back through the X clipboard"
 
-xdotool key alt+F4
-x_wait_exit "$window_timeout"
+x_end_with "$win" alt+F4 || fail "the window lost the focus"
 [ "$APP_STATUS" -eq 0 ] || fail "closing ended with status $APP_STATUS"
 
 # Without its database the program shows one error box and never its window.
 cp "$app" "$work/tarvelo-list"
-x_start "$work/tarvelo-list" "$work" /dev/null
-box=$(x_wait_window 名单笔画排序 "$window_timeout") || fail "no error box"
+x_open "$work/tarvelo-list" "$work" /dev/null 名单笔画排序 || fail "no error box got the focus"
 [ "$(x_windows | wc -l)" -eq 1 ] || fail "more than one window without a database"
-x_focus "$box" || fail "the error box never got the focus"
-xdotool key Return
-x_wait_exit "$window_timeout"
+x_end_with "$APP_WINDOW" Return || fail "the error box lost the focus"
 [ "$APP_STATUS" -ne 0 ] && [ "$APP_STATUS" -ne 124 ] || fail "a missing database ended with status $APP_STATUS"
 echo "real window checks passed"

@@ -9,48 +9,35 @@
 set -eu
 
 . "$(dirname "$0")/../common/xdisplay.sh"
-x_display_enter "$3" none "$@"
+x_display_enter "$3" none
 
 app=$1
 shots=$2/$3
 mkdir -p "$shots"
-work=$(mktemp -d)
-trap 'x_display_stop; rm -rf "$work"' EXIT
 
 # Within this many pixels of the screen's centre along either axis.
 centring_tolerance=3
-# Long enough for a slow, shared machine to map a window.
-window_seconds=30
-
-# Types TEXT into the input box and presses Enter.
-enter_text() {
-    xdotool mousemove --window "$win" 90 63 click --repeat 3 1
-    xdotool key ctrl+a BackSpace
-    x_type "$1"
-    xdotool key Return
-}
 
 # Expects a message box titled TITLE after the input TEXT, and answers it.
 expect_box() {
     text=$1 title=$2 shot=$3
-    enter_text "$text"
-    box=$(x_wait_window "" "$window_seconds" "$win") || fail "$text: no message box"
+    enter_text "$win" "$text"
+    box=$(x_wait_window "" "$win") || fail "$text: no message box"
     name=$(xdotool getwindowname "$box")
     echo "after \"$text\": a box titled \"$name\""
     import -window root "$shots/$shot.png"
     [ "$name" = "$title" ] || fail "$text: the box is titled \"$name\", not \"$title\""
     x_focus "$box" || fail "$text: the box did not take the focus"
     xdotool key Return
-    x_wait_gone "$box" "$window_seconds" || fail "$text: Return left the box open"
+    x_wait_gone "$box" || fail "$text: Return left the box open"
     x_focus "$win" || fail "$text: the main window did not take the focus back"
 }
 
-x_start "$app" . /dev/null
-win=$(x_wait_window "" "$window_seconds") || fail "no window appeared"
+x_open "$app" . /dev/null "" || fail "no window appeared and took the focus"
+win=$APP_WINDOW
 name=$(xdotool getwindowname "$win")
 [ "$name" = Tarvelo ] || fail "the main window is titled \"$name\""
-x_focus "$win" || fail "the main window did not take the focus"
-size=$(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+size=$(x_size "$win")
 [ "$size" = "329x318" ] || fail "client area is $size, not 329x318"
 set -- $(x_frame_centre_offset "$win")
 echo "frame $(x_frame_geometry "$win") on $(xdpyinfo | awk '/dimensions:/ {print $2}'): centre off by $*"
@@ -62,7 +49,7 @@ list_mean() {
     convert "$work/win.png" -crop 180x40+68+102 -colorspace Gray -format "%[fx:mean]" info:
 }
 before=$(list_mean)
-enter_text 汉字
+enter_text "$win" 汉字
 # Drawn within a second, or a few on a busy machine.
 for _ in $(seq 20); do
     sleep 0.5
@@ -76,25 +63,21 @@ awk -v b="$before" -v a="$after" 'BEGIN { exit !(a < b - 0.005) }' || fail "the 
 expect_box 1 出错 lookup-failed
 expect_box a Tarvelo rejected
 
-x_focus "$win" || fail "the main window did not take the focus"
-xdotool key Escape
-x_wait_exit "$window_seconds"
+x_end_with "$win" Escape || fail "the main window did not take the focus"
 [ "$APP_STATUS" -ne 124 ] || fail "Esc did not end the application"
 [ "$APP_STATUS" -eq 0 ] || fail "Close ended with status $APP_STATUS"
 
 # Without its database the program shows one error box and never its window.
 cp "$app" "$work/Tarvelo"
-x_start "$work/Tarvelo" . /dev/null
-box=$(x_wait_window "" "$window_seconds") || fail "no box appeared without a database"
-x_focus "$box" || fail "the box of a missing database did not take the focus"
+x_open "$work/Tarvelo" . /dev/null "" || fail "no box appeared and took the focus without a database"
+box=$APP_WINDOW
 import -window root "$shots/missing-database.png"
 name=$(xdotool getwindowname "$box")
 [ "$name" = Tarvelo ] || fail "the box of a missing database is titled \"$name\""
-box_size=$(xwininfo -id "$box" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+box_size=$(x_size "$box")
 [ "$box_size" != "329x318" ] || fail "the main window appeared without a database"
 [ "$(x_windows | wc -l)" -eq 1 ] || fail "more than the box appeared without a database"
-xdotool key Return
-x_wait_exit "$window_seconds"
+x_end_with "$box" Return || fail "the box of a missing database lost the focus"
 [ "$APP_STATUS" -ne 124 ] || fail "Return did not end the program without a database"
 [ "$APP_STATUS" -ne 0 ] || fail "a missing database ended with status 0"
 echo "real window checks passed"

@@ -6,19 +6,12 @@
 # usage: faultmatrix.sh PROGRAM FIXTURE_TOOL STROKE_DB SHOTS_DIR
 set -eu
 program=$1 fixture=$2 real_db=$3 shots=$4
-script_dir=$(dirname "$0")
-. "$script_dir/xsession.sh"
-x_session_enter "$@"
-make_work_dir
-prepare_sanitizer_options
+. "$(dirname "$0")/xsession.sh"
 mkdir -p "$shots"
-failures=0
 table="$shots/faultmatrix.txt"
 printf '| fault | what the user sees | exit status |\n|---|---|---|\n' > "$table"
 
 db="$work/app/Refcom.dll"
-window_seconds=60
-exit_seconds=30
 
 # One start that must fail: SETUP makes the fault in the application folder.
 startup_case() {
@@ -26,20 +19,19 @@ startup_case() {
     app_folder
     eval "$setup"
     before=$(folder_state)
-    start_app
     seen="no window"
-    if box=$(x_wait_window Tarvelo "$window_seconds"); then
+    if open_app Tarvelo; then
+        box=$APP_WINDOW
         sleep 0.5
         count=$(x_windows | wc -l)
         [ "$count" -eq 1 ] || fail "$name: $count windows instead of one message box"
         seen="one box titled \"$(xdotool getwindowname "$box")\""
         import -window root "$shots/$name.png"
-        x_focus "$box" || fail "$name: the box did not take the focus"
-        xdotool key Return
+        x_end_with "$box" Return || fail "$name: the box did not take the focus"
     else
         fail "$name: no message box came up"
+        x_wait_exit
     fi
-    x_wait_exit "$exit_seconds"
     if [ "$APP_STATUS" -eq 0 ] || [ "$APP_STATUS" -ge 124 ]; then
         fail "$name: exit status $APP_STATUS, wanted a failure status without a signal"
     fi

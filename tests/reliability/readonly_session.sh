@@ -7,15 +7,8 @@
 # usage: readonly_session.sh PROGRAM STROKE_DB SHOTS_DIR
 set -eu
 program=$1 real_db=$2 shots=$3
-script_dir=$(dirname "$0")
-. "$script_dir/xsession.sh"
-x_session_enter "$@"
-make_work_dir
-prepare_sanitizer_options
+. "$(dirname "$0")/xsession.sh"
 mkdir -p "$shots"
-failures=0
-window_seconds=60
-exit_seconds=30
 
 if can_run_as_nobody; then
     AS_NOBODY=1
@@ -33,22 +26,36 @@ before=$(folder_state)
 # Waits until the program shows COUNT visible windows.
 wait_window_count() {
     count=$1
-    end=$(($(date +%s) + window_seconds))
+    end=$(($(date +%s) + x_seconds))
     while [ "$(x_windows | wc -l)" -ne "$count" ]; do
         [ "$(date +%s)" -lt "$end" ] || return 1
         sleep 0.2
     done
 }
 
-# First session: two lookups, one that fails, About, Close.
-start_app
-if main=$(x_wait_window Tarvelo "$window_seconds"); then
+# session NAME STEPS: starts the program, runs the function STEPS on its
+# main window $main, closes it with Esc and checks how it ended.
+session() {
+    if open_app Tarvelo; then
+        main=$APP_WINDOW
+        $2
+        x_end_with "$main" Escape || fail "$1: the main window did not take the focus"
+    else
+        fail "$1: the main window did not come up"
+        x_wait_exit
+    fi
+    [ "$APP_STATUS" -eq 0 ] || fail "$1 ended with status $APP_STATUS"
+    check_clean_run "$1"
+}
+
+# Two lookups, one that fails, and About.
+lookups_and_about() {
     enter_text "$main" 汉字
     sleep 0.5
     wait_window_count 1 || fail "a lookup of 汉字 showed a message"
     import -window root "$shots/readonly-lookup.png"
     enter_text "$main" 1
-    if box=$(x_wait_window 出错 "$window_seconds"); then
+    if box=$(x_wait_window 出错); then
         x_focus "$box" || fail "the message box did not take the focus"
         xdotool key Return
     else
@@ -57,7 +64,7 @@ if main=$(x_wait_window Tarvelo "$window_seconds"); then
     wait_window_count 1 || fail "the message box did not go away"
     x_focus "$main" || fail "the main window did not take the focus"
     xdotool key alt+a
-    if about=$(x_wait_window 关于 "$window_seconds"); then
+    if about=$(x_wait_window 关于); then
         x_focus "$about" || fail "the About window did not take the focus"
         sleep 1
         import -window root "$shots/readonly-about.png"
@@ -66,26 +73,11 @@ if main=$(x_wait_window Tarvelo "$window_seconds"); then
     else
         fail "the About window did not come up"
     fi
-    x_focus "$main" || fail "the main window did not take the focus"
-    xdotool key Escape
-else
-    fail "the main window did not come up"
-fi
-x_wait_exit "$exit_seconds"
-[ "$APP_STATUS" -eq 0 ] || fail "first session ended with status $APP_STATUS"
-check_clean_run "first session"
+}
 
-# Second session: start and close at once.
-start_app
-if main=$(x_wait_window Tarvelo "$window_seconds"); then
-    x_focus "$main" || fail "the main window did not take the focus"
-    xdotool key Escape
-else
-    fail "the main window did not come up the second time"
-fi
-x_wait_exit "$exit_seconds"
-[ "$APP_STATUS" -eq 0 ] || fail "second session ended with status $APP_STATUS"
-check_clean_run "second session"
+session "first session" lookups_and_about
+# Start and close at once.
+session "second session" :
 
 after=$(folder_state)
 if [ "$after" != "$before" ]; then

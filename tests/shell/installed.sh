@@ -8,17 +8,13 @@ set -eu
 mode=$1
 build=$2
 . "$(dirname "$0")/../common/xdisplay.sh"
-[ "$mode" != run ] || x_display_enter 1024x768 none "$@"
+[ "$mode" != run ] || x_display_enter 1024x768 none
 app_id=org.example.tarvelo.Tarvelo
 list_id=org.example.tarvelo.List
-# Long enough for a slow, shared machine to map a window.
-window_timeout=30
 
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"; [ "$mode" != run ] || x_display_stop' EXIT
-prefix=$scratch/prefix
-cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 \
-    || { cat "$scratch/install.log" >&2; fail "cmake --install"; }
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
+    || { cat "$work/install.log" >&2; fail "cmake --install"; }
 
 check_layout() {
     for f in lib/tarvelo/Tarvelo lib/tarvelo/tarvelo-list lib/tarvelo/Refcom.dll \
@@ -42,17 +38,14 @@ check_layout() {
 # Escape is Close; on the error box it dismisses the box and the program
 # ends.
 run_once() {
-    elsewhere=$(mktemp -d "$scratch/cwd.XXXXXX")
-    : >"$scratch/app.log"
-    x_start "$prefix/bin/tarvelo" "$elsewhere" "$scratch/app.log"
-    window=$(x_wait_window Tarvelo "$window_timeout") || {
+    elsewhere=$(mktemp -d "$work/cwd.XXXXXX")
+    : >"$work/app.log"
+    x_open "$prefix/bin/tarvelo" "$elsewhere" "$work/app.log" Tarvelo || {
         kill -0 "$APP_PID" 2>/dev/null || fail "the program ended without a window"
-        fail "no window appeared"
+        fail "no window appeared and took the focus"
     }
-    x_focus "$window" || fail "the window did not take the focus"
     kill -0 "$APP_PID" 2>/dev/null || fail "the program ended on its own"
-    xdotool key Escape
-    x_wait_exit "$window_timeout"
+    x_end_with "$APP_WINDOW" Escape || fail "the window lost the focus"
     [ "$APP_STATUS" != 124 ] || fail "Escape did not end the program"
 }
 
@@ -69,10 +62,10 @@ metadata)
 run)
     check_layout
     run_once
-    [ "$APP_STATUS" = 0 ] || { cat "$scratch/app.log" >&2; fail "with its database: exit status $APP_STATUS, expected 0"; }
+    [ "$APP_STATUS" = 0 ] || { cat "$work/app.log" >&2; fail "with its database: exit status $APP_STATUS, expected 0"; }
     rm "$prefix/lib/tarvelo/Refcom.dll"
     run_once
-    [ "$APP_STATUS" = 1 ] || { cat "$scratch/app.log" >&2; fail "without its database: exit status $APP_STATUS, expected 1"; }
+    [ "$APP_STATUS" = 1 ] || { cat "$work/app.log" >&2; fail "without its database: exit status $APP_STATUS, expected 1"; }
     ;;
 *)
     fail "unknown mode $mode"

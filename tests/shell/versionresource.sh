@@ -5,24 +5,20 @@
 # Usage: versionresource.sh WINDRES CPP RC_FILE
 set -eu
 windres=$1 cpp=$2 rc=$3
+. "$(dirname "$0")/../common/check.sh"
+# Every line is checked, and the script reports all that failed.
+keep_going=1
 [ -x "$windres" ] || {
     echo "x86_64-w64-mingw32-windres is missing: install binutils-mingw-w64-x86-64" >&2
     exit 1
 }
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-"$windres" --preprocessor="$cpp" -O res -i "$rc" -o "$tmp/tarvelo.res"
-"$windres" -i "$tmp/tarvelo.res" -O rc >"$tmp/script.rc"
-sed -n '/Type: version/,$p' "$tmp/script.rc"
+"$windres" --preprocessor="$cpp" -O res -i "$rc" -o "$work/tarvelo.res"
+"$windres" -i "$work/tarvelo.res" -O rc >"$work/script.rc"
+sed -n '/Type: version/,$p' "$work/script.rc"
 
-failed=0
-fail() {
-    printf 'FAIL: %s\n' "$*" >&2
-    failed=1
-}
 # WHAT COUNT PATTERN: so many lines of the script match the extended regex.
 lines() {
-    n=$(grep -cE -- "$3" "$tmp/script.rc" || true)
+    n=$(grep -cE -- "$3" "$work/script.rc" || true)
     [ "$n" -eq "$2" ] || fail "$1: $n lines match '$3', expected $2"
 }
 
@@ -58,7 +54,7 @@ lines "16 x 16, 16 colours, 4 bits" 1 '^    "\\020\\020\\020\\000", 1, 4, '
 
 # windres names a resource's language only where it changes, so the version
 # resource's is the last named above it: Chinese (Simplified, PRC), 0x0804.
-language=$(sed -n '/^LANGUAGE /h; /^1 VERSIONINFO$/{x;p;q}' "$tmp/script.rc")
+language=$(sed -n '/^LANGUAGE /h; /^1 VERSIONINFO$/{x;p;q}' "$work/script.rc")
 [ "$language" = "LANGUAGE 4, 2" ] || fail "version resource language: '$language'"
 
-exit $failed
+[ "$failures" -eq 0 ]
