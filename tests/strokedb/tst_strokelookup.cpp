@@ -141,7 +141,6 @@ void TestStrokeLookup::initTestCase()
     StrokeLookup::openDatabase(m_conn, m_fixtureFolder);
     QCOMPARE(m_conn.State(), int(data::adStateOpen));
     QCOMPARE(m_conn.ConnectionTimeout, 10);
-    QCOMPARE(m_conn.CursorLocation, int(data::adUseClient));
 }
 
 void TestStrokeLookup::cleanupTestCase()
@@ -238,8 +237,8 @@ void TestStrokeLookup::closeWithRecordsetOpen()
     data::Connection conn;
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, m_fixtureFolder);
-    rs.Open(StrokeLookup::queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
-            data::adOptionUnspecified, {u"汉"_s});
+    rs.Open(StrokeLookup::queryText, conn, data::adLockReadOnly,
+            {u"汉"_s});
     QCOMPARE(rs.State(), int(data::adStateOpen));
     StrokeLookup::closeDatabase(conn, rs);
     QCOMPARE(conn.State(), int(data::adStateClosed));
@@ -264,8 +263,8 @@ void TestStrokeLookup::twoRecordsetsOnOneQuery()
     data::Recordset first;
     data::Recordset second;
     const auto open = [&](data::Recordset &rs, const QString &character) {
-        rs.Open(StrokeLookup::queryText, m_conn, data::adOpenDynamic, data::adLockReadOnly,
-                data::adOptionUnspecified, {character});
+        rs.Open(StrokeLookup::queryText, m_conn, data::adLockReadOnly,
+                {character});
     };
     // The first is at its end, so the engine no longer counts it as running.
     open(first, u"无"_s);
@@ -429,7 +428,7 @@ void TestStrokeLookup::realDatabaseRowCount()
     data::Connection conn;
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
-    rs.Open(u"select count(*) from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(u"select count(*) from a"_s, conn, data::adLockReadOnly);
     QCOMPARE(rs.Fields(0).Value.toLongLong(), realRowCount);
     StrokeLookup::closeDatabase(conn, rs);
 }

@@ -727,8 +727,7 @@ void TestStrokeDbTool::realCountsFollowListOrder()
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
     data::Recordset list;
-    list.Open(u"select 汉字, 序号 from common order by 序号"_s, conn, data::adOpenForwardOnly,
-              data::adLockReadOnly);
+    list.Open(u"select 汉字, 序号 from common order by 序号"_s, conn, data::adLockReadOnly);
     QList<int> counts;
     while (!list.atEnd()) {
         QCOMPARE(list.Fields(1).Value.toInt(), counts.size() + 1);
