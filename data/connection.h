@@ -10,8 +10,9 @@
 #include <QStringList>
 #include <QVariantList>
 
-#include <functional>
+#include <memory>
 #include <span>
+#include <type_traits>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -38,7 +39,30 @@ struct Value
     double real = 0;
     QByteArrayView bytes;
 };
-using RowFunction = std::function<void(std::span<const Value> values)>;
+
+// What a walk hands each row's values to: a reference to the caller's
+// function, which outlives the walk, called without the cost of copying
+// or wrapping it.
+class RowFunction
+{
+public:
+    template<typename F>
+        requires(!std::is_same_v<std::remove_cvref_t<F>, RowFunction>
+                 && std::is_invocable_v<F &, std::span<const Value>>)
+    RowFunction(F &&function)
+        : m_function(const_cast<void *>(static_cast<const void *>(std::addressof(function))))
+        , m_call([](void *f, std::span<const Value> values) {
+            (*static_cast<std::remove_reference_t<F> *>(f))(values);
+        })
+    {
+    }
+
+    void operator()(std::span<const Value> values) const { m_call(m_function, values); }
+
+private:
+    void *m_function;
+    void (*m_call)(void *, std::span<const Value>);
+};
 
 // The value in COLUMN of STATEMENT's current row.
 Value columnValue(sqlite3_stmt *statement, int column);
