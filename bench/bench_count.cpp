@@ -7,6 +7,7 @@
 #include "counter.h"
 #include "program.h"
 #include "runtimeerror.h"
+#include "strokefiles.h"
 #include "strokelookup.h"
 #include "stroketable.h"
 
@@ -173,7 +174,7 @@ void BM_LoadTable(benchmark::State &state)
     const QString path = StrokeLookup::databasePath(QCoreApplication::applicationDirPath());
     for (auto _ : state) {
         StrokeTable table;
-        Count::loadTable(path, false, &table);
+        StrokeFiles::loadTable(path, &table);
         benchmark::DoNotOptimize(table.size());
     }
 }

@@ -41,7 +41,7 @@ void prepareSample(Sample &s)
     data::Connection conn;
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, s.realFolder);
-    rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adLockReadOnly);
     while (!rs.atEnd()) {
         s.rows.append({rs.Fields(0).Value.toString(), rs.Fields(1).Value});
         rs.MoveNext();

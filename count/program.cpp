@@ -2,16 +2,14 @@
 #include "program.h"
 
 #include "counter.h"
-#include "dataerror.h"
 #include "messages.h"
 #include "options.h"
 #include "output.h"
 #include "runtimeerror.h"
-#include "strokedb.h"
+#include "strokefiles.h"
 #include "strokeorder.h"
 #include "strokesequences.h"
 #include "stroketable.h"
-#include "strokelookup.h"
 #include "systemtext.h"
 
 #include <QCoreApplication>
@@ -21,8 +19,6 @@
 #include <QLocale>
 #include <QSet>
 #include <QTranslator>
-
-#include <openssl/crypto.h>
 
 #include <memory>
 
@@ -107,17 +103,6 @@ std::unique_ptr<QList<char32_t>> fewCodePoints(const QStringList &texts)
     return std::make_unique<QList<char32_t>>(seen.begin(), seen.end());
 }
 
-// The cipher's library starts on first use with what a long-running program
-// may want: the system's configuration, its error texts, and a clean-up at
-// exit. A count of a short text takes only milliseconds, and these were
-// about a seventh of its work; the cipher is fixed, and failures are worded
-// here.
-void startCryptography()
-{
-    OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_ATEXIT,
-                        nullptr);
-}
-
 // Why NAME could not be opened, in the user's language.
 QString openFailure(const QString &name, const QFile &file)
 {
@@ -175,47 +160,6 @@ bool countInputs(Counter &counter, const Options &options)
 }
 
 } // namespace
-
-void loadTable(const QString &path, bool commonOnly, StrokeTable *table, const QList<char32_t> *only)
-{
-    startCryptography();
-    try {
-        // The cipher writes whole pages: a file cut inside its last page,
-        // which the reading may never reach, is left to the check.
-        if (QFileInfo(path).size() % StrokeDb::pageSize != 0)
-            throw data::Error(data::ErrorKind::Corrupt);
-        data::Connection conn;
-        StrokeLookup::openDatabaseFile(conn, path,
-                                       only ? StrokeLookup::AfterCheck::Lookups
-                                            : StrokeLookup::AfterCheck::ReadingEveryRow,
-                                       StrokeLookup::Check::PagesRead);
-        if (only)
-            table->loadCharacters(conn, *only);
-        else
-            table->load(conn);
-        if (commonOnly) {
-            table->loadCommon(conn, path);
-            table->keepOnlyCommon();
-        }
-        return;
-    } catch (const std::runtime_error &) {
-        // A page that fails its check, or any other failure: the way with
-        // the check of the whole file words it as it always has.
-    }
-    try {
-        data::Connection conn;
-        // The check of the whole file leaves its pages in memory for the
-        // reading of every row that follows.
-        StrokeLookup::openDatabaseFile(conn, path, StrokeLookup::AfterCheck::ReadingEveryRow);
-        table->load(conn);
-        if (commonOnly) {
-            table->loadCommon(conn, path);
-            table->keepOnlyCommon();
-        }
-    } catch (const data::Error &error) {
-        throw RuntimeError(StrokeLookup::describe(error, path));
-    }
-}
 
 int writeText(const QString &text, std::FILE *out, std::FILE *err)
 {
@@ -318,17 +262,13 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
         break;
     }
 
-    const QString databasePath = options.databasePath.isEmpty()
-            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
-            : options.databasePath;
     StrokeTable table;
     StrokeSequences sequences;
     const bool needsSequences = options.sequence || !options.beginsWith.empty();
     try {
         const auto few = options.texts.isEmpty() ? nullptr : fewCodePoints(options.texts);
-        loadTable(databasePath, options.common, &table, few.get());
-        if (needsSequences)
-            sequences.load(StrokeSequences::pathBeside(databasePath));
+        StrokeFiles::load(options.databasePath, &table, needsSequences ? &sequences : nullptr, options.common,
+                          few.get());
     } catch (const RuntimeError &error) {
         writeLine(err, u"tarvelo-count: "_s + error.description());
         return Failed;

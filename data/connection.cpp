@@ -4,12 +4,15 @@
 #include "recordset.h"
 #include "dataerror.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <exception>
 
 using namespace Qt::StringLiterals;
 
@@ -20,15 +23,9 @@ namespace {
 constexpr QLatin1StringView providerName{"SQLCipher"};
 constexpr int millisecondsPerSecond = 1000;
 
-struct CipherSetting
-{
-    QLatin1StringView key;
-    const char *pragma;
-};
-constexpr CipherSetting cipherSettings[] = {
-    {QLatin1StringView(cipherKdfIterationsKey), "PRAGMA kdf_iter = "},
-    {QLatin1StringView(cipherPageSizeKey), "PRAGMA cipher_page_size = "},
-};
+constexpr char rowFunctionName[] = "tarvelo_each_row";
+constexpr int typicalColumnCount = 4;
+using RowValues = QVarLengthArray<Value, typicalColumnCount>;
 
 // A plain SQLite file starts with this header; an encrypted one with salt.
 // The cipher rejects both the same way, but only the first calls for a
@@ -73,7 +70,90 @@ std::string whatText(ErrorKind kind, const QString &engineText)
     return text;
 }
 
+// A cipher setting of the connection string: 0 where it leaves it out.
+int cipherSetting(const QString &connectionString, const char *key)
+{
+    const QString value = connectionStringValue(connectionString, QLatin1StringView(key));
+    if (value.isEmpty())
+        return 0;
+    bool whole = false;
+    const int number = value.toInt(&whole);
+    if (!whole || number <= 0)
+        throw Error(ErrorKind::BadParameter, QLatin1StringView(key));
+    return number;
+}
+
+// Fills INTO in place: a table's walk does this for every value it reads.
+Q_ALWAYS_INLINE void read(sqlite3_value *value, Value *into)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        into->type = Value::Integer;
+        into->integer = sqlite3_value_int64(value);
+        break;
+    case SQLITE_FLOAT:
+        into->type = Value::Real;
+        into->real = sqlite3_value_double(value);
+        break;
+    case SQLITE_TEXT: {
+        into->type = Value::Text;
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        into->bytes = QByteArrayView(text, sqlite3_value_bytes(value));
+        break;
+    }
+    case SQLITE_BLOB: {
+        into->type = Value::Blob;
+        const auto *blob = static_cast<const char *>(sqlite3_value_blob(value));
+        into->bytes = QByteArrayView(blob, sqlite3_value_bytes(value));
+        break;
+    }
+    default:
+        into->type = Value::Null;
+        break;
+    }
+}
+
+// The state of one walk through a table, for the aggregate that sees its
+// rows. What the row function throws must not unwind through the engine:
+// it is kept, the query stopped, and thrown again once the engine is out.
+struct TableWalk
+{
+    const RowFunction *row = nullptr;
+    RowValues values;
+    std::exception_ptr failure;
+};
+
+void tableWalkStep(sqlite3_context *context, int count, sqlite3_value **values)
+{
+    auto *walk = static_cast<TableWalk *>(sqlite3_user_data(context));
+    try {
+        if (walk->values.size() != count)
+            walk->values.resize(count);
+        Value *row = walk->values.data();
+        for (int i = 0; i < count; ++i)
+            read(values[i], &row[i]);
+        (*walk->row)(std::span<const Value>(row, size_t(count)));
+    } catch (...) {
+        walk->failure = std::current_exception();
+        sqlite3_result_error(context, "row function failed", -1);
+    }
+}
+
+void tableWalkFinal(sqlite3_context *context)
+{
+    sqlite3_result_null(context);
+}
+
 } // namespace
+
+// The connection is used from one thread only, where the engine's value
+// functions are safe also on a column's value.
+Value columnValue(sqlite3_stmt *statement, int column)
+{
+    Value value;
+    read(sqlite3_column_value(statement, column), &value);
+    return value;
+}
 
 Error::Error(ErrorKind kind, const QString &engineText)
     : std::runtime_error(whatText(kind, engineText))
@@ -179,11 +259,8 @@ void Connection::throwIfEngineFailed(int rc, const QString &path)
     }
 }
 
-void Connection::Open(const QString &connectionString, const QString &userId,
-                      const QString &password, int options)
+void Connection::Open(const QString &connectionString, const QString &password)
 {
-    Q_UNUSED(userId);
-    Q_UNUSED(options);
     if (m_db)
         throw Error(ErrorKind::AlreadyOpen);
     if (!connectionString.isEmpty())
@@ -193,11 +270,22 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     if (provider.compare(providerName, Qt::CaseInsensitive) != 0)
         throw Error(ErrorKind::UnsupportedProvider, provider);
 
-    const QString path = connectionStringValue(ConnectionString, u"Data Source"_s);
-    QString key = password;
-    if (key.isEmpty())
-        key = connectionStringValue(ConnectionString, u"jet oledb:database Password"_s);
+    Cipher cipher;
+    cipher.key = password;
+    if (cipher.key.isEmpty())
+        cipher.key = connectionStringValue(ConnectionString, u"jet oledb:database Password"_s);
+    // The cipher's settings are the file's, as its connection string names
+    // them; SQLCipher's defaults stand for any it leaves out.
+    cipher.kdfIterations = cipherSetting(ConnectionString, cipherKdfIterationsKey);
+    cipher.pageSize = cipherSetting(ConnectionString, cipherPageSizeKey);
+    openFile(connectionStringValue(ConnectionString, u"Data Source"_s), cipher);
+}
 
+void Connection::openFile(const QString &path, const Cipher &cipher)
+{
+    if (m_db)
+        throw Error(ErrorKind::AlreadyOpen);
+    m_filePath = path;
     const QFileInfo file(path);
     if (path.isEmpty() || !file.exists())
         throw Error(ErrorKind::FileMissing);
@@ -223,27 +311,10 @@ void Connection::Open(const QString &connectionString, const QString &userId,
     throwIfEngineFailed(rc, path);
 
     sqlite3_busy_timeout(m_db, ConnectionTimeout * millisecondsPerSecond);
-
-    const QByteArray keyBytes = key.toUtf8();
-    rc = sqlite3_key(m_db, keyBytes.constData(), int(keyBytes.size()));
-    throwIfEngineFailed(rc, path);
-    // The cipher's settings are the file's, as its connection string names
-    // them; SQLCipher's defaults stand for any it leaves out.
-    for (const auto &[key, pragma] : cipherSettings) {
-        const QString value = connectionStringValue(ConnectionString, key);
-        if (value.isEmpty())
-            continue;
-        bool whole = false;
-        const int number = value.toInt(&whole);
-        if (!whole || number <= 0)
-            throw Error(ErrorKind::BadParameter, key);
-        const QByteArray statement = pragma + QByteArray::number(number);
-        rc = sqlite3_exec(m_db, statement.constData(), nullptr, nullptr, nullptr);
-        throwIfEngineFailed(rc, path);
-    }
+    throwIfEngineFailed(setUpCipher(m_db, cipher), path);
 
     // The key is only tried when the first page is read: do it now, so that
-    // a wrong key or a foreign file is reported by Open.
+    // a wrong key or a foreign file is reported by the opening.
     rc = sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     throwIfEngineFailed(rc, path);
 }
@@ -279,6 +350,91 @@ sqlite3_stmt *Connection::statement(const QString &sql)
     }
     m_statements.insert(sql, compiled);
     return compiled;
+}
+
+void Connection::bindFree(sqlite3_stmt *statement, const QVariantList &parameters)
+{
+    if (sqlite3_bind_parameter_count(statement) != parameters.size())
+        throw Error(ErrorKind::ParameterCount);
+    // A recordset at its end leaves the statement idle but still owns it.
+    const bool inUse = std::any_of(m_openRecordsets.cbegin(), m_openRecordsets.cend(),
+                                   [statement](const Recordset *other) { return other->m_statement == statement; });
+    if (inUse || sqlite3_stmt_busy(statement))
+        throw Error(ErrorKind::StatementInUse);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    for (qsizetype i = 0; i < parameters.size(); ++i) {
+        const int position = int(i + 1);
+        if (bindValue(statement, position, parameters.at(i)) != SQLITE_OK)
+            throw Error(ErrorKind::BadParameter, QString::number(position));
+    }
+}
+
+void Connection::throwStepFailed(int rc) const
+{
+    const QString engine = lastEngineError();
+    if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
+        throw Error(ErrorKind::Corrupt, engine);
+    throw Error(ErrorKind::Engine, engine);
+}
+
+// Handing each row back through sqlite3_step costs more than all the rest
+// of reading a table put together; an aggregate of our own sees the rows
+// inside the one step.
+void Connection::forEachTableRow(const QString &table, const QStringList &columns, const RowFunction &row)
+{
+    if (!m_db)
+        throw Error(ErrorKind::NotOpen);
+    const QString sql = u"select %1(%2) from %3"_s.arg(QLatin1StringView(rowFunctionName), columns.join(u", "_s),
+                                                       table);
+    TableWalk walk;
+    walk.row = &row;
+    constexpr int anyArgumentCount = -1;
+    sqlite3_create_function(m_db, rowFunctionName, anyArgumentCount, SQLITE_UTF8, &walk, nullptr, tableWalkStep,
+                            tableWalkFinal);
+    QString failure;
+    try {
+        sqlite3_stmt *compiled = statement(sql);
+        bindFree(compiled, {});
+        if (sqlite3_step(compiled) != SQLITE_ROW)
+            failure = lastEngineError();
+        sqlite3_reset(compiled);
+    } catch (const Error &error) {
+        failure = error.engineText().isEmpty() ? QString::fromLocal8Bit(error.what()) : error.engineText();
+    }
+    // Keeps the connection as it was for everything else that uses it.
+    sqlite3_create_function(m_db, rowFunctionName, anyArgumentCount, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                            nullptr);
+    if (walk.failure)
+        std::rethrow_exception(walk.failure);
+    if (!failure.isEmpty())
+        throw Error(ErrorKind::Engine, failure);
+}
+
+void Connection::forEachQueryRow(const QString &sql, const QVariantList &parameters, const RowFunction &row)
+{
+    if (!m_db)
+        throw Error(ErrorKind::NotOpen);
+    sqlite3_stmt *compiled = statement(sql);
+    bindFree(compiled, parameters);
+    const int columns = sqlite3_column_count(compiled);
+    RowValues values(columns);
+    int rc = SQLITE_ROW;
+    try {
+        while ((rc = sqlite3_step(compiled)) == SQLITE_ROW) {
+            for (int column = 0; column < columns; ++column)
+                values[column] = columnValue(compiled, column);
+            row(std::span<const Value>(values.constData(), size_t(columns)));
+        }
+        if (rc != SQLITE_DONE)
+            throwStepFailed(rc);
+    } catch (...) {
+        sqlite3_reset(compiled);
+        sqlite3_clear_bindings(compiled);
+        throw;
+    }
+    sqlite3_reset(compiled);
+    sqlite3_clear_bindings(compiled);
 }
 
 } // namespace data

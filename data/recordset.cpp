@@ -3,53 +3,27 @@
 
 #include "dataerror.h"
 
-#include <algorithm>
-
 #include <sqlite3.h>
 
 namespace data {
 
 namespace {
 
-QVariant columnValue(sqlite3_stmt *statement, int column)
+QVariant variantOf(const Value &value)
 {
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_INTEGER:
-        return QVariant::fromValue<qint64>(sqlite3_column_int64(statement, column));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(statement, column);
-    case SQLITE_TEXT: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+    switch (value.type) {
+    case Value::Integer:
+        return QVariant::fromValue<qint64>(value.integer);
+    case Value::Real:
+        return value.real;
+    case Value::Text:
+        return QString::fromUtf8(value.bytes);
+    case Value::Blob:
+        return value.bytes.toByteArray();
+    case Value::Null:
+        break;
     }
-    case SQLITE_BLOB: {
-        const auto *blob = static_cast<const char *>(sqlite3_column_blob(statement, column));
-        return QByteArray(blob, sqlite3_column_bytes(statement, column));
-    }
-    default:
-        return {};
-    }
-}
-
-void bind(sqlite3_stmt *statement, int position, const QVariant &value)
-{
-    int rc = SQLITE_OK;
-    if (value.isNull()) {
-        rc = sqlite3_bind_null(statement, position);
-    } else if (value.typeId() == QMetaType::QByteArray) {
-        const QByteArray bytes = value.toByteArray();
-        rc = sqlite3_bind_blob(statement, position, bytes.constData(), int(bytes.size()),
-                               SQLITE_TRANSIENT);
-    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong
-               || value.typeId() == QMetaType::Short) {
-        rc = sqlite3_bind_int64(statement, position, value.toLongLong());
-    } else {
-        const QByteArray text = value.toString().toUtf8();
-        rc = sqlite3_bind_text(statement, position, text.constData(), int(text.size()),
-                               SQLITE_TRANSIENT);
-    }
-    if (rc != SQLITE_OK)
-        throw Error(ErrorKind::BadParameter, QString::number(position));
+    return {};
 }
 
 } // namespace
@@ -70,29 +44,16 @@ void Recordset::detach()
     m_eof = true;
 }
 
-void Recordset::Open(const QString &source, Connection &activeConnection, int cursorType,
-                     int lockType, int options, const QVariantList &parameters)
+void Recordset::Open(const QString &source, Connection &activeConnection, int lockType,
+                     const QVariantList &parameters)
 {
-    Q_UNUSED(cursorType);
-    Q_UNUSED(options);
     if (m_statement)
         throw Error(ErrorKind::AlreadyOpen);
     if (lockType != adLockReadOnly)
         throw Error(ErrorKind::ReadOnly);
 
     sqlite3_stmt *statement = activeConnection.statement(source);
-    if (sqlite3_bind_parameter_count(statement) != parameters.size())
-        throw Error(ErrorKind::ParameterCount);
-    // A recordset at its end leaves the statement idle but still owns it.
-    const bool inUse = std::any_of(activeConnection.m_openRecordsets.cbegin(),
-                                   activeConnection.m_openRecordsets.cend(),
-                                   [statement](const Recordset *other) { return other->m_statement == statement; });
-    if (inUse || sqlite3_stmt_busy(statement))
-        throw Error(ErrorKind::StatementInUse);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    for (qsizetype i = 0; i < parameters.size(); ++i)
-        bind(statement, int(i + 1), parameters.at(i));
+    activeConnection.bindFree(statement, parameters);
 
     m_statement = statement;
     m_connection = &activeConnection;
@@ -115,14 +76,11 @@ void Recordset::fetch()
         const int columns = sqlite3_column_count(m_statement);
         m_fields.reserve(columns);
         for (int column = 0; column < columns; ++column)
-            m_fields.append(Field{columnValue(m_statement, column)});
+            m_fields.append(Field{variantOf(columnValue(m_statement, column))});
     } else if (rc == SQLITE_DONE) {
         m_eof = true;
     } else {
-        const QString engine = m_connection->lastEngineError();
-        if ((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB)
-            throw Error(ErrorKind::Corrupt, engine);
-        throw Error(ErrorKind::Engine, engine);
+        m_connection->throwStepFailed(rc);
     }
 }
 
@@ -131,11 +89,6 @@ void Recordset::MoveNext()
     if (!m_statement || m_eof)
         throw Error(ErrorKind::NoCurrentRow);
     fetch();
-}
-
-int Recordset::FieldCount() const
-{
-    return int(m_fields.size());
 }
 
 const Field &Recordset::Fields(int index) const

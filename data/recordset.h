@@ -25,15 +25,13 @@ public:
 
     // Values in PARAMETERS are bound to the source's '?' placeholders in
     // order; they never become part of the SQL text.
-    void Open(const QString &source, Connection &activeConnection, int cursorType,
-              int lockType, int options = adOptionUnspecified,
+    void Open(const QString &source, Connection &activeConnection, int lockType,
               const QVariantList &parameters = {});
     void Close();
     int State() const { return m_statement ? adStateOpen : adStateClosed; }
 
     bool atEnd() const { return m_eof; }
     const Field &Fields(int index) const;
-    int FieldCount() const;
     void MoveNext();
 
 private:

@@ -17,8 +17,6 @@ QMessageBox::Icon iconFor(int buttons)
         return QMessageBox::Critical;
     case vbExclamation:
         return QMessageBox::Warning;
-    case vbInformation:
-        return QMessageBox::Information;
     default:
         return QMessageBox::NoIcon;
     }

@@ -6,7 +6,7 @@
 class QWidget;
 
 // Message box styles and answers, as the program's messages give them.
-enum MsgBoxStyle { vbOKOnly = 0, vbCritical = 16, vbExclamation = 48, vbInformation = 64 };
+enum MsgBoxStyle { vbOKOnly = 0, vbCritical = 16, vbExclamation = 48 };
 enum MsgBoxResult { vbOK = 1 };
 
 // Shows a modal message box with one OK button and waits for it. A box

@@ -7,14 +7,13 @@
 #include "program.h"
 #include "runtimeerror.h"
 #include "sorter.h"
-#include "strokelookup.h"
+#include "strokefiles.h"
 #include "strokeorder.h"
 #include "strokeranking.h"
 #include "strokesequences.h"
 #include "systemtext.h"
 #include "stroketable.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -120,14 +119,10 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
         break;
     }
 
-    const QString databasePath = options.databasePath.isEmpty()
-            ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
-            : options.databasePath;
     StrokeTable table;
     StrokeSequences sequences;
     try {
-        Count::loadTable(databasePath, false, &table);
-        sequences.load(StrokeSequences::pathBeside(databasePath));
+        StrokeFiles::load(options.databasePath, &table, &sequences);
     } catch (const RuntimeError &error) {
         writeLine(err, error.description());
         return Failed;

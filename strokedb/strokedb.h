@@ -25,6 +25,13 @@ inline constexpr int pageSize = 4096;
 
 inline constexpr int schemaVersion = 2;
 
+// The stroke table, the one table the window reads: each character and
+// its count. Its names are written bare in queries: quoted, a name the
+// file lacks would be read as a text instead of failing the query.
+inline constexpr QLatin1StringView strokeTable{"a"};
+inline constexpr QStringView characterColumn{u"汉字"};
+inline constexpr QStringView strokeCountColumn{u"笔画数"};
+
 // The 2013 List of Commonly Used Standard Chinese Characters: each
 // character and its place in the list, from 1. The window never reads it.
 inline constexpr QLatin1StringView commonTable{"common"};

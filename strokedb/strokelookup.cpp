@@ -53,7 +53,7 @@ bool isIntact(data::Connection &conn, const QString &path, AfterCheck next)
         conn.Execute(next == AfterCheck::ReadingEveryRow ? u"PRAGMA cache_size = -%1"_s.arg(wholeFileKiB)
                                                          : u"PRAGMA cache_size = %1"_s.arg(checkCachePages));
         data::Recordset check;
-        check.Open(u"PRAGMA quick_check"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+        check.Open(u"PRAGMA quick_check"_s, conn, data::adLockReadOnly);
         const bool intact = !check.atEnd() && check.Fields(0).Value.toString() == u"ok"_s;
         check.Close();
         if (next == AfterCheck::Lookups)
@@ -75,29 +75,23 @@ struct SchemaFault
 };
 SchemaFault schemaFault(data::Connection &conn)
 {
-    const QStringList tables{u"a"_s, StrokeDb::commonTable, StrokeDb::metaTable};
+    const QStringList tables{StrokeDb::strokeTable, StrokeDb::commonTable, StrokeDb::metaTable};
     SchemaFault fault;
     data::Recordset rs;
-    rs.Open(u"select type, name, tbl_name, sql from sqlite_master"_s, conn, data::adOpenForwardOnly,
-            data::adLockReadOnly);
+    rs.Open(u"select type, name, tbl_name, sql from sqlite_master"_s, conn, data::adLockReadOnly);
     for (; !rs.atEnd(); rs.MoveNext()) {
         const QString type = rs.Fields(0).Value.toString();
         const QString name = rs.Fields(1).Value.toString();
         const bool plainTable = rs.Fields(3).Value.toString().startsWith(u"CREATE TABLE"_s, Qt::CaseInsensitive);
         const bool known = type == u"table"_s ? tables.contains(name) && plainTable
                                               : type == u"index"_s && tables.contains(rs.Fields(2).Value.toString());
-        if (known && name == u"a"_s)
+        if (known && name == StrokeDb::strokeTable)
             fault.noStrokeTable = false;
         else if (!known && fault.stray.isEmpty())
             fault.stray = name;
     }
     rs.Close();
     return fault;
-}
-
-QString openedPath(const data::Connection &conn)
-{
-    return data::connectionStringValue(conn.ConnectionString, u"Data Source"_s);
 }
 
 // What to do about a database that cannot be found at PATH.
@@ -117,7 +111,8 @@ QString contentRemedy(const QString &path)
 
 } // namespace
 
-const QString queryText = u"select 笔画数 from a where 汉字 = ?"_s;
+const QString queryText = u"select %1 from %2 where %3 = ?"_s.arg(StrokeDb::strokeCountColumn, StrokeDb::strokeTable,
+                                                                  StrokeDb::characterColumn);
 
 bool isInstalledDatabase(const QString &path)
 {
@@ -145,16 +140,12 @@ QString connectionString(const QString &applicationFolder)
     return connectionStringForFile(databasePath(applicationFolder));
 }
 
-void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next, Check check)
+namespace {
+
+// Checks the database just opened over CONN from PATH as CHECK says, and
+// closes it when it fails.
+void checkOpened(data::Connection &conn, const QString &path, AfterCheck next, Check check)
 {
-    conn.ConnectionString = connectionStringForFile(path);
-    conn.ConnectionTimeout = connectionTimeoutSeconds;
-    conn.CursorLocation = data::adUseClient;
-    try {
-        conn.Open(QString(), QString(), QString(), data::adOptionUnspecified);
-    } catch (const data::Error &error) {
-        throw RuntimeError(describe(error, path));
-    }
     // Worded only on failure: the remedy looks at the file system.
     const auto damaged = [&path] { return Messages::tr("笔画数据库“%1”已损坏。").arg(path) + contentRemedy(path); };
     SchemaFault fault;
@@ -184,6 +175,24 @@ void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck ne
         conn.Close();
         throw RuntimeError(damaged());
     }
+}
+
+} // namespace
+
+data::Cipher cipher()
+{
+    return {StrokeDb::password, StrokeDb::kdfIterations, StrokeDb::pageSize};
+}
+
+void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next, Check check)
+{
+    conn.ConnectionTimeout = connectionTimeoutSeconds;
+    try {
+        conn.openFile(path, cipher());
+    } catch (const data::Error &error) {
+        throw RuntimeError(describe(error, path));
+    }
+    checkOpened(conn, path, next, check);
 }
 
 QString describe(const data::Error &error, const QString &path)
@@ -230,7 +239,15 @@ QString describe(const data::Error &error, const QString &path)
 
 void openDatabase(data::Connection &conn, const QString &applicationFolder)
 {
-    openDatabaseFile(conn, databasePath(applicationFolder));
+    const QString path = databasePath(applicationFolder);
+    conn.ConnectionString = connectionStringForFile(path);
+    conn.ConnectionTimeout = connectionTimeoutSeconds;
+    try {
+        conn.Open();
+    } catch (const data::Error &error) {
+        throw RuntimeError(describe(error, path));
+    }
+    checkOpened(conn, path, AfterCheck::Lookups, Check::WholeFile);
 }
 
 qint16 toStrokeCount(const QVariant &value, const QString &character)
@@ -274,8 +291,7 @@ qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
 {
     qint16 result = 0;
     try {
-        rs.Open(queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
-                data::adOptionUnspecified, {Character::lookupKey(temStr)});
+        rs.Open(queryText, conn, data::adLockReadOnly, {Character::lookupKey(temStr)});
         if (rs.atEnd())
             throw RuntimeError(Messages::tr("笔画数据库中没有“%1”这个字，查不到它的笔画数。").arg(isolated(temStr)));
         result = toStrokeCount(rs.Fields(0).Value, temStr);
@@ -284,7 +300,7 @@ qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
     } catch (const RuntimeError &error) {
         report(error.description());
     } catch (const data::Error &error) {
-        report(describe(error, openedPath(conn)));
+        report(describe(error, conn.filePath()));
     } catch (const std::exception &error) {
         report(QString::fromLocal8Bit(error.what()));
     }
@@ -292,7 +308,7 @@ qint16 GetNumber(data::Connection &conn, data::Recordset &rs, QString temStr,
         if (rs.State() == data::adStateOpen)
             rs.Close();
     } catch (const data::Error &error) {
-        throw RuntimeError(describe(error, openedPath(conn)));
+        throw RuntimeError(describe(error, conn.filePath()));
     }
     return result;
 }
@@ -305,7 +321,7 @@ void closeDatabase(data::Connection &conn, data::Recordset &rs)
         if (rs.State() == data::adStateOpen)
             rs.Close();
     } catch (const data::Error &error) {
-        throw RuntimeError(describe(error, openedPath(conn)));
+        throw RuntimeError(describe(error, conn.filePath()));
     }
 }
 

@@ -18,6 +18,9 @@ namespace StrokeLookup {
 QString connectionStringForFile(const QString &path);
 QString connectionString(const QString &applicationFolder);
 
+// How the stroke database file is enciphered.
+data::Cipher cipher();
+
 // Where the stroke database of a program in APPLICATIONFOLDER lies.
 QString databasePath(const QString &applicationFolder);
 
@@ -39,15 +42,16 @@ enum class Check {
     PagesRead,
 };
 
-// Configures CONN for the stroke database file at PATH, opens it read-only
-// and checks it as CHECK says. Throws RuntimeError, worded for the user,
+// Opens the stroke database file at PATH read-only over CONN and checks it
+// as CHECK says. Throws RuntimeError, worded for the user,
 // when the file is missing, unreadable, locked with another password,
 // damaged, lacks the stroke table or holds anything else than the stroke
 // database's tables.
 void openDatabaseFile(data::Connection &conn, const QString &path, AfterCheck next = AfterCheck::Lookups,
                       Check check = Check::WholeFile);
 
-// Configures CONN for the database in APPLICATIONFOLDER and opens it.
+// Configures CONN by the connection string of the database in
+// APPLICATIONFOLDER, opens it and checks the whole file.
 // Throws RuntimeError when the file is missing, unreadable, locked with
 // another password, damaged, or lacks the stroke table.
 void openDatabase(data::Connection &conn, const QString &applicationFolder);

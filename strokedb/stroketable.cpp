@@ -10,8 +10,6 @@
 
 #include <QVariant>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -20,11 +18,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr const char *rowFunction = "tarvelo_table_row";
-const QString allRowsQuery = u"select tarvelo_table_row(汉字, 笔画数) from a"_s;
-const QString oneKeyQuery = u"select 汉字, 笔画数 from a where 汉字 = ?"_s;
-const QString commonQuery = u"select tarvelo_table_row(\"%1\") from \"%2\""_s.arg(StrokeDb::commonCharacterColumn,
-                                                                                    StrokeDb::commonTable);
+const QStringList rowColumns{StrokeDb::characterColumn.toString(), StrokeDb::strokeCountColumn.toString()};
+const QString oneKeyQuery = u"select %1, %2 from %3 where %1 = ?"_s.arg(StrokeDb::characterColumn,
+                                                                       StrokeDb::strokeCountColumn,
+                                                                       StrokeDb::strokeTable);
 
 constexpr char32_t noCodePoint = 0xFFFFFFFF;
 
@@ -72,28 +69,25 @@ char32_t soleCodePoint(const unsigned char *text, int length)
 
 // The count VALUE converted exactly as the window's lookup converts it, or
 // false where the lookup would fail.
-bool strokeCountOf(sqlite3_value *value, qint16 *count)
+bool strokeCountOf(const data::Value &value, qint16 *count)
 {
     QVariant converted;
-    switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER: {
-        const sqlite3_int64 whole = sqlite3_value_int64(value);
-        if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+    switch (value.type) {
+    case data::Value::Integer:
+        if (value.integer < std::numeric_limits<qint16>::min() || value.integer > std::numeric_limits<qint16>::max())
             return false;
-        *count = qint16(whole);
+        *count = qint16(value.integer);
         return true;
-    }
-    case SQLITE_FLOAT:
-        converted = sqlite3_value_double(value);
+    case data::Value::Real:
+        converted = value.real;
         break;
-    case SQLITE_TEXT:
-        converted = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(value)),
-                                      sqlite3_value_bytes(value));
+    case data::Value::Text:
+        converted = QString::fromUtf8(value.bytes);
         break;
-    case SQLITE_BLOB:
-        converted = QByteArray(static_cast<const char *>(sqlite3_value_blob(value)), sqlite3_value_bytes(value));
+    case data::Value::Blob:
+        converted = value.bytes.toByteArray();
         break;
-    default:
+    case data::Value::Null:
         return false;
     }
     try {
@@ -105,45 +99,11 @@ bool strokeCountOf(sqlite3_value *value, qint16 *count)
 }
 
 // The code point that the text VALUE spells alone, or noCodePoint.
-char32_t keyOf(sqlite3_value *value)
+char32_t keyOf(const data::Value &value)
 {
-    if (sqlite3_value_type(value) != SQLITE_TEXT)
+    if (value.type != data::Value::Text)
         return noCodePoint;
-    return soleCodePoint(sqlite3_value_text(value), sqlite3_value_bytes(value));
-}
-
-// Runs QUERY, whose one row is an aggregate over every row of a table, with
-// ROW called for each row's values. Handing each row back through
-// sqlite3_step costs more than all the rest of loading put together; an
-// aggregate of our own sees the rows inside the one step.
-template<typename Row>
-void forEachRow(data::Connection &conn, const QString &query, Row row)
-{
-    sqlite3 *db = conn.engine();
-    if (!db)
-        throw data::Error(data::ErrorKind::NotOpen);
-    const auto step = [](sqlite3_context *context, int, sqlite3_value **values) {
-        (*static_cast<Row *>(sqlite3_user_data(context)))(values);
-    };
-    const auto final = [](sqlite3_context *context) { sqlite3_result_null(context); };
-    constexpr int argumentCount = -1;
-    sqlite3_create_function(db, rowFunction, argumentCount, SQLITE_UTF8, &row, nullptr, step, final);
-    int rc = SQLITE_ERROR;
-    QString failure;
-    try {
-        sqlite3_stmt *statement = conn.statement(query);
-        sqlite3_reset(statement);
-        rc = sqlite3_step(statement);
-        sqlite3_reset(statement);
-    } catch (const data::Error &error) {
-        failure = error.engineText().isEmpty() ? QString::fromLocal8Bit(error.what()) : error.engineText();
-    }
-    // Keeps the connection as it was for everything else that uses it.
-    sqlite3_create_function(db, rowFunction, argumentCount, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-    if (failure.isEmpty() && rc != SQLITE_ROW)
-        failure = conn.lastEngineError();
-    if (!failure.isEmpty())
-        throw data::Error(data::ErrorKind::Engine, failure);
+    return soleCodePoint(reinterpret_cast<const unsigned char *>(value.bytes.data()), int(value.bytes.size()));
 }
 
 } // namespace
@@ -175,7 +135,7 @@ void StrokeTable::load(data::Connection &conn)
     // Characters whose first row holds a count the lookup refuses: later
     // rows of theirs must not give them one.
     QSet<char32_t> refused;
-    forEachRow(conn, allRowsQuery, [&](sqlite3_value **values) {
+    conn.forEachTableRow(StrokeDb::strokeTable, rowColumns, [&](std::span<const data::Value> values) {
         const char32_t codePoint = keyOf(values[0]);
         if (codePoint == noCodePoint || isLeadingKnown(codePoint)
             || (!refused.isEmpty() && refused.contains(codePoint)))
@@ -192,28 +152,20 @@ void StrokeTable::load(data::Connection &conn)
 void StrokeTable::loadCharacters(data::Connection &conn, const QList<char32_t> &codePoints)
 {
     clear();
-    sqlite3_stmt *statement = conn.statement(oneKeyQuery);
     for (const char32_t codePoint : withCompatibilityTargets(codePoints)) {
         if (codePoint >= codePointLimit || isLeadingKnown(codePoint))
             continue;
-        const QByteArray key = QString::fromUcs4(&codePoint, 1).toUtf8();
-        sqlite3_reset(statement);
-        sqlite3_bind_text(statement, 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
-        int rc = SQLITE_ROW;
         // The key's own collation may match other keys too; the first row
         // keyed by exactly this code point is the one load() takes.
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            if (keyOf(sqlite3_column_value(statement, 0)) == codePoint) {
-                qint16 count = 0;
-                if (strokeCountOf(sqlite3_column_value(statement, 1), &count))
-                    setCount(codePoint, count);
-                break;
-            }
-        }
-        const QString failure = rc == SQLITE_ROW || rc == SQLITE_DONE ? QString() : conn.lastEngineError();
-        sqlite3_reset(statement);
-        if (!failure.isEmpty())
-            throw data::Error(data::ErrorKind::Engine, failure);
+        bool taken = false;
+        conn.forEachQueryRow(oneKeyQuery, {QString::fromUcs4(&codePoint, 1)}, [&](std::span<const data::Value> values) {
+            if (taken || keyOf(values[0]) != codePoint)
+                return;
+            taken = true;
+            qint16 count = 0;
+            if (strokeCountOf(values[1], &count))
+                setCount(codePoint, count);
+        });
     }
     addCompatibilityForms();
 }
@@ -252,7 +204,8 @@ void StrokeTable::loadCommon(data::Connection &conn, const QString &databasePath
 {
     m_common.clear();
     try {
-        forEachRow(conn, commonQuery, [&](sqlite3_value **values) {
+        conn.forEachTableRow(StrokeDb::commonTable, {StrokeDb::commonCharacterColumn.toString()},
+                             [&](std::span<const data::Value> values) {
             const char32_t codePoint = keyOf(values[0]);
             if (codePoint != noCodePoint)
                 m_common.insert(codePoint);

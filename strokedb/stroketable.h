@@ -83,8 +83,6 @@ public:
         }
     }
 
-    bool isCommon(char32_t codePoint) const { return m_common.contains(codePoint); }
-
     // How many characters of the database have a count, compatibility forms
     // that take another's aside.
     qsizetype size() const { return m_size; }

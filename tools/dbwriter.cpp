@@ -3,6 +3,7 @@
 
 #include "outputfiles.h"
 #include "runtimeerror.h"
+#include "sqlcipher.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,11 +39,8 @@ public:
 
     void key(const QString &password)
     {
-        const QByteArray bytes = password.toUtf8();
-        if (sqlite3_key(m_db, bytes.constData(), int(bytes.size())) != SQLITE_OK)
-            fail(u"setting the password"_s);
-        exec(u"PRAGMA kdf_iter = "_s + QString::number(StrokeDb::kdfIterations), u"setting the cipher"_s);
-        exec(u"PRAGMA cipher_page_size = "_s + QString::number(StrokeDb::pageSize), u"setting the cipher"_s);
+        if (data::setUpCipher(m_db, {password, StrokeDb::kdfIterations, StrokeDb::pageSize}) != SQLITE_OK)
+            fail(u"setting the cipher"_s);
     }
 
     // WHAT says in words what SQL does, for the message when it fails.
@@ -83,29 +81,14 @@ QString quoted(const QString &identifier)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-void bindValue(Database &db, sqlite3_stmt *statement, int position, const QVariant &value)
-{
-    int rc = SQLITE_OK;
-    if (value.isNull()) {
-        rc = sqlite3_bind_null(statement, position);
-    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
-        rc = sqlite3_bind_int64(statement, position, value.toLongLong());
-    } else if (value.typeId() == QMetaType::Double) {
-        rc = sqlite3_bind_double(statement, position, value.toDouble());
-    } else {
-        const QByteArray text = value.toString().toUtf8();
-        rc = sqlite3_bind_text(statement, position, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    if (rc != SQLITE_OK)
-        db.fail(u"passing a value"_s);
-}
-
 void insertAll(Database &db, const QString &sql, const QList<QVariantList> &rows, const QString &what)
 {
     sqlite3_stmt *statement = db.prepare(sql, what);
     for (const QVariantList &row : rows) {
-        for (qsizetype i = 0; i < row.size(); ++i)
-            bindValue(db, statement, int(i + 1), row.at(i));
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (data::bindValue(statement, int(i + 1), row.at(i)) != SQLITE_OK)
+                db.fail(u"passing a value"_s);
+        }
         if (sqlite3_step(statement) != SQLITE_DONE) {
             sqlite3_finalize(statement);
             db.fail(what);

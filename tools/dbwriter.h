@@ -20,9 +20,9 @@ struct StrokeRow
 struct StrokeDbLayout
 {
     QString password = StrokeDb::password;
-    QString table = QStringLiteral("a");
-    QString characterColumn = QStringLiteral("汉字");
-    QString countColumn = QStringLiteral("笔画数");
+    QString table = StrokeDb::strokeTable;
+    QString characterColumn = StrokeDb::characterColumn.toString();
+    QString countColumn = StrokeDb::strokeCountColumn.toString();
     // One row per character, keyed by it, so a lookup is one B-tree probe.
     // Off, rows keep their order and a character may repeat.
     bool uniqueCharacters = true;

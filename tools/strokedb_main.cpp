@@ -329,7 +329,9 @@ int dump(const QString &path)
     data::Connection conn;
     StrokeLookup::openDatabaseFile(conn, path);
     data::Recordset rs;
-    rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    const QString rows =
+            u"select %1, %2 from %3"_s.arg(StrokeDb::characterColumn, StrokeDb::strokeCountColumn, StrokeDb::strokeTable);
+    rs.Open(rows, conn, data::adLockReadOnly);
     QString chunk;
     constexpr qsizetype flushAt = 1 << 16;
     while (!rs.atEnd()) {

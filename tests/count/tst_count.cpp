@@ -505,8 +505,7 @@ void TestCount::badDatabase()
             data::Connection conn;
             conn.Open(StrokeLookup::connectionStringForFile(path));
             data::Recordset rs;
-            rs.Open(u"select rootpage from sqlite_master where name = 'a'"_s, conn, data::adOpenForwardOnly,
-                    data::adLockReadOnly);
+            rs.Open(u"select rootpage from sqlite_master where name = 'a'"_s, conn, data::adLockReadOnly);
             rootPage = rs.Fields(0).Value.toLongLong();
         }
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);

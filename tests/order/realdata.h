@@ -27,8 +27,7 @@ struct RealData
         StrokeLookup::openDatabaseFile(conn, databasePath(), StrokeLookup::AfterCheck::ReadingEveryRow);
         table.load(conn);
         data::Recordset rs;
-        rs.Open(QStringLiteral("select 汉字 from common order by 序号"), conn, data::adOpenForwardOnly,
-                data::adLockReadOnly);
+        rs.Open(QStringLiteral("select 汉字 from common order by 序号"), conn, data::adLockReadOnly);
         for (; !rs.atEnd(); rs.MoveNext())
             list.append(rs.Fields(0).Value.toString().toUcs4().value(0));
         rs.Close();

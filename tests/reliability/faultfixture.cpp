@@ -23,7 +23,7 @@ qint64 queryNumber(const QString &folder, const QString &sql)
     data::Connection conn;
     conn.Open(StrokeLookup::connectionString(folder));
     data::Recordset rs;
-    rs.Open(sql, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(sql, conn, data::adLockReadOnly);
     const qint64 value = rs.Fields(0).Value.toLongLong();
     rs.Close();
     conn.Close();

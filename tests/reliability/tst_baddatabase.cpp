@@ -78,7 +78,7 @@ QVariant queryValue(const QString &folder, const QString &sql)
     data::Connection conn;
     conn.Open(StrokeLookup::connectionString(folder));
     data::Recordset rs;
-    rs.Open(sql, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(sql, conn, data::adLockReadOnly);
     const QVariant value = rs.Fields(0).Value;
     rs.Close();
     conn.Close();

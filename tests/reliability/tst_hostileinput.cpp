@@ -93,7 +93,7 @@ void TestHostileInput::initTestCase()
     data::Connection conn;
     conn.Open(StrokeLookup::connectionString(QCoreApplication::applicationDirPath()));
     data::Recordset rs;
-    rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(u"select 汉字, 笔画数 from a"_s, conn, data::adLockReadOnly);
     while (!rs.atEnd()) {
         m_strokes.insert(rs.Fields(0).Value.toString(), rs.Fields(1).Value.toLongLong());
         rs.MoveNext();

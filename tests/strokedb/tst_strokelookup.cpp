@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <new>
 #include <optional>
+#include <span>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +90,7 @@ private slots:
     void lookupAfterClosing();
 
     void twoRecordsetsOnOneQuery();
+    void failedRowFunctionLeavesConnectionWorking();
     void otherReadersWhileOpen();
 
     void openFailure_data();
@@ -141,7 +144,6 @@ void TestStrokeLookup::initTestCase()
     StrokeLookup::openDatabase(m_conn, m_fixtureFolder);
     QCOMPARE(m_conn.State(), int(data::adStateOpen));
     QCOMPARE(m_conn.ConnectionTimeout, 10);
-    QCOMPARE(m_conn.CursorLocation, int(data::adUseClient));
 }
 
 void TestStrokeLookup::cleanupTestCase()
@@ -238,8 +240,7 @@ void TestStrokeLookup::closeWithRecordsetOpen()
     data::Connection conn;
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, m_fixtureFolder);
-    rs.Open(StrokeLookup::queryText, conn, data::adOpenDynamic, data::adLockReadOnly,
-            data::adOptionUnspecified, {u"汉"_s});
+    rs.Open(StrokeLookup::queryText, conn, data::adLockReadOnly, {u"汉"_s});
     QCOMPARE(rs.State(), int(data::adStateOpen));
     StrokeLookup::closeDatabase(conn, rs);
     QCOMPARE(conn.State(), int(data::adStateClosed));
@@ -264,8 +265,7 @@ void TestStrokeLookup::twoRecordsetsOnOneQuery()
     data::Recordset first;
     data::Recordset second;
     const auto open = [&](data::Recordset &rs, const QString &character) {
-        rs.Open(StrokeLookup::queryText, m_conn, data::adOpenDynamic, data::adLockReadOnly,
-                data::adOptionUnspecified, {character});
+        rs.Open(StrokeLookup::queryText, m_conn, data::adLockReadOnly, {character});
     };
     // The first is at its end, so the engine no longer counts it as running.
     open(first, u"无"_s);
@@ -279,6 +279,27 @@ void TestStrokeLookup::twoRecordsetsOnOneQuery()
     second.MoveNext();
     QCOMPARE(second.Fields(0).Value.toInt(), 2);
     second.Close();
+}
+
+// What the function handed every row throws comes back out of the walk,
+// not through the engine, which stays usable.
+void TestStrokeLookup::failedRowFunctionLeavesConnectionWorking()
+{
+    const QStringList columns{u"汉字"_s};
+    int rows = 0;
+    const auto failOnSecond = [&rows](std::span<const data::Value>) {
+        if (++rows == 2)
+            throw std::bad_alloc();
+    };
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, m_conn.forEachTableRow(u"a"_s, columns, failOnSecond));
+    QCOMPARE(rows, 2);
+    rows = 0;
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, m_conn.forEachQueryRow(u"select 汉字 from a"_s, {}, failOnSecond));
+    QCOMPARE(rows, 2);
+    QCOMPARE(lookUp(m_conn, m_rs, u"汉"_s).count, 5);
+    rows = 0;
+    m_conn.forEachTableRow(u"a"_s, columns, [&rows](std::span<const data::Value>) { ++rows; });
+    QVERIFY(rows > 2);
 }
 
 // The connection keeps its shared lock while open; readers elsewhere, in
@@ -429,7 +450,7 @@ void TestStrokeLookup::realDatabaseRowCount()
     data::Connection conn;
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
-    rs.Open(u"select count(*) from a"_s, conn, data::adOpenForwardOnly, data::adLockReadOnly);
+    rs.Open(u"select count(*) from a"_s, conn, data::adLockReadOnly);
     QCOMPARE(rs.Fields(0).Value.toLongLong(), realRowCount);
     StrokeLookup::closeDatabase(conn, rs);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "strokedbfixtures.h"
 #include "runtimeerror.h"
+#include "sqlcipher.h"
 #include "strokecorrections.h"
 #include "strokelookup.h"
 #include "unihan.h"
@@ -14,10 +15,12 @@
 #include <QTest>
 
 #include <algorithm>
+#include <memory>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -638,18 +641,26 @@ void TestStrokeDbTool::killedBuildLeavesOnlyTarget()
 void TestStrokeDbTool::dumpChecksAndEscapes_data()
 {
     QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("sql");
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("keys with TAB, line ends and backslash, one line each")
-            << QString() << QByteArray("a\\tb\t1\na\\\\b\t3\nc\\nd\\re\t2\n汉\t5\n");
-    QTest::newRow("damaged page") << u"flip"_s << QByteArray();
-    QTest::newRow("other password") << u"password"_s << QByteArray();
-    QTest::newRow("missing file") << u"missing"_s << QByteArray();
+            << QString() << QString() << QByteArray("a\\tb\t1\na\\\\b\t3\nc\\nd\\re\t2\n汉\t5\n");
+    QTest::newRow("damaged page") << u"flip"_s << QString() << QByteArray();
+    QTest::newRow("other password") << u"password"_s << QString() << QByteArray();
+    QTest::newRow("missing file") << u"missing"_s << QString() << QByteArray();
+    const QString endless = u"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) "_s;
+    QTest::newRow("a view that never ends beside the tables")
+            << u"sql"_s << u"CREATE VIEW v AS "_s + endless + u"SELECT x FROM r"_s << QByteArray();
+    QTest::newRow("stroke table a view that never ends")
+            << u"sql"_s << u"DROP TABLE a; CREATE VIEW a (汉字, 笔画数) AS "_s + endless + u"SELECT '汉', x FROM r"_s
+            << QByteArray();
 }
 
 void TestStrokeDbTool::dumpChecksAndEscapes()
 {
     QFETCH(QString, damage);
+    QFETCH(QString, sql);
     QFETCH(QByteArray, expected);
 
     QTemporaryDir dir;
@@ -668,6 +679,13 @@ void TestStrokeDbTool::dumpChecksAndEscapes()
         QVERIFY(Fixture::writeAll(path, Fixture::withByteFlipped(bytes, bytes.size() / 2)));
     if (damage == u"missing"_s)
         QVERIFY(QFile::remove(path));
+    if (!sql.isEmpty()) {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        const std::unique_ptr<sqlite3, int (*)(sqlite3 *)> closing(db, sqlite3_close);
+        QCOMPARE(data::setUpCipher(db, StrokeLookup::cipher()), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
 
     const ToolRun run = runTool({u"dump"_s, path});
     if (damage.isEmpty()) {
@@ -727,8 +745,7 @@ void TestStrokeDbTool::realCountsFollowListOrder()
     data::Recordset rs;
     StrokeLookup::openDatabase(conn, Fixture::realDatabaseFolder());
     data::Recordset list;
-    list.Open(u"select 汉字, 序号 from common order by 序号"_s, conn, data::adOpenForwardOnly,
-              data::adLockReadOnly);
+    list.Open(u"select 汉字, 序号 from common order by 序号"_s, conn, data::adLockReadOnly);
     QList<int> counts;
     while (!list.atEnd()) {
         QCOMPARE(list.Fields(1).Value.toInt(), counts.size() + 1);
