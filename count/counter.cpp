@@ -50,7 +50,6 @@ Counter::Counter(const StrokeTable &table, const Options &options, Output &outpu
 bool Counter::fail(const QString &message)
 {
     m_report(u"tarvelo-count: "_s + message);
-    m_failed = true;
     return false;
 }
 

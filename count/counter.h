@@ -53,11 +53,10 @@ public:
     // With --sequence: where each character's stroke sequence comes from.
     void setSequences(const StrokeSequences *sequences) { m_sequences = sequences; }
 
-    // Writes LINE for standard error and marks the run as failed.
+    // Writes LINE for standard error.
     void report(const QString &line) { fail(line); }
 
     bool foundUnknown() const { return m_foundUnknown; }
-    bool failed() const { return m_failed; }
 
 private:
     struct Where
@@ -119,7 +118,6 @@ private:
     Output &m_output;
     Report m_report;
     bool m_foundUnknown = false;
-    bool m_failed = false;
     // Kept between lines so their memory is reused.
     std::u32string m_cluster;
     std::string m_utf8;
