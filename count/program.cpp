@@ -172,6 +172,22 @@ int writeText(const QString &text, std::FILE *out, std::FILE *err)
     return Failed;
 }
 
+std::optional<int> endOfParse(ParseResult result, const QString &text, const QString &prefix, std::FILE *out,
+                              std::FILE *err)
+{
+    switch (result) {
+    case ParseResult::Help:
+    case ParseResult::Version:
+        return writeText(text, out, err);
+    case ParseResult::Error:
+        writeLine(err, prefix + text);
+        return Failed;
+    case ParseResult::Run:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool openStandardDescriptors()
 {
 #ifdef Q_OS_UNIX
@@ -251,16 +267,9 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
     Options options;
     QString text;
-    switch (parseArguments(arguments, &options, &text)) {
-    case ParseResult::Help:
-    case ParseResult::Version:
-        return writeText(text, out, err);
-    case ParseResult::Error:
-        writeLine(err, u"tarvelo-count: "_s + text);
-        return Failed;
-    case ParseResult::Run:
-        break;
-    }
+    const ParseResult parsed = parseArguments(arguments, &options, &text);
+    if (const auto status = endOfParse(parsed, text, u"tarvelo-count: "_s, out, err))
+        return *status;
 
     StrokeTable table;
     StrokeSequences sequences;

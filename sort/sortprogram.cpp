@@ -108,16 +108,9 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
     Options options;
     QString text;
-    switch (parseArguments(arguments, &options, &text)) {
-    case ParseResult::Help:
-    case ParseResult::Version:
-        return Count::writeText(text, out, err);
-    case ParseResult::Error:
-        writeLine(err, text);
-        return Failed;
-    case ParseResult::Run:
-        break;
-    }
+    const ParseResult parsed = parseArguments(arguments, &options, &text);
+    if (const auto status = Count::endOfParse(parsed, text, programPrefix, out, err))
+        return *status;
 
     StrokeTable table;
     StrokeSequences sequences;
