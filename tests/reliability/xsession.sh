@@ -58,9 +58,12 @@ check_clean_run() {
 # When the program is a sanitizer build, the unprivileged user needs the
 # leak suppressions where it can read them.
 x_nobody_lsan=""
-supp=$(printf '%s' "${LSAN_OPTIONS:-}" | sed -n 's/.*suppressions=\([^:]*\).*/\1/p')
+# Options are taken one by one: print_suppressions=0 must not pass for the
+# file's name.
+supp=$(printf '%s' "${LSAN_OPTIONS:-}" | tr ':' '\n' | sed -n 's/^suppressions=//p')
 if [ -n "$supp" ] && [ -r "$supp" ]; then
     cp "$supp" "$work/lsan.supp"
     chmod 644 "$work/lsan.supp"
-    x_nobody_lsan=$(printf '%s' "$LSAN_OPTIONS" | sed "s|suppressions=[^:]*|suppressions=$work/lsan.supp|")
+    x_nobody_lsan=$(printf '%s' "$LSAN_OPTIONS" | tr ':' '\n' \
+        | sed "s|^suppressions=.*|suppressions=$work/lsan.supp|" | paste -s -d ':')
 fi
