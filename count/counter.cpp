@@ -45,6 +45,8 @@ Counter::Counter(const StrokeTable &table, const Options &options, Output &outpu
     , m_output(output)
     , m_report(std::move(report))
 {
+    for (char32_t c = 0; c < m_reportedAscii.size(); ++c)
+        m_reportedAscii[c] = !QChar::isSpace(c) && !m_table.isKnown(c);
 }
 
 bool Counter::fail(const QString &message)

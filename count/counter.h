@@ -10,6 +10,7 @@
 #include <QStringEncoder>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -110,7 +111,9 @@ private:
     bool reportUnknowns(LineReader &reader, const Where &where);
     bool reportUnknownsInUtf8(QByteArrayView line, const Where &where);
     void reportUnknown(const Where &where, const Cluster &cluster);
-    const std::string &reportPlace(const Where &where);
+    bool reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column,
+                             const Where &where, const ReportPlace *&place);
+    const ReportPlace &reportPlace(const Where &where);
 
     const StrokeTable &m_table;
     const StrokeSequences *m_sequences = nullptr;
@@ -152,8 +155,10 @@ private:
     QByteArray m_outputName;
     // Where the last report was, and its place worded for the next one.
     Where m_reportWhere;
-    std::string m_reportPlace;
-    std::size_t m_reportSourceSize = 0;
+    ReportPlace m_reportPlace;
+    // Whether each ASCII character is reported: neither white space nor one
+    // with a count.
+    std::array<bool, Output::asciiSize> m_reportedAscii = {};
 };
 
 // The arguments as the program was given them, each readable as text: a

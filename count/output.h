@@ -4,14 +4,40 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace Count {
 
 // Why a read or write failed with the system's ERROR, in the user's
 // language: the system's own words follow the C locale and are English.
 QString systemError(int error);
+
+// The words before a report's column: the program, the file or argument,
+// the line and a colon. Its first bytes are also kept in a block of a
+// known size, which a report copies without a call.
+class ReportPlace
+{
+public:
+    static constexpr std::size_t room = 64;
+
+    // The program and the file or argument, which start the place.
+    void setSource(std::string_view source);
+    // What follows the source: the line, if any, and the colons.
+    void setLine(std::string_view line);
+    std::string_view text() const { return fits() ? std::string_view(m_block, m_size) : std::string_view(m_long); }
+    // Whether block() holds the whole text.
+    bool fits() const { return m_size <= room; }
+    const char *block() const { return m_block; }
+
+private:
+    std::string m_source;
+    std::string m_long;
+    std::size_t m_size = 0;
+    char m_block[room] = {};
+};
 
 // Standard output gathered into large blocks: one write per block instead
 // of one per line. The reports meant for standard error are gathered beside
@@ -43,8 +69,13 @@ public:
     // at COLUMN of the item at PLACE has no count. Control characters and
     // direction overrides appear by their names, so the line cannot move
     // the terminal's cursor or turn its text around.
-    void reportUnknown(const std::string &place, std::size_t column, const char32_t *character,
+    void reportUnknown(const ReportPlace &place, std::size_t column, const char32_t *character,
                        std::size_t size);
+    static constexpr std::size_t asciiSize = 0x80;
+    // The reports on the bytes of RUN, ASCII characters from COLUMN on,
+    // that REPORTED marks.
+    void reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
+                            const std::array<bool, asciiSize> &reported);
 
     // Writes the gathered bytes once there are enough of them, or at once
     // line by line. False once nothing more can be written, also after a
@@ -53,11 +84,11 @@ public:
     {
         if (m_closed || !m_error.isEmpty())
             return false;
-        return (!m_lineByLine && m_buffer.size() < blockSize && m_reportsSize < blockSize) || flush();
+        return (!m_lineByLine && m_buffer.size() < blockSize && m_reportsSize < reportsBlockSize) || flush();
     }
     bool flush();
     // Whether the reports gathered fill a block: a flush() is due.
-    bool reportsFull() const { return m_reportsSize >= blockSize; }
+    bool reportsFull() const { return m_reportsSize >= reportsBlockSize; }
     // Writes the gathered reports alone, before a message of another kind.
     void flushReports();
 
@@ -72,6 +103,9 @@ public:
 
 private:
     static constexpr std::size_t blockSize = std::size_t(1) << 20;
+    // Reports are written from a block that stays in the processor's cache:
+    // there can be one for each byte of input.
+    static constexpr std::size_t reportsBlockSize = std::size_t(1) << 18;
 
     // A line longer than a block goes out as it is, not through the buffer.
     void writeThrough(const char *bytes, std::size_t size);

@@ -9,6 +9,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -75,19 +76,6 @@ char *writeCodePointName(char *out, char32_t codePoint)
     return out;
 }
 
-// Copies SIZE bytes to OUT: a place of 16 to 32 bytes, the usual size, in
-// two copies of a known length, which need no call.
-void copyShort(char *out, const char *from, std::size_t size)
-{
-    constexpr std::size_t half = 16;
-    if (size >= half && size <= 2 * half) {
-        std::memcpy(out, from, half);
-        std::memcpy(out + size - half, from + size - half, half);
-    } else {
-        std::memcpy(out, from, size);
-    }
-}
-
 // The longest end of a report, from the column on, on a character of SIZE
 // code points.
 constexpr std::size_t longestEnd(std::size_t size)
@@ -113,21 +101,63 @@ char *writeEnd(char *out, const char32_t *character, std::size_t size)
 // letters without a count has a report for each byte.
 struct AsciiEnds
 {
-    static constexpr std::size_t room = 64;
-    static_assert(longestEnd(1) <= room);
+    // An ASCII character's name has the fewest digits.
+    static constexpr std::size_t longest = reportMiddle.size() + 2 * (2 + fewestNameDigits) + reportBefore.size()
+                                           + reportAfter.size();
+    static constexpr std::size_t room = 48;
+    static_assert(longest <= room);
     char text[firstNonAscii][room] = {};
     unsigned char size[firstNonAscii] = {};
 };
 
-const AsciiEnds &asciiEnds()
+AsciiEnds makeAsciiEnds()
 {
-    static const AsciiEnds ends = [] {
-        AsciiEnds made;
-        for (char32_t c = 0; c < firstNonAscii; ++c)
-            made.size[c] = static_cast<unsigned char>(writeEnd(made.text[c], &c, 1) - made.text[c]);
-        return made;
-    }();
-    return ends;
+    AsciiEnds made;
+    for (char32_t c = 0; c < firstNonAscii; ++c)
+        made.size[c] = static_cast<unsigned char>(writeEnd(made.text[c], &c, 1) - made.text[c]);
+    return made;
+}
+
+const AsciiEnds asciiEnds = makeAsciiEnds();
+
+// The end of the ASCII characters from P, each its own character: the last
+// is left out when a variation selector may follow. Runs are cut short so
+// that their reports fit a block of reports. Sets ANY_REPORTED when
+// REPORTED marks one of them.
+const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *end,
+                                 const std::array<bool, Output::asciiSize> &reported, bool *anyReported)
+{
+    constexpr std::ptrdiff_t longestRun = 256;
+    const unsigned char *const limit = end - p > longestRun ? p + longestRun : end;
+    const unsigned char *const start = p;
+    std::size_t reportedCount = 0;
+    while (p < limit && *p < firstNonAscii)
+        reportedCount += reported[*p++];
+    if (p > start && p < end && *p >= variationSelectorLead)
+        reportedCount -= reported[*--p];
+    *anyReported = reportedCount > 0;
+    return p;
+}
+
+// Writes the reports on the bytes of RUN that REPORTED marks at OUT, and
+// returns the byte after them. A run can have a report for each byte: each
+// is written as copies of a known size, PLACE_COPY bytes of the place, and
+// then kept or not, which costs less than a guess at which characters have
+// a count.
+template<std::size_t PlaceCopy>
+char *writeAsciiReports(char *out, const ReportPlace &place, std::size_t column, std::string_view run,
+                        const std::array<bool, Output::asciiSize> &reported)
+{
+    const std::size_t placeSize = place.text().size();
+    for (const char byte : run) {
+        std::memcpy(out, place.block(), PlaceCopy);
+        char *end = std::to_chars(out + placeSize, out + placeSize + numberRoom, column++).ptr;
+        const auto c = static_cast<unsigned char>(byte);
+        std::memcpy(end, asciiEnds.text[c], AsciiEnds::room);
+        const std::size_t kept = std::size_t(end - out) + asciiEnds.size[c];
+        out += kept & (std::size_t(0) - std::size_t(reported[c]));
+    }
+    return out;
 }
 
 } // namespace
@@ -150,43 +180,69 @@ bool Counter::reportUnknowns(LineReader &reader, const Where &where)
 bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(line.data());
-    const unsigned char *end = p + line.size();
-    const std::string *place = nullptr;
+    const unsigned char *const end = p + line.size();
+    const ReportPlace *place = nullptr;
     std::size_t column = 0;
-    char32_t base = 0;
     while (p < end) {
-        const unsigned char *start = p;
-        p = nextCodePoint(p, end, &base);
-        std::size_t size = 1;
-        const bool space = QChar::isSpace(base);
-        while (!space && p < end && *p >= variationSelectorLead) {
-            char32_t following = 0;
-            const unsigned char *after = nextCodePoint(p, end, &following);
-            if (!Character::isVariationSelector(following))
-                break;
-            p = after;
-            ++size;
-        }
-        const bool leading = column++ == 0;
-        if (space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
-            continue;
-        if (!place)
-            place = &reportPlace(where);
-        if (size == 1) {
-            m_output.reportUnknown(*place, column, &base, 1);
-        } else {
-            m_cluster.clear();
-            for (const unsigned char *q = start; q < p;) {
-                char32_t codePoint = 0;
-                q = nextCodePoint(q, p, &codePoint);
-                m_cluster.push_back(codePoint);
+        if (*p < firstNonAscii) {
+            bool anyReported = false;
+            const unsigned char *runEnd = asciiRunEnd(p, end, m_reportedAscii, &anyReported);
+            if (runEnd > p) {
+                const auto size = std::size_t(runEnd - p);
+                if (anyReported) {
+                    if (!place)
+                        place = &reportPlace(where);
+                    m_output.reportUnknownAscii(*place, column + 1,
+                                                std::string_view(reinterpret_cast<const char *>(p), size),
+                                                m_reportedAscii);
+                }
+                column += size;
+                p = runEnd;
+                if (m_output.reportsFull() && !m_output.flush())
+                    return false;
+                continue;
             }
-            m_output.reportUnknown(*place, column, m_cluster.data(), m_cluster.size());
         }
-        if (m_output.reportsFull() && !m_output.flush())
+        if (!reportUnknownInUtf8(p, end, ++column, where, place))
             return false;
     }
     return true;
+}
+
+// Reports the character at P, the COLUMNth, if it has no count, and moves
+// P past it. False once nothing more can be written.
+bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column,
+                                  const Where &where, const ReportPlace *&place)
+{
+    const unsigned char *const start = p;
+    char32_t base = 0;
+    p = nextCodePoint(p, end, &base);
+    std::size_t size = 1;
+    const bool space = QChar::isSpace(base);
+    while (!space && p < end && *p >= variationSelectorLead) {
+        char32_t following = 0;
+        const unsigned char *after = nextCodePoint(p, end, &following);
+        if (!Character::isVariationSelector(following))
+            break;
+        p = after;
+        ++size;
+    }
+    if (space || (column == 1 ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
+        return true;
+    if (!place)
+        place = &reportPlace(where);
+    if (size == 1) {
+        m_output.reportUnknown(*place, column, &base, 1);
+    } else {
+        m_cluster.clear();
+        for (const unsigned char *q = start; q < p;) {
+            char32_t codePoint = 0;
+            q = nextCodePoint(q, p, &codePoint);
+            m_cluster.push_back(codePoint);
+        }
+        m_output.reportUnknown(*place, column, m_cluster.data(), m_cluster.size());
+    }
+    return !m_output.reportsFull() || m_output.flush();
 }
 
 void Counter::reportUnknown(const Where &where, const Cluster &cluster)
@@ -196,46 +252,100 @@ void Counter::reportUnknown(const Where &where, const Cluster &cluster)
 
 // The place is worded once per item or line, not once per character, and
 // without QString: the reports can be as many as the input's bytes.
-const std::string &Counter::reportPlace(const Where &where)
+const ReportPlace &Counter::reportPlace(const Where &where)
 {
     m_foundUnknown = true;
-    if (where.name != m_reportWhere.name || where.argument != m_reportWhere.argument || m_reportPlace.empty()) {
-        m_reportPlace = "tarvelo-count: ";
-        m_reportPlace += where.argument > 0 ? "参数 " + std::to_string(where.argument)
-                                            : where.name->toStdString();
-        m_reportSourceSize = m_reportPlace.size();
-        m_reportWhere.line = -1;
+    const bool newSource = where.name != m_reportWhere.name || where.argument != m_reportWhere.argument
+        || m_reportPlace.text().empty();
+    if (newSource) {
+        m_reportPlace.setSource("tarvelo-count: "
+                                + (where.argument > 0 ? "参数 " + std::to_string(where.argument)
+                                                      : where.name->toStdString()));
     }
-    if ((where.argument == 0 || where.manyLines) && where.line != m_reportWhere.line) {
-        m_reportPlace.resize(m_reportSourceSize);
-        m_reportPlace += ':' + std::to_string(where.line);
+    const bool lined = where.argument == 0 || where.manyLines;
+    if (newSource || (lined && where.line != m_reportWhere.line)) {
+        char line[1 + numberRoom + 1] = {':'};
+        char *end = line + 1;
+        if (lined) {
+            end = std::to_chars(end, line + sizeof line, where.line).ptr;
+            *end++ = ':';
+        }
+        m_reportPlace.setLine(std::string_view(line, std::size_t(end - line)));
     }
     m_reportWhere = where;
     return m_reportPlace;
 }
 
-void Output::reportUnknown(const std::string &place, std::size_t column, const char32_t *character,
+void ReportPlace::setSource(std::string_view source)
+{
+    m_source = source;
+    std::memcpy(m_block, source.data(), std::min(source.size(), room));
+}
+
+void ReportPlace::setLine(std::string_view line)
+{
+    m_size = m_source.size() + line.size();
+    if (fits()) {
+        std::memcpy(m_block + m_source.size(), line.data(), line.size());
+    } else {
+        m_long = m_source;
+        m_long += line;
+    }
+}
+
+void Output::reportUnknown(const ReportPlace &place, std::size_t column, const char32_t *character,
                            std::size_t size)
 {
     if (!m_reportFile)
         return;
-    constexpr std::size_t longestStart = 1 + numberRoom;
     // The reports can outnumber the input's bytes: each is written where it
     // stays until it goes out.
-    char *const line = reportRoom(place.size() + longestStart + std::max(longestEnd(size), AsciiEnds::room));
+    const std::string_view text = place.text();
+    char *const line = reportRoom(std::max(text.size(), ReportPlace::room) + numberRoom
+                                  + std::max(longestEnd(size), AsciiEnds::room));
     char *out = line;
-    copyShort(out, place.data(), place.size());
-    out += place.size();
-    *out++ = ':';
+    if (place.fits())
+        std::memcpy(out, place.block(), ReportPlace::room);
+    else
+        std::memcpy(out, text.data(), text.size());
+    out += text.size();
     out = std::to_chars(out, out + numberRoom, column).ptr;
     if (size == 1 && character[0] < firstNonAscii) {
-        const AsciiEnds &ends = asciiEnds();
+        const AsciiEnds &ends = asciiEnds;
         std::memcpy(out, ends.text[character[0]], AsciiEnds::room);
         out += ends.size[character[0]];
     } else {
         out = writeEnd(out, character, size);
     }
     m_reportsSize += std::size_t(out - line);
+}
+
+void Output::reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
+                                const std::array<bool, asciiSize> &reported)
+{
+    if (!m_reportFile)
+        return;
+    if (!place.fits()) {
+        for (const char byte : run) {
+            const char32_t codePoint = static_cast<unsigned char>(byte);
+            if (reported[codePoint])
+                reportUnknown(place, column, &codePoint, 1);
+            ++column;
+        }
+        return;
+    }
+    char *const first = reportRoom(run.size() * (ReportPlace::room + numberRoom + AsciiEnds::room));
+    const std::size_t placeSize = place.text().size();
+    constexpr std::size_t shortPlace = ReportPlace::room / 2;
+    constexpr std::size_t middlePlace = ReportPlace::room * 3 / 4;
+    char *out = first;
+    if (placeSize <= shortPlace)
+        out = writeAsciiReports<shortPlace>(out, place, column, run, reported);
+    else if (placeSize <= middlePlace)
+        out = writeAsciiReports<middlePlace>(out, place, column, run, reported);
+    else
+        out = writeAsciiReports<ReportPlace::room>(out, place, column, run, reported);
+    m_reportsSize += std::size_t(out - first);
 }
 
 void Output::growReports(std::size_t size)
