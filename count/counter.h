@@ -88,6 +88,7 @@ private:
     bool echo(LineReader &reader, bool asJson);
     bool writeEach(LineReader &reader, const Where &where);
     bool writeJson(LineReader &reader, const Where &where, qint64 total);
+    bool writeJsonSequences(LineReader &reader);
     void noteUnknown(const Cluster &cluster);
     bool isNewUnknown(const Cluster &cluster);
     void forgetUnknowns();
@@ -124,7 +125,6 @@ private:
     // Kept between lines so their memory is reused.
     std::u32string m_cluster;
     std::string m_utf8;
-    std::string m_sequencesJson;
     std::vector<bool> m_seen;
     std::vector<char32_t> m_seenList;
     std::unordered_set<std::u32string> m_seenClusters;

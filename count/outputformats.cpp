@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 
 #include <algorithm>
+#include <utility>
 
 namespace Count {
 
@@ -97,6 +98,8 @@ bool Counter::writeEach(LineReader &reader, const Where &where)
 
 // The counts of the line's characters, null for one without, then with
 // --sequence their sequences, then each character without a count once.
+// The sequences are found on a second walk over the line: gathered on the
+// first, they would hold several bytes for each character of it.
 bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
 {
     m_output.append("{\"text\": \"");
@@ -107,22 +110,14 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
     m_output.append(", \"strokes\": [");
     m_unknown.clear();
     m_unknownEnds.clear();
-    m_sequencesJson.clear();
     bool first = true;
     const bool written = walk(reader, [&](const Cluster &cluster) {
         if (cluster.space)
             return true;
         if (!cluster.known && m_options.strict)
             reportUnknown(where, cluster);
-        if (!first) {
+        if (!std::exchange(first, false))
             m_output.append(", ");
-            m_sequencesJson += ", ";
-        }
-        first = false;
-        if (m_sequences) {
-            const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
-            m_sequencesJson += sequence.empty() ? std::string("null") : '"' + strokeSymbols(sequence) + '"';
-        }
         if (cluster.known) {
             m_output.appendNumber(cluster.strokes);
         } else {
@@ -132,10 +127,31 @@ bool Counter::writeJson(LineReader &reader, const Where &where, qint64 total)
         return m_output.flushWhenFull();
     });
     forgetUnknowns();
-    if (!written)
+    if (!written || (m_sequences && !writeJsonSequences(reader)))
         return false;
     endJson();
     return true;
+}
+
+bool Counter::writeJsonSequences(LineReader &reader)
+{
+    m_output.append("], \"sequences\": [");
+    bool first = true;
+    return walk(reader, [&](const Cluster &cluster) {
+        if (cluster.space)
+            return true;
+        if (!std::exchange(first, false))
+            m_output.append(", ");
+        const std::string_view sequence = m_sequences->sequence(cluster.codePoints.front());
+        if (sequence.empty()) {
+            m_output.append("null");
+        } else {
+            m_output.append('"');
+            m_output.append(strokeSymbols(sequence).c_str());
+            m_output.append('"');
+        }
+        return m_output.flushWhenFull();
+    });
 }
 
 // The characters without a count are gathered on the way, each once:
@@ -158,10 +174,6 @@ void Counter::forgetUnknowns()
 
 void Counter::endJson()
 {
-    if (m_sequences) {
-        m_output.append("], \"sequences\": [");
-        m_output.append(m_sequencesJson.data(), m_sequencesJson.size());
-    }
     m_output.append("], \"unknown\": [");
     std::size_t start = 0;
     for (std::size_t end : m_unknownEnds) {
