@@ -97,6 +97,8 @@ private:
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
     bool writePlainRow(const LineReader &reader);
+    bool writeRowAsRead(QByteArrayView line, const Where &where);
+    bool writeParts(std::string_view field);
     QByteArrayView plainField(QByteArrayView line) const;
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
@@ -110,9 +112,11 @@ private:
     // before: a long line of letters would otherwise hold many times its
     // size. False once nothing more can be written.
     bool reportUnknowns(LineReader &reader, const Where &where);
-    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where);
+    // COLUMNS_BEFORE are the characters before LINE on its line, when it
+    // is a field.
+    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore = 0);
     void reportUnknown(const Where &where, const Cluster &cluster);
-    bool reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column,
+    bool reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column, bool leading,
                              const Where &where, const ReportPlace *&place);
     const ReportPlace &reportPlace(const Where &where);
 
@@ -140,7 +144,6 @@ private:
     bool m_pickedBytes = false;
     qint64 m_rowFirstLine = 0;
     std::vector<std::size_t> m_rowLineStarts;
-    std::string m_fieldBytes;
     std::u32string m_fieldCodePoints;
     std::string m_row;
     std::string m_parts;
@@ -148,6 +151,8 @@ private:
     std::string m_lastLineEnd = "\n";
     // Null while the output is UTF-8, which the rows already are.
     bool m_outputStarted = false;
+    // Whether the new fields never need quotes.
+    bool m_plainNewFields = false;
     // Whether a row of one line may go out by writePlainRow().
     bool m_plainRows = false;
     std::optional<QStringEncoder> m_encoder;

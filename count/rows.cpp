@@ -68,7 +68,8 @@ bool Counter::countRow(LineReader &reader, const Where &where)
     // A field of UTF-8 split at a separator below 0x80 is picked out of the
     // bytes, and only the field is decoded: most of a row is only copied.
     const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
-    if (byBytes) {
+    const bool asRead = utf8 && !m_encoder && !m_inRecord && !m_headerNext && (!m_picker || (byBytes && m_plainNewFields));
+    if (byBytes || asRead) {
         const LineTotal line = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
         if (line.invalidAt >= 0) {
             reader.setInvalidAt(line.invalidAt);
@@ -85,6 +86,16 @@ bool Counter::countRow(LineReader &reader, const Where &where)
         if (m_picker)
             m_picker->startRecord();
     }
+    std::string lineEnd = lineEndOf(reader);
+    if (byBytes)
+        m_inRecord = !m_picker->readLine(units, units + bytes.size());
+    else if (m_picker)
+        m_inRecord = !m_picker->readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
+    if (asRead && !m_inRecord) {
+        if (!lineEnd.empty())
+            m_lastLineEnd = std::move(lineEnd);
+        return writeRowAsRead(bytes, where);
+    }
     m_rowLineStarts.push_back(m_row.size());
     if (utf8) {
         m_row.append(bytes.data(), std::size_t(bytes.size()));
@@ -92,11 +103,6 @@ bool Counter::countRow(LineReader &reader, const Where &where)
         for (char32_t codePoint : m_codePoints)
             appendUtf8(m_row, codePoint);
     }
-    std::string lineEnd = lineEndOf(reader);
-    if (byBytes)
-        m_inRecord = !m_picker->readLine(units, units + bytes.size());
-    else if (m_picker)
-        m_inRecord = !m_picker->readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
     if (m_inRecord) {
         m_row += lineEnd.empty() ? m_lastLineEnd : lineEnd;
         return true;
@@ -104,6 +110,75 @@ bool Counter::countRow(LineReader &reader, const Where &where)
     if (!lineEnd.empty())
         m_lastLineEnd = std::move(lineEnd);
     return endRow(where);
+}
+
+// A row of one line of UTF-8 that goes out as UTF-8: written from the
+// reader's bytes, and its counts from the field's, so that a long line is
+// never held twice nor its parts gathered.
+bool Counter::writeRowAsRead(QByteArrayView line, const Where &where)
+{
+    const std::string_view field = m_picker ? std::string_view(m_picker->fieldBytes())
+                                            : std::string_view(line.data(), std::size_t(line.size()));
+    m_rowTotal = utf8LineTotal(m_table, field.data(), qsizetype(field.size())).total;
+    if (m_options.strict) {
+        const auto before = std::count_if(line.begin(), line.begin() + (m_picker ? m_picker->fieldOffset() : 0),
+                                          [](char byte) { return (byte & continuationMask) != continuationBits; });
+        if (!reportUnknownsInUtf8(QByteArrayView(field.data(), qsizetype(field.size())), where, std::size_t(before)))
+            return false;
+    }
+    const char separator = !m_picker || m_options.fields.separator == Delimited::FieldPicker::blankSeparated
+            ? '\t'
+            : char(m_options.fields.separator);
+    if (!m_picker) {
+        m_output.appendNumber(m_rowTotal);
+        m_output.append(separator);
+    }
+    m_output.append(line.data(), std::size_t(line.size()));
+    if (m_picker) {
+        m_output.append(separator);
+        m_output.appendNumber(m_rowTotal);
+    }
+    if (m_options.parts) {
+        m_output.append(separator);
+        if (!writeParts(field))
+            return false;
+    }
+    m_output.append(m_lastLineEnd.data(), m_lastLineEnd.size());
+    return true;
+}
+
+// The parts of FIELD, valid UTF-8, as countField() finds them, written as
+// they are found.
+bool Counter::writeParts(std::string_view field)
+{
+    constexpr unsigned flushEvery = 4096;
+    const auto *p = reinterpret_cast<const unsigned char *>(field.data());
+    const unsigned char *const end = p + field.size();
+    bool first = true;
+    for (unsigned clusters = 1; p < end; ++clusters) {
+        const bool leading = p == reinterpret_cast<const unsigned char *>(field.data());
+        char32_t base = 0;
+        p = Utf8::decode(p, end, &base);
+        const bool space = QChar::isSpace(base);
+        while (!space && p < end) {
+            char32_t following = 0;
+            const unsigned char *after = Utf8::decode(p, end, &following);
+            if (!Character::isVariationSelector(following))
+                break;
+            p = after;
+        }
+        if (space)
+            continue;
+        if (!std::exchange(first, false))
+            m_output.append(partsJoint);
+        if (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base))
+            m_output.appendNumber(leading ? m_table.leadingCount(base) : m_table.count(base));
+        else
+            m_output.append(noCount);
+        if (clusters % flushEvery == 0 && !m_output.flushWhenFull())
+            return false;
+    }
+    return true;
 }
 
 bool Counter::endRow(const Where &where)
@@ -160,9 +235,8 @@ void Counter::countRowField(const Where &where)
     }
     if (m_pickedBytes && !m_options.parts && !m_options.strict) {
         // Only the total is wanted: summed from the bytes, as a line's is.
-        const std::u32string &picked = m_picker->field();
-        m_fieldBytes.assign(picked.begin(), picked.end());
-        m_rowTotal = utf8LineTotal(m_table, m_fieldBytes.data(), qsizetype(m_fieldBytes.size())).total;
+        const std::string &picked = m_picker->fieldBytes();
+        m_rowTotal = utf8LineTotal(m_table, picked.data(), qsizetype(picked.size())).total;
         return;
     }
     const std::u32string_view field = fieldCodePoints();
@@ -239,13 +313,12 @@ bool Counter::writePlainRow(const LineReader &reader)
 // The picked field's code points: picked from bytes, they are decoded here.
 std::u32string_view Counter::fieldCodePoints()
 {
-    const std::u32string &picked = m_picker->field();
     if (!m_pickedBytes)
-        return picked;
-    m_fieldBytes.assign(picked.begin(), picked.end());
+        return m_picker->field();
+    const std::string &picked = m_picker->fieldBytes();
     m_fieldCodePoints.clear();
-    const auto *p = reinterpret_cast<const unsigned char *>(m_fieldBytes.data());
-    const unsigned char *end = p + m_fieldBytes.size();
+    const auto *p = reinterpret_cast<const unsigned char *>(picked.data());
+    const unsigned char *end = p + picked.size();
     while (p < end) {
         char32_t codePoint = 0;
         p = Utf8::decode(p, end, &codePoint);
@@ -308,6 +381,7 @@ void Counter::startOutput(const LineReader &reader)
     // Not a separator the total itself may hold, which would need quotes.
     const bool plainSeparator = separator < firstNonAscii && !(separator >= U'0' && separator <= U'9')
             && separator != U'+' && separator != U'-';
+    m_plainNewFields = plainSeparator;
     m_plainRows = m_picker && plainSeparator && !m_options.parts && !m_options.strict;
     QByteArray mark;
     m_outputName = m_options.outputEncoding;

@@ -177,12 +177,12 @@ bool Counter::reportUnknowns(LineReader &reader, const Where &where)
 // The characters and columns walk() finds, read straight from the bytes of
 // a line already found valid: a line of letters has a report for each byte,
 // and none of them waits for the line to be decoded first.
-bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where)
+bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(line.data());
     const unsigned char *const end = p + line.size();
     const ReportPlace *place = nullptr;
-    std::size_t column = 0;
+    std::size_t column = columnsBefore;
     while (p < end) {
         if (*p < firstNonAscii) {
             bool anyReported = false;
@@ -203,16 +203,17 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where)
                 continue;
             }
         }
-        if (!reportUnknownInUtf8(p, end, ++column, where, place))
+        const bool leading = column == columnsBefore;
+        if (!reportUnknownInUtf8(p, end, ++column, leading, where, place))
             return false;
     }
     return true;
 }
 
-// Reports the character at P, the COLUMNth, if it has no count, and moves
-// P past it. False once nothing more can be written.
+// Reports the character at P, the COLUMNth and LEADING its item, if it has
+// no count, and moves P past it. False once nothing more can be written.
 bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column,
-                                  const Where &where, const ReportPlace *&place)
+                                  bool leading, const Where &where, const ReportPlace *&place)
 {
     const unsigned char *const start = p;
     char32_t base = 0;
@@ -227,7 +228,7 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
         p = after;
         ++size;
     }
-    if (space || (column == 1 ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
+    if (space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
         return true;
     if (!place)
         place = &reportPlace(where);

@@ -10,8 +10,8 @@ namespace {
 constexpr char16_t quote = u'"';
 
 // Without the temporary string that append() makes of other units.
-template<typename Unit>
-void appendUnits(std::u32string &text, const Unit *begin, const Unit *end)
+template<typename Text, typename Unit>
+void appendUnits(Text &text, const Unit *begin, const Unit *end)
 {
     const std::size_t size = text.size();
     text.resize(size + std::size_t(end - begin));
@@ -117,6 +117,7 @@ void FieldPicker::startRecord()
     m_atFieldStart = true;
     m_inQuotes = false;
     m_field.clear();
+    m_fieldBytes.clear();
 }
 
 template<typename Unit>
@@ -127,8 +128,9 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         readBlankSeparated(begin, end);
         return true;
     }
+    auto &field = fieldOf<Unit>();
     if (m_inQuotes && m_index == m_wanted)
-        m_field += U'\n';
+        field += '\n';
     // The whole line is read even past the field asked for: a later quoted
     // field may carry the record on to the next line. It is read in runs
     // between quotes and separators, not a unit at a time.
@@ -137,12 +139,12 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         if (m_inQuotes) {
             const Unit *close = std::find(p, end, Unit(quote));
             if (m_index == m_wanted)
-                appendUnits(m_field, p, close);
+                appendUnits(field, p, close);
             if (close == end)
                 return false;
             const bool doubled = close + 1 < end && close[1] == quote;
             if (doubled && m_index == m_wanted)
-                m_field += quote;
+                field += char(quote);
             m_inQuotes = doubled;
             p = close + (doubled ? 2 : 1);
             continue;
@@ -159,7 +161,7 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         }
         const Unit *stop = std::find(p, end, Unit(m_separator));
         if (m_index == m_wanted)
-            appendUnits(m_field, p, stop);
+            appendUnits(field, p, stop);
         if (stop == end)
             return true;
         ++m_index;
@@ -187,7 +189,9 @@ void FieldPicker::readBlankSeparated(const Unit *begin, const Unit *end)
             return;
         if (index == m_wanted) {
             m_fieldOffset = start - begin;
-            m_field.assign(start, p);
+            auto &field = fieldOf<Unit>();
+            field.clear();
+            appendUnits(field, start, p);
             return;
         }
     }

@@ -36,12 +36,14 @@ public:
     // false while a quoted field goes on past the line. Over the bytes of
     // UTF-8 text, with a separator below 0x80, no byte of a longer
     // character can be taken for the separator or a quote: the field then
-    // comes out as its bytes, each in a code point of its own.
+    // comes out as its bytes.
     template<typename Unit>
     bool readLine(const Unit *begin, const Unit *end);
     // The field asked for, quotes taken off; empty when the record has
-    // fewer fields.
+    // fewer fields. Read from code points, it is in field(); read from
+    // bytes, in fieldBytes(), a byte each.
     const std::u32string &field() const { return m_field; }
+    const std::string &fieldBytes() const { return m_fieldBytes; }
     // Where the field begins: its line within the record, from 0, and the
     // units before it on that line.
     qsizetype fieldLine() const { return m_fieldLine; }
@@ -50,6 +52,14 @@ public:
 private:
     template<typename Unit>
     void readBlankSeparated(const Unit *begin, const Unit *end);
+    template<typename Unit>
+    auto &fieldOf()
+    {
+        if constexpr (sizeof(Unit) == 1)
+            return m_fieldBytes;
+        else
+            return m_field;
+    }
 
     char32_t m_separator;
     bool m_quoting;
@@ -58,6 +68,7 @@ private:
     bool m_atFieldStart = true;
     bool m_inQuotes = false;
     std::u32string m_field;
+    std::string m_fieldBytes;
     qsizetype m_lines = 0;
     qsizetype m_fieldLine = 0;
     qsizetype m_fieldOffset = 0;
