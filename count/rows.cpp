@@ -30,6 +30,12 @@ constexpr char32_t lastSpace = 0x3000;
 constexpr std::size_t numberRoom = 24;
 constexpr char continuationMask = char(0xC0), continuationBits = char(0x80);
 
+// QChar::isSpace() without its call for letters and ideographs.
+bool isWhiteSpace(char32_t c)
+{
+    return c < firstNonAscii ? c == U' ' || (c >= U'\t' && c <= U'\r') : c <= lastSpace && QChar::isSpace(c);
+}
+
 void appendUtf8(std::string &out, char32_t codePoint)
 {
     char encoded[Utf8::maxEncodedLength];
@@ -159,7 +165,7 @@ bool Counter::writeParts(std::string_view field)
         const bool leading = p == reinterpret_cast<const unsigned char *>(field.data());
         char32_t base = 0;
         p = Utf8::decode(p, end, &base);
-        const bool space = QChar::isSpace(base);
+        const bool space = isWhiteSpace(base);
         while (!space && p < end) {
             char32_t following = 0;
             const unsigned char *after = Utf8::decode(p, end, &following);
@@ -338,8 +344,7 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
     for (std::size_t i = 0; i < field.size();) {
         const char32_t base = field[i];
         std::size_t next = i + 1;
-        const bool space = base < firstNonAscii ? base == U' ' || (base >= U'\t' && base <= U'\r')
-                                                : base <= lastSpace && QChar::isSpace(base);
+        const bool space = isWhiteSpace(base);
         if (!space)
             while (next < field.size() && Character::isVariationSelector(field[next]))
                 ++next;
