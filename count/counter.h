@@ -99,6 +99,9 @@ private:
     bool writePlainRow(const LineReader &reader);
     bool writeRowAsRead(QByteArrayView line, const Where &where);
     bool writeParts(std::string_view field);
+    void putRowText(std::string_view text);
+    bool isWritable(std::string_view text, const Where &where);
+    bool failUnwritable(const QString &text, const Where &where);
     QByteArrayView plainField(QByteArrayView line) const;
     void countField(std::u32string_view field, const Where &where, std::size_t columnsBefore);
     bool endRow(const Where &where);
@@ -145,6 +148,8 @@ private:
     qint64 m_rowFirstLine = 0;
     std::vector<std::size_t> m_rowLineStarts;
     std::u32string m_fieldCodePoints;
+    // A long line of another encoding than UTF-8, as UTF-8.
+    std::string m_lineUtf8;
     std::string m_row;
     std::string m_parts;
     qint64 m_rowTotal = 0;

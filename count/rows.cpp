@@ -30,6 +30,26 @@ constexpr char32_t lastSpace = 0x3000;
 constexpr std::size_t numberRoom = 24;
 constexpr char continuationMask = char(0xC0), continuationBits = char(0x80);
 
+// A line from this long on is written as it is read, also where its row
+// goes out in another encoding than UTF-8.
+constexpr qsizetype largeRow = qsizetype(1) << 20;
+// The parts and the text to encode go out in pieces of about this size.
+constexpr std::size_t partsPiece = std::size_t(1) << 16;
+
+// Calls F with each piece of TEXT, UTF-8, of about partsPiece bytes, none
+// ending inside a character.
+template<typename F>
+void forEachPiece(std::string_view text, F f)
+{
+    while (!text.empty()) {
+        std::size_t size = std::min(text.size(), partsPiece);
+        while (size < text.size() && (text[size] & continuationMask) == continuationBits)
+            ++size;
+        f(text.substr(0, size));
+        text.remove_prefix(size);
+    }
+}
+
 // QChar::isSpace() without its call for letters and ideographs.
 bool isWhiteSpace(char32_t c)
 {
@@ -68,20 +88,41 @@ bool Counter::countRow(LineReader &reader, const Where &where)
         startOutput(reader);
     if (m_plainRows && !m_inRecord && !m_headerNext && writePlainRow(reader))
         return true;
-    const bool utf8 = reader.encoding().kind == TextEncoding::Kind::Utf8;
-    const QByteArrayView bytes = reader.bytes();
+    const bool utf8Input = reader.encoding().kind == TextEncoding::Kind::Utf8;
+    QByteArrayView bytes = reader.bytes();
+    // A long line in another encoding, or one that goes out in another, is
+    // read as UTF-8 and written as it is read: gathered whole as code
+    // points, as UTF-8 and as the output's text, it would take many times
+    // its size.
+    const bool large = bytes.size() >= largeRow;
+    const bool transcoded = !utf8Input && large && (!m_picker || m_options.fields.separator < firstNonAscii);
+    if (transcoded) {
+        // Two bytes of UTF-16 or GB18030 are at most three of UTF-8: room
+        // made at once is never copied as it grows.
+        m_lineUtf8.clear();
+        m_lineUtf8.reserve(std::size_t(bytes.size()) / 2 * 3 + Utf8::maxEncodedLength);
+        if (!reader.decode([this](std::u32string_view piece) {
+                for (char32_t codePoint : piece)
+                    appendUtf8(m_lineUtf8, codePoint);
+                return true;
+            }))
+            return false;
+        bytes = QByteArrayView(m_lineUtf8);
+    }
+    const bool utf8 = utf8Input || transcoded;
     const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
     // A field of UTF-8 split at a separator below 0x80 is picked out of the
     // bytes, and only the field is decoded: most of a row is only copied.
     const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
-    const bool asRead = utf8 && !m_encoder && !m_inRecord && !m_headerNext && (!m_picker || (byBytes && m_plainNewFields));
-    if (byBytes || asRead) {
+    const bool asRead = utf8 && (!m_encoder || large) && !m_inRecord && !m_headerNext
+            && (!m_picker || (byBytes && m_plainNewFields));
+    if (utf8Input && (byBytes || asRead)) {
         const LineTotal line = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
         if (line.invalidAt >= 0) {
             reader.setInvalidAt(line.invalidAt);
             return false;
         }
-    } else if (!reader.codePoints(&m_codePoints)) {
+    } else if (!(transcoded && (byBytes || asRead)) && !reader.codePoints(&m_codePoints)) {
         return false;
     }
     if (!m_inRecord) {
@@ -123,8 +164,8 @@ bool Counter::countRow(LineReader &reader, const Where &where)
 // never held twice nor its parts gathered.
 bool Counter::writeRowAsRead(QByteArrayView line, const Where &where)
 {
-    const std::string_view field = m_picker ? std::string_view(m_picker->fieldBytes())
-                                            : std::string_view(line.data(), std::size_t(line.size()));
+    const std::string_view text(line.data(), std::size_t(line.size()));
+    const std::string_view field = m_picker ? m_picker->fieldBytes() : text;
     m_rowTotal = utf8LineTotal(m_table, field.data(), qsizetype(field.size())).total;
     if (m_options.strict) {
         const auto before = std::count_if(line.begin(), line.begin() + (m_picker ? m_picker->fieldOffset() : 0),
@@ -132,36 +173,74 @@ bool Counter::writeRowAsRead(QByteArrayView line, const Where &where)
         if (!reportUnknownsInUtf8(QByteArrayView(field.data(), qsizetype(field.size())), where, std::size_t(before)))
             return false;
     }
+    if (m_encoder && !isWritable(text, where))
+        return false;
     const char separator = !m_picker || m_options.fields.separator == Delimited::FieldPicker::blankSeparated
             ? '\t'
             : char(m_options.fields.separator);
+    char digits[numberRoom + 1];
+    char *digitsEnd = std::to_chars(digits, digits + numberRoom, m_rowTotal).ptr;
     if (!m_picker) {
-        m_output.appendNumber(m_rowTotal);
-        m_output.append(separator);
-    }
-    m_output.append(line.data(), std::size_t(line.size()));
-    if (m_picker) {
-        m_output.append(separator);
-        m_output.appendNumber(m_rowTotal);
+        *digitsEnd++ = separator;
+        putRowText(std::string_view(digits, std::size_t(digitsEnd - digits)));
+        putRowText(text);
+    } else {
+        putRowText(text);
+        putRowText(std::string_view(&separator, 1));
+        putRowText(std::string_view(digits, std::size_t(digitsEnd - digits)));
     }
     if (m_options.parts) {
-        m_output.append(separator);
+        putRowText(std::string_view(&separator, 1));
         if (!writeParts(field))
             return false;
     }
-    m_output.append(m_lastLineEnd.data(), m_lastLineEnd.size());
+    putRowText(m_lastLineEnd);
     return true;
+}
+
+// TEXT, UTF-8, in the output's encoding, a piece at a time.
+void Counter::putRowText(std::string_view text)
+{
+    if (!m_encoder) {
+        m_output.append(text.data(), text.size());
+        return;
+    }
+    forEachPiece(text, [this](std::string_view piece) {
+        const QByteArray bytes = m_encoder->encode(QString::fromUtf8(piece.data(), qsizetype(piece.size())));
+        m_output.append(bytes.constData(), std::size_t(bytes.size()));
+        // A failed write shows when the row is done.
+        m_output.flushWhenFull();
+    });
+}
+
+// Whether the output's encoding holds every character of TEXT, UTF-8; if
+// not, says which. Nothing of the row has been written then.
+bool Counter::isWritable(std::string_view text, const Where &where)
+{
+    m_encoder->resetState();
+    m_checker->resetState();
+    QString lost;
+    forEachPiece(text, [&](std::string_view piece) {
+        const QString decoded = QString::fromUtf8(piece.data(), qsizetype(piece.size()));
+        if (!lost.isEmpty())
+            return;
+        const QByteArray bytes = m_encoder->encode(decoded);
+        if (m_encoder->hasError() || QString(m_checker->decode(bytes)) != decoded || m_checker->hasError())
+            lost = decoded;
+    });
+    m_encoder->resetState();
+    return lost.isEmpty() || failUnwritable(lost, where);
 }
 
 // The parts of FIELD, valid UTF-8, as countField() finds them, written as
 // they are found.
 bool Counter::writeParts(std::string_view field)
 {
-    constexpr unsigned flushEvery = 4096;
     const auto *p = reinterpret_cast<const unsigned char *>(field.data());
     const unsigned char *const end = p + field.size();
+    m_parts.clear();
     bool first = true;
-    for (unsigned clusters = 1; p < end; ++clusters) {
+    while (p < end) {
         const bool leading = p == reinterpret_cast<const unsigned char *>(field.data());
         char32_t base = 0;
         p = Utf8::decode(p, end, &base);
@@ -176,14 +255,22 @@ bool Counter::writeParts(std::string_view field)
         if (space)
             continue;
         if (!std::exchange(first, false))
-            m_output.append(partsJoint);
-        if (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base))
-            m_output.appendNumber(leading ? m_table.leadingCount(base) : m_table.count(base));
-        else
-            m_output.append(noCount);
-        if (clusters % flushEvery == 0 && !m_output.flushWhenFull())
-            return false;
+            m_parts += partsJoint;
+        if (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)) {
+            char digits[numberRoom];
+            const qint16 strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
+            m_parts.append(digits, std::to_chars(digits, digits + numberRoom, strokes).ptr);
+        } else {
+            m_parts += noCount;
+        }
+        if (m_parts.size() >= partsPiece) {
+            putRowText(m_parts);
+            m_parts.clear();
+            if (!m_output.flushWhenFull())
+                return false;
+        }
     }
+    putRowText(m_parts);
     return true;
 }
 
@@ -241,7 +328,7 @@ void Counter::countRowField(const Where &where)
     }
     if (m_pickedBytes && !m_options.parts && !m_options.strict) {
         // Only the total is wanted: summed from the bytes, as a line's is.
-        const std::string &picked = m_picker->fieldBytes();
+        const std::string_view picked = m_picker->fieldBytes();
         m_rowTotal = utf8LineTotal(m_table, picked.data(), qsizetype(picked.size())).total;
         return;
     }
@@ -321,7 +408,7 @@ std::u32string_view Counter::fieldCodePoints()
 {
     if (!m_pickedBytes)
         return m_picker->field();
-    const std::string &picked = m_picker->fieldBytes();
+    const std::string_view picked = m_picker->fieldBytes();
     m_fieldCodePoints.clear();
     const auto *p = reinterpret_cast<const unsigned char *>(picked.data());
     const unsigned char *end = p + picked.size();
@@ -423,6 +510,13 @@ bool Counter::writeRow(const Where &where)
         m_output.append(bytes.constData(), std::size_t(bytes.size()));
         return true;
     }
+    return failUnwritable(text, where);
+}
+
+// Stops the count on the first character of TEXT that the output's
+// encoding cannot hold: a stand-in such as "?" would be lost data.
+bool Counter::failUnwritable(const QString &text, const Where &where)
+{
     char32_t lost = 0;
     for (const char32_t codePoint : text.toUcs4()) {
         const QString one = QString::fromUcs4(&codePoint, 1);

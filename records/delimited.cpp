@@ -118,6 +118,30 @@ void FieldPicker::startRecord()
     m_inQuotes = false;
     m_field.clear();
     m_fieldBytes.clear();
+    m_inLine = false;
+}
+
+// Adds the units from BEGIN to END of the line to the field: bytes that
+// begin it are only pointed at while the line lives.
+template<typename Unit>
+void FieldPicker::appendField(const Unit *begin, const Unit *end)
+{
+    if constexpr (sizeof(Unit) == 1) {
+        if (!m_inLine && m_fieldBytes.empty()) {
+            m_fieldInLine = std::string_view(reinterpret_cast<const char *>(begin), std::size_t(end - begin));
+            m_inLine = true;
+            return;
+        }
+    }
+    appendUnits(fieldOf<Unit>(), begin, end);
+}
+
+// The record goes on past the line: the field is copied out of it.
+void FieldPicker::keepField()
+{
+    if (m_inLine)
+        m_fieldBytes.assign(m_fieldInLine);
+    m_inLine = false;
 }
 
 template<typename Unit>
@@ -140,8 +164,10 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
             const Unit *close = std::find(p, end, Unit(quote));
             if (m_index == m_wanted)
                 appendUnits(field, p, close);
-            if (close == end)
+            if (close == end) {
+                keepField();
                 return false;
+            }
             const bool doubled = close + 1 < end && close[1] == quote;
             if (doubled && m_index == m_wanted)
                 field += char(quote);
@@ -161,7 +187,7 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         }
         const Unit *stop = std::find(p, end, Unit(m_separator));
         if (m_index == m_wanted)
-            appendUnits(field, p, stop);
+            appendField(p, stop);
         if (stop == end)
             return true;
         ++m_index;
@@ -172,6 +198,8 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
             m_fieldOffset = p - begin;
         }
     }
+    if (m_inQuotes)
+        keepField();
     return !m_inQuotes;
 }
 
@@ -189,9 +217,8 @@ void FieldPicker::readBlankSeparated(const Unit *begin, const Unit *end)
             return;
         if (index == m_wanted) {
             m_fieldOffset = start - begin;
-            auto &field = fieldOf<Unit>();
-            field.clear();
-            appendUnits(field, start, p);
+            fieldOf<Unit>().clear();
+            appendField(start, p);
             return;
         }
     }

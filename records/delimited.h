@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <string>
+#include <string_view>
 
 // Delimited records as spreadsheets export them (CSV, TSV), with quoting as
 // RFC 4180 has it: a field that starts with a quote runs to the quote that
@@ -42,8 +43,10 @@ public:
     // The field asked for, quotes taken off; empty when the record has
     // fewer fields. Read from code points, it is in field(); read from
     // bytes, in fieldBytes(), a byte each.
+    // A field without quotes on one line is seen in that line, which must
+    // live until the next readLine().
     const std::u32string &field() const { return m_field; }
-    const std::string &fieldBytes() const { return m_fieldBytes; }
+    std::string_view fieldBytes() const { return m_inLine ? m_fieldInLine : std::string_view(m_fieldBytes); }
     // Where the field begins: its line within the record, from 0, and the
     // units before it on that line.
     qsizetype fieldLine() const { return m_fieldLine; }
@@ -53,12 +56,17 @@ private:
     template<typename Unit>
     void readBlankSeparated(const Unit *begin, const Unit *end);
     template<typename Unit>
+    void appendField(const Unit *begin, const Unit *end);
+    void keepField();
+    template<typename Unit>
     auto &fieldOf()
     {
-        if constexpr (sizeof(Unit) == 1)
+        if constexpr (sizeof(Unit) == 1) {
+            keepField();
             return m_fieldBytes;
-        else
+        } else {
             return m_field;
+        }
     }
 
     char32_t m_separator;
@@ -69,6 +77,8 @@ private:
     bool m_inQuotes = false;
     std::u32string m_field;
     std::string m_fieldBytes;
+    std::string_view m_fieldInLine;
+    bool m_inLine = false;
     qsizetype m_lines = 0;
     qsizetype m_fieldLine = 0;
     qsizetype m_fieldOffset = 0;

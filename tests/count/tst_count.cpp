@@ -747,6 +747,9 @@ void TestCount::longLineInBoundedMemory_data()
     QTest::newRow("parts") << QStringList{u"--parts"_s} << QByteArray("UTF-8") << QChar(u'a') << statusDone;
     QTest::newRow("a field, parts and reports") << QStringList{u"-k"_s, u"1"_s, u"--parts"_s, u"--strict"_s}
                                                 << QByteArray("UTF-8") << QChar(u'a') << statusUnknown;
+    QTest::newRow("a field with parts, GB18030 out")
+            << QStringList{u"-k"_s, u"1"_s, u"--parts"_s, u"--encoding"_s, u"GB18030"_s} << QByteArray("GB18030")
+            << QChar(u'汉') << statusDone;
     QTest::newRow("json, GB18030") << QStringList{u"--json"_s, u"--encoding"_s, u"GB18030"_s}
                                    << QByteArray("GB18030") << QChar(u'汉') << statusDone;
     QTest::newRow("each, UTF-16LE") << QStringList{u"--each"_s, u"--encoding"_s, u"UTF-16LE"_s}

@@ -64,6 +64,9 @@ void TestCountRows::rows_data()
     QTest::newRow("strict points into the line, past a record's line break")
             << QStringList{u"-t"_s, u","_s, u"-k"_s, u"2"_s, u"--strict"_s} << u"\"多\n行\",王x\n"_s.toUtf8()
             << u"\"多\n行\",王x,4\n"_s.toUtf8() << u"tarvelo-count: -:2:5: "_s << statusUnknown;
+    QTest::newRow("field before a record's line break, counted past it")
+            << QStringList{u"-t"_s, u","_s, u"-k"_s, u"1"_s, u"--parts"_s} << u"王x,\"a\nb\"\n"_s.toUtf8()
+            << u"王x,\"a\nb\",4,4+-\n"_s.toUtf8() << QString() << statusDone;
     QTest::newRow("byte-order mark") << QStringList{u"--bom"_s, u"汉"_s} << QByteArray()
                                      << "\xEF\xBB\xBF" + u"5\t汉\n"_s.toUtf8() << QString() << statusDone;
     QTest::newRow("input's byte-order mark kept")
