@@ -96,6 +96,16 @@ private:
     // Where rows are kept: each line, or each record of -k, written whole
     // with the counts appended.
     bool countRow(LineReader &reader, const Where &where);
+    // A line of a row, and how it is read and written.
+    struct RowLine
+    {
+        QByteArrayView bytes;
+        bool utf8 = false;
+        bool byBytes = false;
+        bool asRead = false;
+    };
+    bool readRowLine(LineReader &reader, RowLine *line);
+    bool readAsUtf8(LineReader &reader);
     bool writePlainRow(const LineReader &reader);
     bool writeRowAsRead(QByteArrayView line, const Where &where);
     bool writeParts(std::string_view field);

@@ -88,64 +88,31 @@ bool Counter::countRow(LineReader &reader, const Where &where)
         startOutput(reader);
     if (m_plainRows && !m_inRecord && !m_headerNext && writePlainRow(reader))
         return true;
-    const bool utf8Input = reader.encoding().kind == TextEncoding::Kind::Utf8;
-    QByteArrayView bytes = reader.bytes();
-    // A long line in another encoding, or one that goes out in another, is
-    // read as UTF-8 and written as it is read: gathered whole as code
-    // points, as UTF-8 and as the output's text, it would take many times
-    // its size.
-    const bool large = bytes.size() >= largeRow;
-    const bool transcoded = !utf8Input && large && (!m_picker || m_options.fields.separator < firstNonAscii);
-    if (transcoded) {
-        // Two bytes of UTF-16 or GB18030 are at most three of UTF-8: room
-        // made at once is never copied as it grows.
-        m_lineUtf8.clear();
-        m_lineUtf8.reserve(std::size_t(bytes.size()) / 2 * 3 + Utf8::maxEncodedLength);
-        if (!reader.decode([this](std::u32string_view piece) {
-                for (char32_t codePoint : piece)
-                    appendUtf8(m_lineUtf8, codePoint);
-                return true;
-            }))
-            return false;
-        bytes = QByteArrayView(m_lineUtf8);
-    }
-    const bool utf8 = utf8Input || transcoded;
-    const auto *units = reinterpret_cast<const unsigned char *>(bytes.data());
-    // A field of UTF-8 split at a separator below 0x80 is picked out of the
-    // bytes, and only the field is decoded: most of a row is only copied.
-    const bool byBytes = utf8 && m_picker && m_options.fields.separator < firstNonAscii;
-    const bool asRead = utf8 && (!m_encoder || large) && !m_inRecord && !m_headerNext
-            && (!m_picker || (byBytes && m_plainNewFields));
-    if (utf8Input && (byBytes || asRead)) {
-        const LineTotal line = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
-        if (line.invalidAt >= 0) {
-            reader.setInvalidAt(line.invalidAt);
-            return false;
-        }
-    } else if (!(transcoded && (byBytes || asRead)) && !reader.codePoints(&m_codePoints)) {
+    RowLine line;
+    if (!readRowLine(reader, &line))
         return false;
-    }
     if (!m_inRecord) {
         m_row.clear();
         m_rowLineStarts.clear();
         m_rowFirstLine = where.line;
-        m_pickedBytes = byBytes;
+        m_pickedBytes = line.byBytes;
         if (m_picker)
             m_picker->startRecord();
     }
     std::string lineEnd = lineEndOf(reader);
-    if (byBytes)
-        m_inRecord = !m_picker->readLine(units, units + bytes.size());
+    const auto *units = reinterpret_cast<const unsigned char *>(line.bytes.data());
+    if (line.byBytes)
+        m_inRecord = !m_picker->readLine(units, units + line.bytes.size());
     else if (m_picker)
         m_inRecord = !m_picker->readLine(m_codePoints.data(), m_codePoints.data() + m_codePoints.size());
-    if (asRead && !m_inRecord) {
+    if (line.asRead && !m_inRecord) {
         if (!lineEnd.empty())
             m_lastLineEnd = std::move(lineEnd);
-        return writeRowAsRead(bytes, where);
+        return writeRowAsRead(line.bytes, where);
     }
     m_rowLineStarts.push_back(m_row.size());
-    if (utf8) {
-        m_row.append(bytes.data(), std::size_t(bytes.size()));
+    if (line.utf8) {
+        m_row.append(line.bytes.data(), std::size_t(line.bytes.size()));
     } else {
         for (char32_t codePoint : m_codePoints)
             appendUtf8(m_row, codePoint);
@@ -157,6 +124,53 @@ bool Counter::countRow(LineReader &reader, const Where &where)
     if (!lineEnd.empty())
         m_lastLineEnd = std::move(lineEnd);
     return endRow(where);
+}
+
+// The reader's line as the row needs it: its bytes, checked, where they are
+// UTF-8 or a long line is read as UTF-8, else its code points.
+bool Counter::readRowLine(LineReader &reader, RowLine *line)
+{
+    const bool utf8Input = reader.encoding().kind == TextEncoding::Kind::Utf8;
+    line->bytes = reader.bytes();
+    // A long line in another encoding, or one that goes out in another, is
+    // read as UTF-8 and written as it is read: gathered whole as code
+    // points, as UTF-8 and as the output's text, it would take many times
+    // its size.
+    const bool large = line->bytes.size() >= largeRow;
+    const bool transcoded = !utf8Input && large && (!m_picker || m_options.fields.separator < firstNonAscii);
+    if (transcoded) {
+        if (!readAsUtf8(reader))
+            return false;
+        line->bytes = QByteArrayView(m_lineUtf8);
+    }
+    line->utf8 = utf8Input || transcoded;
+    // A field of UTF-8 split at a separator below 0x80 is picked out of the
+    // bytes, and only the field is decoded: most of a row is only copied.
+    line->byBytes = line->utf8 && m_picker && m_options.fields.separator < firstNonAscii;
+    line->asRead = line->utf8 && (!m_encoder || large) && !m_inRecord && !m_headerNext
+            && (!m_picker || (line->byBytes && m_plainNewFields));
+    const bool bytesOnly = line->byBytes || line->asRead;
+    if (utf8Input && bytesOnly) {
+        const QByteArrayView bytes = line->bytes;
+        const LineTotal total = bytes.isValidUtf8() ? LineTotal() : utf8LineTotal(m_table, bytes.data(), bytes.size());
+        if (total.invalidAt >= 0)
+            reader.setInvalidAt(total.invalidAt);
+        return total.invalidAt < 0;
+    }
+    return (transcoded && bytesOnly) || reader.codePoints(&m_codePoints);
+}
+
+bool Counter::readAsUtf8(LineReader &reader)
+{
+    // Two bytes of UTF-16 or GB18030 are at most three of UTF-8: room made
+    // at once is never copied as it grows.
+    m_lineUtf8.clear();
+    m_lineUtf8.reserve(std::size_t(reader.bytes().size()) / 2 * 3 + Utf8::maxEncodedLength);
+    return reader.decode([this](std::u32string_view piece) {
+        for (char32_t codePoint : piece)
+            appendUtf8(m_lineUtf8, codePoint);
+        return true;
+    });
 }
 
 // A row of one line of UTF-8 that goes out as UTF-8: written from the

@@ -152,27 +152,15 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
         readBlankSeparated(begin, end);
         return true;
     }
-    auto &field = fieldOf<Unit>();
     if (m_inQuotes && m_index == m_wanted)
-        field += '\n';
+        fieldOf<Unit>() += '\n';
     // The whole line is read even past the field asked for: a later quoted
     // field may carry the record on to the next line. It is read in runs
     // between quotes and separators, not a unit at a time.
     const Unit *p = begin;
     while (p < end) {
         if (m_inQuotes) {
-            const Unit *close = std::find(p, end, Unit(quote));
-            if (m_index == m_wanted)
-                appendUnits(field, p, close);
-            if (close == end) {
-                keepField();
-                return false;
-            }
-            const bool doubled = close + 1 < end && close[1] == quote;
-            if (doubled && m_index == m_wanted)
-                field += char(quote);
-            m_inQuotes = doubled;
-            p = close + (doubled ? 2 : 1);
+            p = readQuoted(p, end);
             continue;
         }
         if (m_index > m_wanted && (!m_quoting || std::find(p, end, Unit(quote)) == end))
@@ -201,6 +189,23 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
     if (m_inQuotes)
         keepField();
     return !m_inQuotes;
+}
+
+// Reads from P inside quotes, up to and past the quote that closes them,
+// or to END; returns where the line goes on.
+template<typename Unit>
+const Unit *FieldPicker::readQuoted(const Unit *p, const Unit *end)
+{
+    const Unit *close = std::find(p, end, Unit(quote));
+    if (m_index == m_wanted)
+        appendUnits(fieldOf<Unit>(), p, close);
+    if (close == end)
+        return end;
+    const bool doubled = close + 1 < end && close[1] == quote;
+    if (doubled && m_index == m_wanted)
+        fieldOf<Unit>() += char(quote);
+    m_inQuotes = doubled;
+    return close + (doubled ? 2 : 1);
 }
 
 template<typename Unit>

@@ -56,6 +56,8 @@ private:
     template<typename Unit>
     void readBlankSeparated(const Unit *begin, const Unit *end);
     template<typename Unit>
+    const Unit *readQuoted(const Unit *p, const Unit *end);
+    template<typename Unit>
     void appendField(const Unit *begin, const Unit *end);
     void keepField();
     template<typename Unit>
