@@ -25,6 +25,9 @@ QByteArray dataFile(const QString &name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A line of over 1 MiB in GB18030.
+constexpr qsizetype longRowCharacters = 600'000;
+
 } // namespace
 
 class TestCountRows : public QObject
@@ -80,6 +83,20 @@ void TestCountRows::rows_data()
     QTest::newRow("unencodable character named, nothing put in its place")
             << QStringList{u"--output-encoding"_s, u"GBK"_s, u"-f"_s, u"-"_s} << u"汉\n一𠮷\n"_s.toUtf8()
             << encoded("GBK", u"5\t汉\n"_s) << u"- 第 2 行：输出编码 GBK 里没有字符“𠮷”（U+20BB7）"_s << statusFailed;
+    // From 1 MiB on, a line is read as UTF-8 and written through the
+    // output's encoder in pieces.
+    const QString longName(longRowCharacters, u'汉');
+    QStringList fives(longRowCharacters, u"5"_s);
+    QTest::newRow("long GB18030 row kept in its encoding")
+            << QStringList{u"--encoding"_s, u"GB18030"_s, u"-t"_s, u","_s, u"-k"_s, u"1"_s, u"--parts"_s}
+            << encoded("GB18030", longName + u",王\r\n"_s)
+            << encoded("GB18030", longName + u",王,%1,%2\r\n"_s.arg(5 * longRowCharacters).arg(fives.join(u'+')))
+            << QString() << statusDone;
+    QTest::newRow("long row with an unencodable character, nothing of it written")
+            << QStringList{u"--encoding"_s, u"GB18030"_s, u"-t"_s, u","_s, u"-k"_s, u"2"_s, u"--output-encoding"_s,
+                           u"GB2312"_s}
+            << encoded("GB18030", u"李,一\n"_s + longName + u"𠮷\n"_s) << encoded("GB2312", u"李,一,1\n"_s)
+            << u"第 2 行：输出编码 GB2312 里没有字符“𠮷”（U+20BB7）"_s << statusFailed;
     QTest::newRow("--bom is UTF-8 only") << QStringList{u"--bom"_s, u"--output-encoding"_s, u"GBK"_s, u"汉"_s}
                                          << QByteArray() << QByteArray() << u"--bom 只用于 UTF-8 输出"_s
                                          << statusFailed;
