@@ -7,10 +7,61 @@
 #include "counter.h"
 #include "linereader.h"
 #include "stroketable.h"
+#include "utf8.h"
 
 #include <QChar>
 
 namespace Count {
+
+// No byte below this starts a variation selector in UTF-8 (U+FE00 is
+// EF B8 80).
+inline constexpr unsigned char variationSelectorLead = 0xEF;
+
+// QChar::isSpace() without its call for letters and ideographs: no white
+// space comes after the ideographic space.
+inline bool isWhiteSpace(char32_t c)
+{
+    constexpr char32_t firstNonAscii = 0x80, lastSpace = 0x3000;
+    return c < firstNonAscii ? c == U' ' || (c >= U'\t' && c <= U'\r') : c <= lastSpace && QChar::isSpace(c);
+}
+
+// The code point at P of valid UTF-8, and the byte after it.
+inline const unsigned char *nextCodePoint(const unsigned char *p, const unsigned char *end, char32_t *codePoint)
+{
+    constexpr unsigned char firstNonAscii = 0x80;
+    if (*p < firstNonAscii) {
+        *codePoint = *p;
+        return p + 1;
+    }
+    return Utf8::decode(p, end, codePoint);
+}
+
+// A character of valid UTF-8 as walk() sees it: its first code point, and
+// the variation selectors after it that stay with it, none with white space.
+struct Utf8Character
+{
+    char32_t base = 0;
+    bool space = false;
+    // The byte after the character, and its code points.
+    const unsigned char *end = nullptr;
+    std::size_t size = 1;
+};
+
+inline Utf8Character nextCharacter(const unsigned char *p, const unsigned char *end)
+{
+    Utf8Character character;
+    character.end = nextCodePoint(p, end, &character.base);
+    character.space = isWhiteSpace(character.base);
+    while (!character.space && character.end < end && *character.end >= variationSelectorLead) {
+        char32_t following = 0;
+        const unsigned char *after = nextCodePoint(character.end, end, &following);
+        if (!Character::isVariationSelector(following))
+            break;
+        character.end = after;
+        ++character.size;
+    }
+    return character;
+}
 
 template<typename Visit>
 bool Counter::walk(LineReader &reader, Visit &&visit)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The rows kept whole: a line, or a record of delimited fields, written as
 // it came with its counts appended, in the encoding chosen for the output.
-#include "counter.h"
+#include "clusterwalk.h"
 
 #include "character.h"
 #include "linereader.h"
@@ -25,8 +25,6 @@ constexpr char noCount = '-';
 constexpr char utf8ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr char32_t firstPrintable = 0x20;
 constexpr char32_t firstNonAscii = 0x80;
-// The ideographic space: no white space comes after it.
-constexpr char32_t lastSpace = 0x3000;
 constexpr std::size_t numberRoom = 24;
 constexpr char continuationMask = char(0xC0), continuationBits = char(0x80);
 
@@ -48,12 +46,6 @@ void forEachPiece(std::string_view text, F f)
         f(text.substr(0, size));
         text.remove_prefix(size);
     }
-}
-
-// QChar::isSpace() without its call for letters and ideographs.
-bool isWhiteSpace(char32_t c)
-{
-    return c < firstNonAscii ? c == U' ' || (c >= U'\t' && c <= U'\r') : c <= lastSpace && QChar::isSpace(c);
 }
 
 void appendUtf8(std::string &out, char32_t codePoint)
@@ -235,9 +227,9 @@ bool Counter::isWritable(std::string_view text, const Where &where)
     m_checker->resetState();
     QString lost;
     forEachPiece(text, [&](std::string_view piece) {
-        const QString decoded = QString::fromUtf8(piece.data(), qsizetype(piece.size()));
         if (!lost.isEmpty())
             return;
+        const QString decoded = QString::fromUtf8(piece.data(), qsizetype(piece.size()));
         const QByteArray bytes = m_encoder->encode(decoded);
         if (m_encoder->hasError() || QString(m_checker->decode(bytes)) != decoded || m_checker->hasError())
             lost = decoded;
@@ -256,17 +248,10 @@ bool Counter::writeParts(std::string_view field)
     bool first = true;
     while (p < end) {
         const bool leading = p == reinterpret_cast<const unsigned char *>(field.data());
-        char32_t base = 0;
-        p = Utf8::decode(p, end, &base);
-        const bool space = isWhiteSpace(base);
-        while (!space && p < end) {
-            char32_t following = 0;
-            const unsigned char *after = Utf8::decode(p, end, &following);
-            if (!Character::isVariationSelector(following))
-                break;
-            p = after;
-        }
-        if (space)
+        const Utf8Character character = nextCharacter(p, end);
+        p = character.end;
+        const char32_t base = character.base;
+        if (character.space)
             continue;
         if (!std::exchange(first, false))
             m_parts += partsJoint;

@@ -25,24 +25,11 @@ constexpr char upperHexDigits[] = "0123456789ABCDEF";
 constexpr int fewestNameDigits = 4;
 constexpr int mostNameDigits = 2 * sizeof(char32_t);
 constexpr int bitsPerHexDigit = 4;
-// No byte below this starts a variation selector in UTF-8 (U+FE00 is
-// EF B8 80).
-constexpr unsigned char variationSelectorLead = 0xEF;
 constexpr unsigned char firstNonAscii = 0x80;
 // The words around the character and its name.
 constexpr std::string_view reportMiddle = ": “";
 constexpr std::string_view reportBefore = "”（";
 constexpr std::string_view reportAfter = "）没有笔画数\n";
-
-// The code point at P of valid UTF-8, and the byte after it.
-const unsigned char *nextCodePoint(const unsigned char *p, const unsigned char *end, char32_t *codePoint)
-{
-    if (*p < firstNonAscii) {
-        *codePoint = *p;
-        return p + 1;
-    }
-    return Utf8::decode(p, end, codePoint);
-}
 
 // Code points that a terminal acts on instead of showing: controls, format
 // characters such as the direction overrides and isolates, and line and
@@ -141,16 +128,14 @@ const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *en
 
 // Writes the reports on the bytes of RUN that REPORTED marks at OUT, and
 // returns the byte after them. A run can have a report for each byte: each
-// is written as copies of a known size, PLACE_COPY bytes of the place, and
-// then kept or not, which costs less than a guess at which characters have
-// a count.
-template<std::size_t PlaceCopy>
+// is written as copies of a known size and then kept or not, which costs
+// less than a guess at which characters have a count.
 char *writeAsciiReports(char *out, const ReportPlace &place, std::size_t column, std::string_view run,
                         const std::array<bool, Output::asciiSize> &reported)
 {
     const std::size_t placeSize = place.text().size();
     for (const char byte : run) {
-        std::memcpy(out, place.block(), PlaceCopy);
+        std::memcpy(out, place.block(), ReportPlace::room);
         char *end = std::to_chars(out + placeSize, out + placeSize + numberRoom, column++).ptr;
         const auto c = static_cast<unsigned char>(byte);
         std::memcpy(end, asciiEnds.text[c], AsciiEnds::room);
@@ -216,23 +201,14 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
                                   bool leading, const Where &where, const ReportPlace *&place)
 {
     const unsigned char *const start = p;
-    char32_t base = 0;
-    p = nextCodePoint(p, end, &base);
-    std::size_t size = 1;
-    const bool space = QChar::isSpace(base);
-    while (!space && p < end && *p >= variationSelectorLead) {
-        char32_t following = 0;
-        const unsigned char *after = nextCodePoint(p, end, &following);
-        if (!Character::isVariationSelector(following))
-            break;
-        p = after;
-        ++size;
-    }
-    if (space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
+    const Utf8Character character = nextCharacter(p, end);
+    p = character.end;
+    const char32_t base = character.base;
+    if (character.space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
         return true;
     if (!place)
         place = &reportPlace(where);
-    if (size == 1) {
+    if (character.size == 1) {
         m_output.reportUnknown(*place, column, &base, 1);
     } else {
         m_cluster.clear();
@@ -336,17 +312,7 @@ void Output::reportUnknownAscii(const ReportPlace &place, std::size_t column, st
         return;
     }
     char *const first = reportRoom(run.size() * (ReportPlace::room + numberRoom + AsciiEnds::room));
-    const std::size_t placeSize = place.text().size();
-    constexpr std::size_t shortPlace = ReportPlace::room / 2;
-    constexpr std::size_t middlePlace = ReportPlace::room * 3 / 4;
-    char *out = first;
-    if (placeSize <= shortPlace)
-        out = writeAsciiReports<shortPlace>(out, place, column, run, reported);
-    else if (placeSize <= middlePlace)
-        out = writeAsciiReports<middlePlace>(out, place, column, run, reported);
-    else
-        out = writeAsciiReports<ReportPlace::room>(out, place, column, run, reported);
-    m_reportsSize += std::size_t(out - first);
+    m_reportsSize += std::size_t(writeAsciiReports(first, place, column, run, reported) - first);
 }
 
 void Output::growReports(std::size_t size)

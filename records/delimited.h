@@ -42,9 +42,8 @@ public:
     bool readLine(const Unit *begin, const Unit *end);
     // The field asked for, quotes taken off; empty when the record has
     // fewer fields. Read from code points, it is in field(); read from
-    // bytes, in fieldBytes(), a byte each.
-    // A field without quotes on one line is seen in that line, which must
-    // live until the next readLine().
+    // bytes, in fieldBytes(). A field without quotes on one line is seen
+    // in that line, which must live until the next readLine().
     const std::u32string &field() const { return m_field; }
     std::string_view fieldBytes() const { return m_inLine ? m_fieldInLine : std::string_view(m_fieldBytes); }
     // Where the field begins: its line within the record, from 0, and the
