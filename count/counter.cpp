@@ -45,8 +45,10 @@ Counter::Counter(const StrokeTable &table, const Options &options, Output &outpu
     , m_output(output)
     , m_report(std::move(report))
 {
-    for (char32_t c = 0; c < m_reportedAscii.size(); ++c)
-        m_reportedAscii[c] = !QChar::isSpace(c) && !m_table.isKnown(c);
+    for (char32_t c = 0; c < Output::asciiSize; ++c) {
+        m_ascii.reported[c] = !QChar::isSpace(c) && !m_table.isKnown(c);
+        m_ascii.counts[c] = m_table.count(c);
+    }
 }
 
 bool Counter::fail(const QString &message)
@@ -110,13 +112,8 @@ bool Counter::countLine(LineReader &reader, const Where &where)
         return countRow(reader, where) && m_output.flushWhenFull();
     qint64 total = 0;
     if (reader.encoding().kind == TextEncoding::Kind::Utf8) {
-        const QByteArrayView bytes = reader.bytes();
-        const LineTotal result = utf8LineTotal(m_table, bytes.data(), bytes.size());
-        if (result.invalidAt >= 0) {
-            reader.setInvalidAt(result.invalidAt);
+        if (!totalUtf8(reader, where, &total))
             return false;
-        }
-        total = result.total;
     } else if (!walk(reader, [&total](const Cluster &cluster) {
                    total += cluster.strokes;
                    return true;
@@ -136,6 +133,23 @@ bool Counter::countLine(LineReader &reader, const Where &where)
         break;
     }
     return written && m_output.flushWhenFull();
+}
+
+// A line of letters has a report for each byte: the reports that go before
+// the total are written on the walk that sums it, not on a second one.
+bool Counter::totalUtf8(LineReader &reader, const Where &where, qint64 *total)
+{
+    const QByteArrayView bytes = reader.bytes();
+    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
+    if (reportsWithTotal() && Utf8::isValid(begin, begin + bytes.size()))
+        return reportUnknownsInUtf8(bytes, where, 0, total);
+    const LineTotal result = utf8LineTotal(m_table, bytes.data(), bytes.size());
+    if (result.invalidAt >= 0) {
+        reader.setInvalidAt(result.invalidAt);
+        return false;
+    }
+    *total = result.total;
+    return true;
 }
 
 } // namespace Count

@@ -36,6 +36,14 @@ LineTotal utf8LineTotal(const StrokeTable &table, const char *line, qsizetype si
 
 class LineReader;
 
+// Each ASCII character as a line's reports and total see it: whether it is
+// reported, being neither white space nor one with a count, and its count.
+struct AsciiTable
+{
+    std::array<bool, Output::asciiSize> reported = {};
+    std::array<qint16, Output::asciiSize> counts = {};
+};
+
 // Counts items, one at a time, into OUTPUT in the format OPTIONS ask for.
 class Counter
 {
@@ -81,6 +89,8 @@ private:
     bool fail(const QString &message);
     bool countLines(LineReader &reader, Where &where);
     bool countLine(LineReader &reader, const Where &where);
+    bool totalUtf8(LineReader &reader, const Where &where, qint64 *total);
+    bool reportsWithTotal() const { return m_options.strict && m_options.format == Format::Totals; }
     template<typename Visit>
     bool walk(LineReader &reader, Visit &&visit);
     // Each in its own source: the line as the output format has it.
@@ -121,16 +131,18 @@ private:
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
     // The --strict reports of a line's characters without a count, or of
-    // one. Each that fills a block of reports sends them out with the lines
-    // before: a long line of letters would otherwise hold many times its
-    // size. False once nothing more can be written.
-    bool reportUnknowns(LineReader &reader, const Where &where);
+    // one; the line decoded, or read straight from its UTF-8. Each that
+    // fills a block of reports sends them out with the lines before: a long
+    // line of letters would otherwise hold many times its size. False once
+    // nothing more can be written.
+    bool reportUnknownsDecoded(LineReader &reader, const Where &where);
     // COLUMNS_BEFORE are the characters before LINE on its line, when it
     // is a field.
-    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore = 0);
+    // Adds the line's total to TOTAL as it goes.
+    bool reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore, qint64 *total);
     void reportUnknown(const Where &where, const Cluster &cluster);
     bool reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column, bool leading,
-                             const Where &where, const ReportPlace *&place);
+                             const Where &where, const ReportPlace *&place, qint64 *total);
     const ReportPlace &reportPlace(const Where &where);
 
     const StrokeTable &m_table;
@@ -176,9 +188,7 @@ private:
     // Where the last report was, and its place worded for the next one.
     Where m_reportWhere;
     ReportPlace m_reportPlace;
-    // Whether each ASCII character is reported: neither white space nor one
-    // with a count.
-    std::array<bool, Output::asciiSize> m_reportedAscii = {};
+    AsciiTable m_ascii;
 };
 
 // The arguments as the program was given them, each readable as text: a

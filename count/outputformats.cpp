@@ -30,7 +30,8 @@ void appendUtf8(std::string &out, std::u32string_view codePoints)
 
 bool Counter::writeTotal(LineReader &reader, const Where &where, qint64 total)
 {
-    if (m_options.strict && !reportUnknowns(reader, where))
+    if (reportsWithTotal() && reader.encoding().kind != TextEncoding::Kind::Utf8
+        && !reportUnknownsDecoded(reader, where))
         return false;
     m_output.appendNumber(total);
     m_output.append('\t');

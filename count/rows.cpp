@@ -172,12 +172,15 @@ bool Counter::writeRowAsRead(QByteArrayView line, const Where &where)
 {
     const std::string_view text(line.data(), std::size_t(line.size()));
     const std::string_view field = m_picker ? m_picker->fieldBytes() : text;
-    m_rowTotal = utf8LineTotal(m_table, field.data(), qsizetype(field.size())).total;
+    m_rowTotal = 0;
     if (m_options.strict) {
         const auto before = std::count_if(line.begin(), line.begin() + (m_picker ? m_picker->fieldOffset() : 0),
                                           [](char byte) { return (byte & continuationMask) != continuationBits; });
-        if (!reportUnknownsInUtf8(QByteArrayView(field.data(), qsizetype(field.size())), where, std::size_t(before)))
+        if (!reportUnknownsInUtf8(QByteArrayView(field.data(), qsizetype(field.size())), where, std::size_t(before),
+                                  &m_rowTotal))
             return false;
+    } else {
+        m_rowTotal = utf8LineTotal(m_table, field.data(), qsizetype(field.size())).total;
     }
     if (m_encoder && !isWritable(text, where))
         return false;

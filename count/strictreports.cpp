@@ -110,19 +110,25 @@ const AsciiEnds asciiEnds = makeAsciiEnds();
 // The end of the ASCII characters from P, each its own character: the last
 // is left out when a variation selector may follow. Runs are cut short so
 // that their reports fit a block of reports. Sets ANY_REPORTED when
-// REPORTED marks one of them.
-const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *end,
-                                 const std::array<bool, Output::asciiSize> &reported, bool *anyReported)
+// ASCII marks one of them reported, and adds their counts to TOTAL.
+const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *end, const AsciiTable &ascii,
+                                 bool *anyReported, qint64 *total)
 {
     constexpr std::ptrdiff_t longestRun = 256;
     const unsigned char *const limit = end - p > longestRun ? p + longestRun : end;
     const unsigned char *const start = p;
     std::size_t reportedCount = 0;
-    while (p < limit && *p < firstNonAscii)
-        reportedCount += reported[*p++];
-    if (p > start && p < end && *p >= variationSelectorLead)
-        reportedCount -= reported[*--p];
+    qint64 sum = 0;
+    while (p < limit && *p < firstNonAscii) {
+        reportedCount += ascii.reported[*p];
+        sum += ascii.counts[*p++];
+    }
+    if (p > start && p < end && *p >= variationSelectorLead) {
+        reportedCount -= ascii.reported[*--p];
+        sum -= ascii.counts[*p];
+    }
     *anyReported = reportedCount > 0;
+    *total += sum;
     return p;
 }
 
@@ -147,10 +153,8 @@ char *writeAsciiReports(char *out, const ReportPlace &place, std::size_t column,
 
 } // namespace
 
-bool Counter::reportUnknowns(LineReader &reader, const Where &where)
+bool Counter::reportUnknownsDecoded(LineReader &reader, const Where &where)
 {
-    if (reader.encoding().kind == TextEncoding::Kind::Utf8)
-        return reportUnknownsInUtf8(reader.bytes(), where);
     return walk(reader, [&](const Cluster &cluster) {
         if (cluster.known || cluster.space)
             return true;
@@ -162,7 +166,8 @@ bool Counter::reportUnknowns(LineReader &reader, const Where &where)
 // The characters and columns walk() finds, read straight from the bytes of
 // a line already found valid: a line of letters has a report for each byte,
 // and none of them waits for the line to be decoded first.
-bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore)
+bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore,
+                                   qint64 *total)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(line.data());
     const unsigned char *const end = p + line.size();
@@ -171,7 +176,7 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
     while (p < end) {
         if (*p < firstNonAscii) {
             bool anyReported = false;
-            const unsigned char *runEnd = asciiRunEnd(p, end, m_reportedAscii, &anyReported);
+            const unsigned char *runEnd = asciiRunEnd(p, end, m_ascii, &anyReported, total);
             if (runEnd > p) {
                 const auto size = std::size_t(runEnd - p);
                 if (anyReported) {
@@ -179,7 +184,7 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
                         place = &reportPlace(where);
                     m_output.reportUnknownAscii(*place, column + 1,
                                                 std::string_view(reinterpret_cast<const char *>(p), size),
-                                                m_reportedAscii);
+                                                m_ascii.reported);
                 }
                 column += size;
                 p = runEnd;
@@ -189,7 +194,7 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
             }
         }
         const bool leading = column == columnsBefore;
-        if (!reportUnknownInUtf8(p, end, ++column, leading, where, place))
+        if (!reportUnknownInUtf8(p, end, ++column, leading, where, place, total))
             return false;
     }
     return true;
@@ -198,12 +203,13 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
 // Reports the character at P, the COLUMNth and LEADING its item, if it has
 // no count, and moves P past it. False once nothing more can be written.
 bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column,
-                                  bool leading, const Where &where, const ReportPlace *&place)
+                                  bool leading, const Where &where, const ReportPlace *&place, qint64 *total)
 {
     const unsigned char *const start = p;
     const Utf8Character character = nextCharacter(p, end);
     p = character.end;
     const char32_t base = character.base;
+    *total += leading ? m_table.leadingCount(base) : m_table.count(base);
     if (character.space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
         return true;
     if (!place)

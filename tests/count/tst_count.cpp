@@ -703,14 +703,16 @@ void TestCount::streamsInBoundedMemory()
     QVERIFY(lines > streamedBytes / line.size() / 2);
 }
 
-// The reports on UTF-8, read from its bytes, are those on the same text
-// decoded from another encoding.
+// The reports and totals on UTF-8, read from its bytes, are those on the
+// same text decoded from another encoding, and the totals those counted
+// without reports.
 void TestCount::strictReportsAlikeInEveryEncoding_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("selectors after a space, at the start, in a row")
             << u"\uFE00a\uFE00\uFE01 \uFE00b\n\U000E0100\n"_s;
     QTest::newRow("controls, overrides, planes") << u"\x1b[2J\u202E\u00AD汉\U00020BB7z\U0001F600\n\u3000x\r\n"_s;
+    QTest::newRow("counted among letters") << u"\uFE00汉a字\uFE00b〇 \U00020BB7\nab\u2F45\uFE00\n"_s;
 }
 
 void TestCount::strictReportsAlikeInEveryEncoding()
@@ -718,9 +720,11 @@ void TestCount::strictReportsAlikeInEveryEncoding()
     QFETCH(QString, text);
     const Run utf8 = run({u"--strict"_s}, text.toUtf8());
     QCOMPARE(utf8.status, statusUnknown);
+    QCOMPARE(utf8.out, run({}, text.toUtf8()).out);
     for (const char *encoding : {"UTF-16LE", "GB18030"}) {
         const Run other = run({u"--strict"_s, u"--encoding"_s, QString::fromLatin1(encoding)}, encoded(encoding, text));
         QCOMPARE(other.err, utf8.err);
+        QCOMPARE(other.out, utf8.out);
         QCOMPARE(other.status, utf8.status);
     }
 }
