@@ -107,6 +107,38 @@ AsciiEnds makeAsciiEnds()
 
 const AsciiEnds asciiEnds = makeAsciiEnds();
 
+// The columns of a line's first characters in digits, made once: each
+// character of a line of letters has a report that names its column.
+struct ShortColumns
+{
+    static constexpr std::size_t count = 1000;
+    static constexpr std::size_t room = 4;
+    char text[count][room] = {};
+    unsigned char size[count] = {};
+};
+
+ShortColumns makeShortColumns()
+{
+    ShortColumns made;
+    for (std::size_t column = 0; column < ShortColumns::count; ++column) {
+        char *const text = made.text[column];
+        made.size[column] = static_cast<unsigned char>(std::to_chars(text, text + ShortColumns::room, column).ptr - text);
+    }
+    return made;
+}
+
+const ShortColumns shortColumns = makeShortColumns();
+
+// Writes COLUMN at OUT, with room for numberRoom bytes, and returns the byte
+// after it.
+char *writeColumn(char *out, std::size_t column)
+{
+    if (column >= ShortColumns::count)
+        return std::to_chars(out, out + numberRoom, column).ptr;
+    std::memcpy(out, shortColumns.text[column], ShortColumns::room);
+    return out + shortColumns.size[column];
+}
+
 // The end of the ASCII characters from P, each its own character: the last
 // is left out when a variation selector may follow. Runs are cut short so
 // that their reports fit a block of reports. Sets ANY_REPORTED when
@@ -142,7 +174,7 @@ char *writeAsciiReports(char *out, const ReportPlace &place, std::size_t column,
     const std::size_t placeSize = place.text().size();
     for (const char byte : run) {
         std::memcpy(out, place.block(), ReportPlace::room);
-        char *end = std::to_chars(out + placeSize, out + placeSize + numberRoom, column++).ptr;
+        char *end = writeColumn(out + placeSize, column++);
         const auto c = static_cast<unsigned char>(byte);
         std::memcpy(end, asciiEnds.text[c], AsciiEnds::room);
         const std::size_t kept = std::size_t(end - out) + asciiEnds.size[c];
@@ -292,7 +324,7 @@ void Output::reportUnknown(const ReportPlace &place, std::size_t column, const c
     else
         std::memcpy(out, text.data(), text.size());
     out += text.size();
-    out = std::to_chars(out, out + numberRoom, column).ptr;
+    out = writeColumn(out, column);
     if (size == 1 && character[0] < firstNonAscii) {
         const AsciiEnds &ends = asciiEnds;
         std::memcpy(out, ends.text[character[0]], AsciiEnds::room);
