@@ -42,6 +42,7 @@ struct AsciiTable
 {
     std::array<bool, Output::asciiSize> reported = {};
     std::array<qint16, Output::asciiSize> counts = {};
+    bool anyCounted = false;
 };
 
 // Counts items, one at a time, into OUTPUT in the format OPTIONS ask for.

@@ -73,8 +73,8 @@ public:
                        std::size_t size);
     static constexpr std::size_t asciiSize = 0x80;
     // The reports on the bytes of RUN, ASCII characters from COLUMN on,
-    // that REPORTED marks.
-    void reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
+    // that REPORTED marks. Whether there were any.
+    bool reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
                             const std::array<bool, asciiSize> &reported);
 
     // Writes the gathered bytes once there are enough of them, or at once

@@ -12,6 +12,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <numeric>
 #include <string_view>
 
 namespace Count {
@@ -141,26 +142,16 @@ char *writeColumn(char *out, std::size_t column)
 
 // The end of the ASCII characters from P, each its own character: the last
 // is left out when a variation selector may follow. Runs are cut short so
-// that their reports fit a block of reports. Sets ANY_REPORTED when
-// ASCII marks one of them reported, and adds their counts to TOTAL.
-const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *end, const AsciiTable &ascii,
-                                 bool *anyReported, qint64 *total)
+// that their reports fit a block of reports.
+const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *end)
 {
     constexpr std::ptrdiff_t longestRun = 256;
     const unsigned char *const limit = end - p > longestRun ? p + longestRun : end;
     const unsigned char *const start = p;
-    std::size_t reportedCount = 0;
-    qint64 sum = 0;
-    while (p < limit && *p < firstNonAscii) {
-        reportedCount += ascii.reported[*p];
-        sum += ascii.counts[*p++];
-    }
-    if (p > start && p < end && *p >= variationSelectorLead) {
-        reportedCount -= ascii.reported[*--p];
-        sum -= ascii.counts[*p];
-    }
-    *anyReported = reportedCount > 0;
-    *total += sum;
+    while (p < limit && *p < firstNonAscii)
+        ++p;
+    if (p > start && p < end && *p >= variationSelectorLead)
+        --p;
     return p;
 }
 
@@ -207,18 +198,17 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
     std::size_t column = columnsBefore;
     while (p < end) {
         if (*p < firstNonAscii) {
-            bool anyReported = false;
-            const unsigned char *runEnd = asciiRunEnd(p, end, m_ascii, &anyReported, total);
+            const unsigned char *runEnd = asciiRunEnd(p, end);
             if (runEnd > p) {
-                const auto size = std::size_t(runEnd - p);
-                if (anyReported) {
-                    if (!place)
-                        place = &reportPlace(where);
-                    m_output.reportUnknownAscii(*place, column + 1,
-                                                std::string_view(reinterpret_cast<const char *>(p), size),
-                                                m_ascii.reported);
-                }
-                column += size;
+                const std::string_view run(reinterpret_cast<const char *>(p), std::size_t(runEnd - p));
+                if (m_ascii.anyCounted)
+                    *total += std::accumulate(p, runEnd, qint64(0),
+                                              [this](qint64 sum, unsigned char c) { return sum + m_ascii.counts[c]; });
+                if (!place)
+                    place = &reportPlace(where);
+                if (m_output.reportUnknownAscii(*place, column + 1, run, m_ascii.reported))
+                    m_foundUnknown = true;
+                column += run.size();
                 p = runEnd;
                 if (m_output.reportsFull() && !m_output.flush())
                     return false;
@@ -244,6 +234,7 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
     *total += leading ? m_table.leadingCount(base) : m_table.count(base);
     if (character.space || (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)))
         return true;
+    m_foundUnknown = true;
     if (!place)
         place = &reportPlace(where);
     if (character.size == 1) {
@@ -262,6 +253,7 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
 
 void Counter::reportUnknown(const Where &where, const Cluster &cluster)
 {
+    m_foundUnknown = true;
     m_output.reportUnknown(reportPlace(where), cluster.column, cluster.codePoints.data(), cluster.codePoints.size());
 }
 
@@ -269,7 +261,6 @@ void Counter::reportUnknown(const Where &where, const Cluster &cluster)
 // without QString: the reports can be as many as the input's bytes.
 const ReportPlace &Counter::reportPlace(const Where &where)
 {
-    m_foundUnknown = true;
     const bool newSource = where.name != m_reportWhere.name || where.argument != m_reportWhere.argument
         || m_reportPlace.text().empty();
     if (newSource) {
@@ -335,22 +326,28 @@ void Output::reportUnknown(const ReportPlace &place, std::size_t column, const c
     m_reportsSize += std::size_t(out - line);
 }
 
-void Output::reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
+bool Output::reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
                                 const std::array<bool, asciiSize> &reported)
 {
+    const auto isReported = [&reported](char byte) { return reported[static_cast<unsigned char>(byte)]; };
     if (!m_reportFile)
-        return;
+        return std::any_of(run.begin(), run.end(), isReported);
     if (!place.fits()) {
+        bool any = false;
         for (const char byte : run) {
             const char32_t codePoint = static_cast<unsigned char>(byte);
-            if (reported[codePoint])
+            if (isReported(byte)) {
                 reportUnknown(place, column, &codePoint, 1);
+                any = true;
+            }
             ++column;
         }
-        return;
+        return any;
     }
     char *const first = reportRoom(run.size() * (ReportPlace::room + numberRoom + AsciiEnds::room));
-    m_reportsSize += std::size_t(writeAsciiReports(first, place, column, run, reported) - first);
+    const std::size_t written = std::size_t(writeAsciiReports(first, place, column, run, reported) - first);
+    m_reportsSize += written;
+    return written > 0;
 }
 
 void Output::growReports(std::size_t size)

@@ -69,6 +69,10 @@ inline bool isValid(const unsigned char *p, const unsigned char *end)
                 continue;
             }
         }
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
         char32_t codePoint = 0;
         p = decode(p, end, &codePoint);
         if (!p)
