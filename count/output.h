@@ -27,14 +27,19 @@ public:
     void setSource(std::string_view source);
     // What follows the source: the line, if any, and the colons.
     void setLine(std::string_view line);
+    // What follows the source on LINE of a file or of a TEXT of many lines.
+    void setLine(qint64 line);
     std::string_view text() const { return fits() ? std::string_view(m_block, m_size) : std::string_view(m_long); }
     // Whether block() holds the whole text.
     bool fits() const { return m_size <= room; }
     const char *block() const { return m_block; }
 
 private:
+    bool countUpLine();
+
     std::string m_source;
     std::string m_long;
+    qint64 m_line = 0;
     std::size_t m_size = 0;
     char m_block[room] = {};
 };

@@ -270,13 +270,10 @@ const ReportPlace &Counter::reportPlace(const Where &where)
     }
     const bool lined = where.argument == 0 || where.manyLines;
     if (newSource || (lined && where.line != m_reportWhere.line)) {
-        char line[1 + numberRoom + 1] = {':'};
-        char *end = line + 1;
-        if (lined) {
-            end = std::to_chars(end, line + sizeof line, where.line).ptr;
-            *end++ = ':';
-        }
-        m_reportPlace.setLine(std::string_view(line, std::size_t(end - line)));
+        if (lined)
+            m_reportPlace.setLine(where.line);
+        else
+            m_reportPlace.setLine(std::string_view(":"));
     }
     m_reportWhere = where;
     return m_reportPlace;
@@ -285,11 +282,44 @@ const ReportPlace &Counter::reportPlace(const Where &where)
 void ReportPlace::setSource(std::string_view source)
 {
     m_source = source;
+    m_line = 0;
     std::memcpy(m_block, source.data(), std::min(source.size(), room));
+}
+
+// Lines are most often reported one after the other: the next line's
+// number is the last one's digits counted up.
+void ReportPlace::setLine(qint64 line)
+{
+    if (m_line > 0 && line == m_line + 1 && fits() && countUpLine()) {
+        m_line = line;
+        return;
+    }
+    char text[1 + numberRoom + 1] = {':'};
+    char *end = std::to_chars(text + 1, text + sizeof text, line).ptr;
+    *end++ = ':';
+    setLine(std::string_view(text, std::size_t(end - text)));
+    m_line = line;
+}
+
+// Adds one to the line's digits in the block, unless one more digit is
+// needed.
+bool ReportPlace::countUpLine()
+{
+    char *const first = m_block + m_source.size() + 1;
+    for (char *digit = m_block + m_size - 1; digit != first;) {
+        --digit;
+        if (*digit != '9') {
+            ++*digit;
+            return true;
+        }
+        *digit = '0';
+    }
+    return false;
 }
 
 void ReportPlace::setLine(std::string_view line)
 {
+    m_line = 0;
     m_size = m_source.size() + line.size();
     if (fits()) {
         std::memcpy(m_block + m_source.size(), line.data(), line.size());
