@@ -3,11 +3,13 @@
 # tarvelo-count as a whole process, from start to exit with its database
 # loading, on a file of 10,000,000 GB2312 characters in lines of 50; its
 # loading alone; its peak memory on that file and on one ten times larger; and
-# a field of a CSV file of 1,000,000 rows (-t, -k 1) against cut -d, -f1.
+# a field of a CSV file of 1,000,000 rows (-t, -k 1) against cut -d, -f1; and
+# --strict on 30 MB of letters against the same count without it.
 #   sh bench/count.sh BIN_DIR [RUNS]
 set -eu
 
 bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 runs=${2:-11}
 program=$bin/tarvelo-count
 [ -x "$program" ] || { echo "no tarvelo-count in $bin" >&2; exit 1; }
@@ -33,30 +35,13 @@ with open(sys.argv[1], "w", encoding="utf-8") as out:
 PY
 for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$work/text.txt"; done >"$work/text10.txt"
 
-# Paired runs, in turn, so that a drifting machine moves all three alike:
-# the whole count, the program with nothing to count (start and loading),
+# The whole count, the program with nothing to count (start and loading),
 # and the program that only starts (its version).
-python3 - "$program" "$work/text.txt" "$runs" <<'PY'
-import statistics, subprocess, sys, time
-program, text, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-commands = {
-    "count 10M characters": ([program, "-f", text], None),
-    "start and load only": ([program], subprocess.DEVNULL),
-    "start only (--version)": ([program, "--version"], None),
-}
-times = {name: [] for name in commands}
-for run in range(runs + 1):
-    for name, (argv, stdin) in commands.items():
-        start = time.perf_counter()
-        subprocess.run(argv, stdin=stdin, stdout=subprocess.DEVNULL, check=True)
-        if run > 0:
-            times[name].append((time.perf_counter() - start) * 1000)
-medians = {name: statistics.median(values) for name, values in times.items()}
-for name, values in times.items():
-    print(f"{name:26s} median {medians[name]:7.1f} ms  (min {min(values):.1f}, max {max(values):.1f}, {len(values)} runs)")
-load = medians["start and load only"] - medians["start only (--version)"]
-print(f"{'loading alone':26s} median {load:7.1f} ms  (difference of the medians)")
-PY
+python3 "$here/paired.py" "$runs" \
+    "count 10M characters" "$program -f $work/text.txt" \
+    "start and load only" "$program" \
+    "start only (--version)" "$program --version" \
+    --difference "start and load only" "start only (--version)"
 
 for file in text.txt text10.txt; do
     size=$(wc -c <"$work/$file")
@@ -77,24 +62,21 @@ with open(sys.argv[1], "w", encoding="utf-8") as out:
         name = "".join(rng.choices(characters, k=rng.choice([2, 3, 3])))
         out.write(f"{name},{rng.choice(departments)},{100000 + i},2020-{rng.randint(1, 12):02d}-01,无\n")
 PY
-# Paired as above.
-python3 - "$program" "$work/rows.csv" "$runs" <<'PY'
-import statistics, subprocess, sys, time
-program, rows, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-commands = {
-    "-t, -k 1 on 1M rows": [program, "-t", ",", "-k", "1", "-f", rows],
-    "cut -d, -f1 on them": ["cut", "-d,", "-f1", rows],
-}
-times = {name: [] for name in commands}
-for run in range(runs + 1):
-    for name, argv in commands.items():
-        start = time.perf_counter()
-        subprocess.run(argv, stdout=subprocess.DEVNULL, check=True)
-        if run > 0:
-            times[name].append((time.perf_counter() - start) * 1000)
-medians = {name: statistics.median(values) for name, values in times.items()}
-for name, values in times.items():
-    print(f"{name:26s} median {medians[name]:7.1f} ms  (min {min(values):.1f}, max {max(values):.1f}, {len(values)} runs)")
-ratio = medians["-t, -k 1 on 1M rows"] / medians["cut -d, -f1 on them"]
-print(f"{'-k 1 against cut':26s} {ratio:.2f} times")
+python3 "$here/paired.py" "$runs" \
+    "-t, -k 1 on 1M rows" "$program -t , -k 1 -f $work/rows.csv" \
+    "cut -d, -f1 on them" "cut -d, -f1 $work/rows.csv" \
+    --ratio "-t, -k 1 on 1M rows" "cut -d, -f1 on them"
+
+# The worst case of --strict: 30 MB of letters, each with a report.
+python3 - "$work/letters.txt" <<'PY'
+import random, string, sys
+rng = random.Random(14)
+lines = ["".join(rng.choices(string.ascii_lowercase, k=63)) + "\n" for _ in range(1000)]
+with open(sys.argv[1], "w", encoding="ascii") as out:
+    for _ in range(480):
+        out.writelines(lines)
 PY
+python3 "$here/paired.py" "$runs" \
+    "--strict on 30 MB letters" "$program --strict -f $work/letters.txt" \
+    "the same without --strict" "$program -f $work/letters.txt" \
+    --ratio "--strict on 30 MB letters" "the same without --strict"

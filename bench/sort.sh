@@ -8,6 +8,7 @@
 set -eu
 
 bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 runs=${2:-11}
 program=$bin/tarvelo-sort
 [ -x "$program" ] || { echo "no tarvelo-sort in $bin" >&2; exit 1; }
@@ -38,27 +39,11 @@ with open(sys.argv[2], "w", encoding="utf-8") as out:
         out.write(name() + "\n")
 PY
 
-python3 - "$program" "$work/names.txt" "$work/names40.txt" "$runs" <<'PY'
-import os, statistics, subprocess, sys, time
-program, names, names40, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-c_locale = dict(os.environ, LC_ALL="C")
-commands = {
-    "tarvelo-sort, 1M names": ([program, names], None),
-    "sort(1) in the C locale": (["sort", names], c_locale),
-    "tarvelo-sort, 40 names": ([program, names40], None),
-}
-times = {name: [] for name in commands}
-for run in range(runs + 1):
-    for name, (argv, env) in commands.items():
-        start = time.perf_counter()
-        subprocess.run(argv, env=env, stdout=subprocess.DEVNULL, check=True)
-        if run > 0:
-            times[name].append((time.perf_counter() - start) * 1000)
-for name, values in times.items():
-    print(f"{name:26s} median {statistics.median(values):7.1f} ms  (min {min(values):.1f}, max {max(values):.1f}, {len(values)} runs)")
-ratio = statistics.median(times["tarvelo-sort, 1M names"]) / statistics.median(times["sort(1) in the C locale"])
-print(f"{'ratio to sort(1)':26s} {ratio:.2f}")
-PY
+python3 "$here/paired.py" "$runs" \
+    "tarvelo-sort, 1M names" "$program $work/names.txt" \
+    "sort(1) in the C locale" "env LC_ALL=C sort $work/names.txt" \
+    "tarvelo-sort, 40 names" "$program $work/names40.txt" \
+    --ratio "tarvelo-sort, 1M names" "sort(1) in the C locale"
 
 size=$(wc -c <"$work/names.txt")
 peak=$(/usr/bin/time -f %M "$program" "$work/names.txt" 2>&1 >/dev/null)
