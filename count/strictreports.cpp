@@ -123,7 +123,8 @@ ShortColumns makeShortColumns()
     ShortColumns made;
     for (std::size_t column = 0; column < ShortColumns::count; ++column) {
         char *const text = made.text[column];
-        made.size[column] = static_cast<unsigned char>(std::to_chars(text, text + ShortColumns::room, column).ptr - text);
+        const char *const end = std::to_chars(text, text + ShortColumns::room, column).ptr;
+        made.size[column] = static_cast<unsigned char>(end - text);
     }
     return made;
 }

@@ -181,7 +181,8 @@ void TestCount::output_data()
                "tarvelo-count: -:3:4: “c”（U+0063）没有笔画数\n"_s
             << statusUnknown;
     QTest::newRow("strict: lines 9, 10, 19 and 20")
-            << QStringList{u"--strict"_s} << QByteArray("\n").repeated(8) + "a\nb\n" + QByteArray("\n").repeated(8) + "c\nd"
+            << QStringList{u"--strict"_s}
+            << QByteArray("\n").repeated(8) + "a\nb\n" + QByteArray("\n").repeated(8) + "c\nd"
             << u"0\t\n"_s.repeated(8) + u"0\ta\n0\tb\n"_s + u"0\t\n"_s.repeated(8) + u"0\tc\n0\td\n"_s
             << u"tarvelo-count: -:9:1: “a”（U+0061）没有笔画数\n"
                "tarvelo-count: -:10:1: “b”（U+0062）没有笔画数\n"
