@@ -132,14 +132,13 @@ private:
     void startOutput(const LineReader &reader);
     bool writeRow(const Where &where);
     // The --strict reports of a line's characters without a count, or of
-    // one; the line decoded, or read straight from its UTF-8. Each that
-    // fills a block of reports sends them out with the lines before: a long
-    // line of letters would otherwise hold many times its size. False once
-    // nothing more can be written.
+    // one, the line decoded. Each that fills a block of reports sends them
+    // out with the lines before: a long line of letters would otherwise
+    // hold many times its size. False once nothing more can be written.
     bool reportUnknownsDecoded(LineReader &reader, const Where &where);
-    // COLUMNS_BEFORE are the characters before LINE on its line, when it
-    // is a field.
-    // Adds the line's total to TOTAL as it goes.
+    // The same, read straight from LINE's UTF-8, adding its total to TOTAL
+    // as it goes. COLUMNS_BEFORE are the characters before LINE on its
+    // line, when it is a field.
     bool reportUnknownsInUtf8(QByteArrayView line, const Where &where, std::size_t columnsBefore, qint64 *total);
     void reportUnknown(const Where &where, const Cluster &cluster);
     bool reportUnknownInUtf8(const unsigned char *&p, const unsigned char *end, std::size_t column, bool leading,
