@@ -141,8 +141,7 @@ bool Counter::countLine(LineReader &reader, const Where &where)
 bool Counter::totalUtf8(LineReader &reader, const Where &where, qint64 *total)
 {
     const QByteArrayView bytes = reader.bytes();
-    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
-    if (reportsWithTotal() && Utf8::isValid(begin, begin + bytes.size()))
+    if (reportsWithTotal() && bytes.isValidUtf8())
         return reportUnknownsInUtf8(bytes, where, 0, total);
     const LineTotal result = utf8LineTotal(m_table, bytes.data(), bytes.size());
     if (result.invalidAt >= 0) {

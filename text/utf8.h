@@ -4,8 +4,6 @@
 #include <QtGlobal>
 
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 // UTF-8 as the counter reads it: strict (no overlong forms, no surrogates,
 // nothing past U+10FFFF), decoded in place without copying.
@@ -53,32 +51,6 @@ inline const unsigned char *decode(const unsigned char *p, const unsigned char *
         return p + 4;
     }
     return nullptr;
-}
-
-// Whether [P, END) is valid UTF-8. ASCII, the whole of many lines, is
-// passed over a word at a time.
-inline bool isValid(const unsigned char *p, const unsigned char *end)
-{
-    constexpr std::uint64_t highBits = 0x8080808080808080U;
-    while (p < end) {
-        std::uint64_t word = 0;
-        if (end - p >= std::ptrdiff_t(sizeof word)) {
-            std::memcpy(&word, p, sizeof word);
-            if ((word & highBits) == 0) {
-                p += sizeof word;
-                continue;
-            }
-        }
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        char32_t codePoint = 0;
-        p = decode(p, end, &codePoint);
-        if (!p)
-            return false;
-    }
-    return true;
 }
 
 // Adds COUNTS[c] to TOTAL for every code point c of [P, END). Returns
