@@ -48,6 +48,17 @@ void forEachPiece(std::string_view text, F f)
     }
 }
 
+// A character's part in --parts: its count, or a mark that it has none.
+void appendPart(std::string &parts, bool known, qint16 strokes)
+{
+    if (!known) {
+        parts += noCount;
+        return;
+    }
+    char digits[numberRoom];
+    parts.append(digits, std::to_chars(digits, digits + numberRoom, strokes).ptr);
+}
+
 void appendUtf8(std::string &out, char32_t codePoint)
 {
     char encoded[Utf8::maxEncodedLength];
@@ -258,13 +269,8 @@ bool Counter::writeParts(std::string_view field)
             continue;
         if (!std::exchange(first, false))
             m_parts += partsJoint;
-        if (leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base)) {
-            char digits[numberRoom];
-            const qint16 strokes = leading ? m_table.leadingCount(base) : m_table.count(base);
-            m_parts.append(digits, std::to_chars(digits, digits + numberRoom, strokes).ptr);
-        } else {
-            m_parts += noCount;
-        }
+        appendPart(m_parts, leading ? m_table.isLeadingKnown(base) : m_table.isKnown(base),
+                   leading ? m_table.leadingCount(base) : m_table.count(base));
         if (m_parts.size() >= partsPiece) {
             putRowText(m_parts);
             m_parts.clear();
@@ -456,10 +462,7 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
         if (m_options.parts) {
             if (!m_parts.empty())
                 m_parts += partsJoint;
-            if (cluster.known)
-                m_parts += std::to_string(cluster.strokes);
-            else
-                m_parts += noCount;
+            appendPart(m_parts, cluster.known, cluster.strokes);
         }
     }
 }
