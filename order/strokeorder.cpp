@@ -2,6 +2,7 @@
 #include "strokeorder.h"
 
 #include "character.h"
+#include "printablekey.h"
 
 #include <QChar>
 
@@ -12,10 +13,6 @@
 
 namespace {
 
-// Digits before capital letters, as in ASCII, so the printed keys sort
-// bytewise as the ranks do.
-constexpr char printableDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-constexpr StrokeOrder::Rank printableBase = sizeof(printableDigits) - 1;
 constexpr char printableLead = 'S';
 
 constexpr char32_t joiningDots[] = {
@@ -41,10 +38,7 @@ StrokeOrder::StrokeOrder(const StrokeTable &counts, const StrokeSequences &seque
         throw std::bad_alloc();
     m_ranks.reset(ranks);
     rankCounted(counts);
-    const Rank highest = m_uncountedBase + StrokeTable::codePointLimit;
-    m_printableWidth = 1;
-    for (Rank span = printableBase; span <= highest; span *= printableBase)
-        ++m_printableWidth;
+    m_printableWidth = PrintableKey::width(pastLastRank());
 }
 
 // A counting sort by strokes: within one count, the file's lines keep their
@@ -75,13 +69,13 @@ void StrokeOrder::rankCounted(const StrokeTable &counts)
         ++nextRank[count];
         ++countedTotal;
     });
-    Rank first = 1;
+    Rank first = emptyPlace + 1;
     for (Rank &next : nextRank)
         first += std::exchange(next, first);
     forEachCounted([&](char32_t codePoint) {
         m_ranks[codePoint] = nextRank[size_t(std::max<qint16>(counts.count(codePoint), 0))]++;
     });
-    m_uncountedBase = countedTotal + 1;
+    m_uncountedBase = emptyPlace + 1 + countedTotal;
 }
 
 bool StrokeOrder::isSkipped(char32_t codePoint)
@@ -115,16 +109,7 @@ void StrokeOrder::appendKey(QStringView text, std::u32string *key) const
 
 QByteArray StrokeOrder::printableKey(std::u32string_view key) const
 {
-    QByteArray text(1 + qsizetype(key.size()) * m_printableWidth, printableLead);
-    char *out = text.data() + 1;
-    for (Rank rank : key) {
-        for (int digit = m_printableWidth - 1; digit >= 0; --digit) {
-            out[digit] = printableDigits[rank % printableBase];
-            rank /= printableBase;
-        }
-        out += m_printableWidth;
-    }
-    return text;
+    return PrintableKey::format(key, m_printableWidth, printableLead);
 }
 
 QList<char32_t> StrokeOrder::beginningWith(std::string_view prefix) const

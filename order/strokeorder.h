@@ -24,6 +24,10 @@ class StrokeOrder
 public:
     using Rank = std::uint32_t;
 
+    // Below every character's rank, above zero: the empty place that the
+    // 姓氏 rule puts after the surname of a two-character name.
+    static constexpr Rank emptyPlace = 1;
+
     // Keeps references to both; they must outlive the order.
     StrokeOrder(const StrokeTable &counts, const StrokeSequences &sequences);
 
@@ -32,8 +36,8 @@ public:
     // variation selectors, which belong to the character before them.
     static bool isSkipped(char32_t codePoint);
 
-    // Dense rank of a character in the total order, never 0: characters
-    // with a count first (by count, then position in the sequences file;
+    // Dense rank of a character in the total order, above emptyPlace:
+    // characters with a count first (by count, then position in the sequences file;
     // ones with a count but no position after those of the same count, by
     // code point), then characters without a count, by code point.
     // Meaningless for skipped ones.
@@ -47,6 +51,10 @@ public:
     // Comparing two keys as std::u32string (lexicographic, a prefix first)
     // is the order of the two texts.
     void appendKey(QStringView text, std::u32string *key) const;
+
+    // Above every character's rank, and still printable: where a text with
+    // nothing to rank goes.
+    Rank pastLastRank() const { return m_uncountedBase + StrokeTable::codePointLimit; }
 
     // KEY in capital letters and digits only, a fixed number per character,
     // after a leading letter so no spreadsheet takes it for a number. The
@@ -68,6 +76,6 @@ private:
     const StrokeSequences &m_sequences;
     // Zero for characters without a count; zeroed by the system page by page.
     std::unique_ptr<Rank[], FreeMemory> m_ranks;
-    Rank m_uncountedBase = 1;
+    Rank m_uncountedBase = emptyPlace + 1;
     int m_printableWidth = 1;
 };
