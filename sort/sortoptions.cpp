@@ -23,7 +23,12 @@ struct Declared
     QCommandLineOption encoding{u"encoding"_s,
                                 Messages::tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。输出用同一编码。"),
                                 u"NAME"_s};
-    QCommandLineOption key{u"key"_s, Messages::tr("在每行前加上排序键和一个 TAB：只含数字和大写字母，按字节排序即是笔画序。")};
+    QCommandLineOption rule{u"rule"_s,
+                            Messages::tr("排序规则：姓氏（默认，按姓氏笔画：王毅在王沪宁前）、姓名（按姓名笔画，逐字比较："
+                                         "王沪宁在王毅前；词语用它）或繁體（ICU 的繁体中文笔画排序，不用 Tarvelo 的数据库）。"),
+                            u"RULE"_s};
+    QCommandLineOption key{u"key"_s,
+                           Messages::tr("在每行前加上排序键和一个 TAB：只含数字和大写字母，按字节排序即是所选规则的顺序。")};
     QCommandLineOption database{u"database"_s, Messages::tr("改用笔画数据库 PATH（笔顺文件在它旁边）。"), u"PATH"_s};
 };
 
@@ -37,6 +42,15 @@ bool takeValues(const QCommandLineParser &parser, const Declared &declared, Opti
     options->databasePath = parser.value(declared.database);
     settings.reverse = parser.isSet(declared.reverse);
     settings.printKeys = parser.isSet(declared.key);
+    if (parser.isSet(declared.rule)) {
+        const std::optional<NameRule> rule = nameRuleFromName(parser.value(declared.rule));
+        if (!rule) {
+            *problem = Messages::tr("不认识规则“%1”。可用 姓氏（surname）、姓名（name）或 繁體（traditional）。")
+                               .arg(parser.value(declared.rule));
+            return false;
+        }
+        options->rule = *rule;
+    }
     if (parser.isSet(declared.output) && options->outputPath.isEmpty()) {
         *problem = Messages::tr("-o 要一个文件名。");
         return false;
@@ -64,12 +78,14 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。没有 FILE 或 FILE 为“-”时读标准输入。"));
+            Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。默认按姓氏笔画：两个字的姓名"
+                         "在姓和名之间留一个空位，排在同姓的三字姓名之前。没有 FILE 或 FILE 为“-”时读标准输入。"));
     const Declared declared;
     const QCommandLineOption helpOption = Count::helpOption();
     const QList<QCommandLineOption> known{declared.output,       declared.fields.separator, declared.fields.field,
                                           declared.fields.header, declared.reverse,         declared.encoding,
-                                          declared.key,           declared.database,        helpOption};
+                                          declared.rule,          declared.key,             declared.database,
+                                          helpOption};
     parser.addOptions(known);
     parser.addVersionOption();
     parser.addPositionalArgument(u"FILE"_s, Messages::tr("要排序的文件。"), u"[FILE...]"_s);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "namerule.h"
 #include "options.h"
 #include "sorter.h"
 
@@ -12,6 +13,7 @@ namespace Sort {
 struct Options
 {
     Settings settings;
+    NameRule rule = NameRule::Surname;
     QStringList files;
     // Empty for standard output.
     QString outputPath;

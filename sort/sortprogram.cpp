@@ -3,6 +3,7 @@
 
 #include "sortmessages.h"
 #include "sortoptions.h"
+#include "nameorder.h"
 #include "output.h"
 #include "program.h"
 #include "runtimeerror.h"
@@ -120,7 +121,8 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
         writeLine(err, error.description());
         return Failed;
     }
-    const StrokeOrder order(table, sequences);
+    const StrokeOrder strokeOrder(table, sequences);
+    const NameOrder order(strokeOrder, options.rule);
     const StrokeRanking ranking(order);
     return sortWith(ranking, options, out, err);
 }

@@ -3,16 +3,16 @@
 
 #include "ranking.h"
 
-class StrokeOrder;
+class NameOrder;
 
 namespace Sort {
 
-// The order of names in stroke order: the ranks StrokeOrder gives, with
-// white space and the dots of transcribed names left out.
+// The order of names under one rule (NameOrder), with white space and the
+// dots of transcribed names left out.
 class StrokeRanking : public Ranking
 {
 public:
-    explicit StrokeRanking(const StrokeOrder &order)
+    explicit StrokeRanking(const NameOrder &order)
         : m_order(order)
     {
     }
@@ -22,7 +22,7 @@ public:
     char32_t highestRank() const override;
 
 private:
-    const StrokeOrder &m_order;
+    const NameOrder &m_order;
 };
 
 } // namespace Sort
