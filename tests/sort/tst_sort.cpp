@@ -52,6 +52,7 @@ private slots:
     void sortsLines_data();
     void sortsLines();
     void sortsCsvOntoItself();
+    void keysSortAsTheLines_data();
     void keysSortAsTheLines();
     void refusesWithoutWriting_data();
     void refusesWithoutWriting();
@@ -82,8 +83,15 @@ void TestSort::sortsLines_data()
             << QStringList() << names << u"丁一\n王　刚\n王刚\n李四\nAnna\n"_s;
     QTest::newRow("reversed, equal keys stable") << QStringList{u"-r"_s} << names
                                                  << u"Anna\n李四\n王　刚\n王刚\n丁一\n"_s;
-    QTest::newRow("a TAB field; fewer fields first") << QStringList{u"-t"_s, u"\\t"_s, u"-k"_s, u"2"_s}
-                                                     << u"1\t王\n2\t丁\n3\n"_s << u"3\n2\t丁\n1\t王\n"_s;
+    QTest::newRow("a TAB field; a missing field last") << QStringList{u"-t"_s, u"\\t"_s, u"-k"_s, u"2"_s}
+                                                       << u"3\n1\t王\n2\t丁\n"_s << u"2\t丁\n1\t王\n3\n"_s;
+    const QString politburo = u"李书磊\n王毅\n\n李强\n王沪宁\nSmith\n李干杰\n李希\n"_s;
+    QTest::newRow("姓氏 by default; blank and uncounted lines last")
+            << QStringList() << politburo << u"王毅\n王沪宁\n李希\n李强\n李干杰\n李书磊\nSmith\n\n"_s;
+    QTest::newRow("--rule 姓名") << QStringList{u"--rule"_s, u"姓名"_s} << politburo
+                                 << u"王沪宁\n王毅\n李干杰\n李书磊\n李希\n李强\nSmith\n\n"_s;
+    QTest::newRow("--rule traditional") << QStringList{u"--rule"_s, u"traditional"_s}
+                                        << u"馬英九\n王強\n\n马英\n"_s << u"马英\n王強\n馬英九\n\n"_s;
     QTest::newRow("a Kangxi radical counted as its character")
             << QStringList() << u"a\n\u2F45\n三\n"_s << u"三\n\u2F45\na\n"_s;
 }
@@ -116,12 +124,20 @@ void TestSort::sortsCsvOntoItself()
                                  "1,李四,\"后勤部,食堂\"\r\n"_s));
 }
 
+void TestSort::keysSortAsTheLines_data()
+{
+    QTest::addColumn<QString>("rule");
+    for (const QString &rule : {u"姓氏"_s, u"姓名"_s, u"繁體"_s})
+        QTest::newRow(qPrintable(rule)) << rule;
+}
+
 void TestSort::keysSortAsTheLines()
 {
-    const QString input = u"齐白石\n王刚\nAnna\n十\n丁\n买买提·吐尔逊\n王　刚\n𠮷\n人\n八\n"_s;
-    const Run keyed = run({u"--key"_s}, input.toUtf8());
+    QFETCH(QString, rule);
+    const QString input = u"齐白石\n王刚\nAnna\n十\n丁\n买买提·吐尔逊\n王　刚\n𠮷\n人\n王刚强\n\n八\n"_s;
+    const Run keyed = run({u"--key"_s, u"--rule"_s, rule}, input.toUtf8());
     QCOMPARE(keyed.status, statusDone);
-    const Run plain = run({}, input.toUtf8());
+    const Run plain = run({u"--rule"_s, rule}, input.toUtf8());
     QList<QByteArray> lines = keyed.out.split('\n');
     QCOMPARE(lines.takeLast(), QByteArray());
     QByteArray unkeyed;
