@@ -1,9 +1,10 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # tarvelo-sort as a whole process, from start to exit with its loading: on
-# 1,000,000 names of 2 to 4 characters (about 9 MB of UTF-8), paired with
-# the C locale's sort(1) on the same file; on a list of 40 names; and its
-# peak memory on the large file.
+# 1,000,000 names of 2 to 4 characters (about 9 MB of UTF-8) under each
+# rule, paired with each other (姓名 is the character-by-character order
+# the others are measured against) and with the C locale's sort(1) on the
+# same file; on a list of 40 names; and its peak memory on the large file.
 #   sh bench/sort.sh BIN_DIR [RUNS]
 set -eu
 
@@ -40,10 +41,15 @@ with open(sys.argv[2], "w", encoding="utf-8") as out:
 PY
 
 python3 "$here/paired.py" "$runs" \
-    "tarvelo-sort, 1M names" "$program $work/names.txt" \
+    "姓氏, 1M names" "$program $work/names.txt" \
+    "姓名, 1M names" "$program --rule 姓名 $work/names.txt" \
+    "繁體, 1M names" "$program --rule 繁體 $work/names.txt" \
     "sort(1) in the C locale" "env LC_ALL=C sort $work/names.txt" \
-    "tarvelo-sort, 40 names" "$program $work/names40.txt" \
-    --ratio "tarvelo-sort, 1M names" "sort(1) in the C locale"
+    "姓氏, 40 names" "$program $work/names40.txt" \
+    "繁體, 40 names" "$program --rule 繁體 $work/names40.txt" \
+    --ratio "姓氏, 1M names" "姓名, 1M names" \
+    --ratio "姓氏, 1M names" "sort(1) in the C locale" \
+    --ratio "繁體, 1M names" "姓名, 1M names"
 
 size=$(wc -c <"$work/names.txt")
 peak=$(/usr/bin/time -f %M "$program" "$work/names.txt" 2>&1 >/dev/null)
