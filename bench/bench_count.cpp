@@ -114,7 +114,7 @@ void BM_CounterToNullDevice(benchmark::State &state)
     for (auto _ : state) {
         QBuffer input(&sample->utf8);
         input.open(QIODevice::ReadOnly);
-        Count::Output output(null);
+        CommandLine::Output output(null);
         Count::Counter counter(sample->table, options, output, [](const QString &) {});
         const bool done = counter.countStream(input, u"-"_s) && output.flush();
         if (!done)
@@ -137,7 +137,7 @@ void BM_CounterAsciiReports(benchmark::State &state)
     for (auto _ : state) {
         QBuffer input(const_cast<QByteArray *>(&ascii));
         input.open(QIODevice::ReadOnly);
-        Count::Output output(null, null);
+        CommandLine::Output output(null, null);
         Count::Counter counter(sample->table, options, output, [](const QString &) {});
         const bool done = counter.countStream(input, u"-"_s) && output.flush();
         if (!done)

@@ -45,7 +45,7 @@ Counter::Counter(const StrokeTable &table, const Options &options, Output &outpu
     , m_output(output)
     , m_report(std::move(report))
 {
-    for (char32_t c = 0; c < Output::asciiSize; ++c) {
+    for (char32_t c = 0; c < asciiSize; ++c) {
         m_ascii.reported[c] = !QChar::isSpace(c) && !m_table.isKnown(c);
         m_ascii.counts[c] = m_table.count(c);
         m_ascii.anyCounted = m_ascii.anyCounted || m_ascii.counts[c] != 0;

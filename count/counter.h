@@ -2,8 +2,10 @@
 #pragma once
 
 #include "delimited.h"
+#include "linereader.h"
 #include "options.h"
 #include "output.h"
+#include "strictreports.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -25,6 +27,11 @@ class StrokeTable;
 
 namespace Count {
 
+// The command line's reader and writer, which counting stands on.
+using CommandLine::LineReader;
+using CommandLine::Output;
+using CommandLine::TextEncoding;
+
 // The total of one line of UTF-8 text, or the offset of its first invalid
 // byte sequence.
 struct LineTotal
@@ -34,14 +41,12 @@ struct LineTotal
 };
 LineTotal utf8LineTotal(const StrokeTable &table, const char *line, qsizetype size);
 
-class LineReader;
-
 // Each ASCII character as a line's reports and total see it: whether it is
 // reported, being neither white space nor one with a count, and its count.
 struct AsciiTable
 {
-    std::array<bool, Output::asciiSize> reported = {};
-    std::array<qint16, Output::asciiSize> counts = {};
+    std::array<bool, asciiSize> reported = {};
+    std::array<qint16, asciiSize> counts = {};
     bool anyCounted = false;
 };
 

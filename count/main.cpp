@@ -7,7 +7,7 @@
 
 int main(int argc, char *argv[])
 {
-    return Count::runProgram(argc, argv, "tarvelo-count", TARVELO_VERSION, [argc, argv] {
+    return CommandLine::runProgram(argc, argv, "tarvelo-count", TARVELO_VERSION, [argc, argv] {
         return Count::run(Count::argumentsFromBytes(argc, argv), stdout, stderr);
     });
 }

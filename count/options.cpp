@@ -3,6 +3,7 @@
 
 #include "linereader.h"
 #include "messages.h"
+#include "optionparsing.h"
 
 #include <QCommandLineParser>
 
@@ -52,68 +53,6 @@ bool parseStrokeDigits(const QString &text, std::string *digits)
     return !digits->empty();
 }
 
-} // namespace
-
-// What is wrong with ARGUMENTS that the parser refused although it knew
-// every option, read as the parser reads them: its own words are English.
-QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options)
-{
-    const auto find = [&options](const QString &name) -> const QCommandLineOption * {
-        for (const QCommandLineOption &option : options)
-            if (option.names().contains(name))
-                return &option;
-        return nullptr;
-    };
-    const auto missing = [](const QString &argument, const QCommandLineOption *option) {
-        return Messages::tr("选项“%1”后面缺少 %2。").arg(argument, option->valueName());
-    };
-    const auto unexpected = [](const QString &option) { return Messages::tr("选项“%1”不带值。").arg(option); };
-    const qsizetype last = arguments.size() - 1;
-    for (qsizetype i = 1; i <= last; ++i) {
-        const QString &argument = arguments.at(i);
-        if (argument == u"--"_s)
-            break;
-        if (argument.size() < 2 || !argument.startsWith(u'-'))
-            continue;
-        if (argument.startsWith(u"--"_s)) {
-            const qsizetype assign = argument.indexOf(u'=');
-            const QCommandLineOption *option = find(argument.mid(2, assign < 0 ? -1 : assign - 2));
-            if (option && !option->valueName().isEmpty() && assign < 0 && i++ == last)
-                return missing(argument, option);
-            if (option && option->valueName().isEmpty() && assign >= 0)
-                return unexpected(argument.left(assign));
-            continue;
-        }
-        // Short options run together until one that takes a value: the rest
-        // of the word, or else the next argument, is its value.
-        for (qsizetype at = 1; at < argument.size(); ++at) {
-            const QCommandLineOption *option = find(argument.mid(at, 1));
-            if (!option)
-                break;
-            if (!option->valueName().isEmpty()) {
-                if (at + 1 == argument.size() && i++ == last)
-                    return missing(argument, option);
-                break;
-            }
-            if (at + 1 < argument.size() && argument.at(at + 1) == u'=')
-                return unexpected(argument.left(at + 1));
-        }
-    }
-    return Messages::tr("选项用得不对。");
-}
-
-QCommandLineOption helpOption()
-{
-    // Not the parser's own help option: it also offers --help-all, for the
-    // options of Qt's graphical programs, which these programs have none
-    // of. Its wording is still Qt's, from Qt's translations.
-    return QCommandLineOption({u"h"_s, u"help"_s},
-                              QCoreApplication::translate("QCommandLineParser", "Displays help on commandline options."));
-}
-
-
-namespace {
-
 // The options, declared once for the parser and for reading their values.
 struct Declared
 {
@@ -129,7 +68,7 @@ struct Declared
     QCommandLineOption sequence{u"sequence"_s, Messages::tr("和 --each 或 --json 一起用：加上每个字的笔顺（一丨丿丶乛）。")};
     QCommandLineOption begins{u"begins-with"_s,
                               Messages::tr("按笔画序列出笔顺以 SEQ 开头的字（SEQ 为数字 1-5 或 一丨丿丶乛）。"), u"SEQ"_s};
-    QCommandLineOption help = helpOption();
+    QCommandLineOption help = CommandLine::helpOption();
     Delimited::FieldOptions fields{Messages::tr("数第 N 个字段，整行照原样输出，后面加上笔画数"),
                                    Messages::tr("第一行是表头：照原样输出，后面加上新列的名字。")};
     QCommandLineOption parts{u"parts"_s, Messages::tr("再加一列：每个字的笔画数，用“+”连起来（如 4+6）。")};
@@ -173,7 +112,7 @@ QString takeInputs(const QCommandLineParser &parser, const Declared &declared, O
         return Messages::tr("文字参数和 -f 不能同时使用。");
     if (parser.isSet(declared.encoding)) {
         options->encoding = parser.value(declared.encoding).toLatin1();
-        if (!TextEncoding::forName(options->encoding))
+        if (!CommandLine::TextEncoding::forName(options->encoding))
             return unknownEncoding(parser.value(declared.encoding));
     }
     return QString();
@@ -190,10 +129,10 @@ QString takeRows(const QCommandLineParser &parser, const Declared &declared, Opt
     if (parser.isSet(declared.outputEncoding)) {
         const QString name = parser.value(declared.outputEncoding);
         options->outputEncoding = name.toLatin1();
-        const auto chosen = TextEncoding::forName(options->outputEncoding);
+        const auto chosen = CommandLine::TextEncoding::forName(options->outputEncoding);
         if (!chosen || options->outputEncoding.isEmpty())
             return unknownEncoding(name);
-        if (options->byteOrderMark && chosen->kind != TextEncoding::Kind::Utf8)
+        if (options->byteOrderMark && chosen->kind != CommandLine::TextEncoding::Kind::Utf8)
             return Messages::tr("--bom 只用于 UTF-8 输出，不能和 --output-encoding %1 一起用。").arg(name);
     }
     if (options->keepsRows() && options->format != Format::Totals)
@@ -225,27 +164,6 @@ QString takeListings(const QCommandLineParser &parser, const Declared &declared,
 
 } // namespace
 
-ParseResult parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
-                             const QList<QCommandLineOption> &known, QString *text)
-{
-    if (!parser.parse(arguments)) {
-        const QStringList unknown = parser.unknownOptionNames();
-        *text = unknown.isEmpty() ? parseFailure(arguments, known)
-                                  : Messages::tr("不认识选项“%1%2”。")
-                                            .arg(unknown.first().size() == 1 ? u"-"_s : u"--"_s, unknown.first());
-        return ParseResult::Error;
-    }
-    if (parser.isSet(u"help"_s)) {
-        *text = parser.helpText();
-        return ParseResult::Help;
-    }
-    if (parser.isSet(u"version"_s)) {
-        *text = QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n';
-        return ParseResult::Version;
-    }
-    return ParseResult::Run;
-}
-
 ParseResult parseArguments(const QStringList &arguments, Options *options, QString *text)
 {
     QCommandLineParser parser;
@@ -261,7 +179,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
         *text = message + u'\n' + Messages::tr("用 tarvelo-count --help 查看用法。");
         return ParseResult::Error;
     };
-    const ParseResult parsed = parseCommandLine(parser, arguments, known, text);
+    const ParseResult parsed = CommandLine::parseCommandLine(parser, arguments, known, text);
     if (parsed == ParseResult::Error)
         return fail(*text);
     if (parsed != ParseResult::Run)

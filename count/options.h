@@ -2,15 +2,13 @@
 #pragma once
 
 #include "fieldoptions.h"
+#include "optionparsing.h"
 
 #include <QByteArray>
-#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
 #include <string>
-
-class QCommandLineParser;
 
 namespace Count {
 
@@ -49,23 +47,8 @@ struct Options
     }
 };
 
-// -h and --help, worded by Qt's translations, without Qt's --help-all.
-QCommandLineOption helpOption();
-
-// What is wrong with ARGUMENTS, which a parser of OPTIONS refused although
-// it knew every option: a value missing or one given to an option that
-// takes none, in the user's words rather than the parser's English.
-QString parseFailure(const QStringList &arguments, const QList<QCommandLineOption> &options);
-
-enum class ParseResult { Run, Help, Version, Error };
-
-// Parses ARGUMENTS with PARSER, which knows the options KNOWN, the help
-// option among them, and Qt's version option. TEXT receives the help or the
-// version line, as the result says, or why the arguments are refused: an
-// unknown option, a missing value or one given to an option that takes
-// none, in the user's words.
-ParseResult parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
-                             const QList<QCommandLineOption> &known, QString *text);
+// As every command-line program parses them.
+using ParseResult = CommandLine::ParseResult;
 
 // Reads ARGUMENTS (the program name first) into OPTIONS. TEXT receives the
 // help, the version line or the error message, as the result says.

@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "options.h"
 #include "output.h"
+#include "programmain.h"
 #include "runtimeerror.h"
 #include "strokefiles.h"
 #include "strokeorder.h"
@@ -15,15 +16,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSet>
-#include <QTranslator>
 
 #include <memory>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -78,7 +75,7 @@ protected:
             got = ::read(m_descriptor, data, std::size_t(maxSize));
         while (got < 0 && errno == EINTR);
         if (got < 0)
-            setErrorString(systemError(errno));
+            setErrorString(CommandLine::systemError(errno));
         return got;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
@@ -159,66 +156,6 @@ bool countInputs(Counter &counter, const Options &options)
     return true;
 }
 
-} // namespace
-
-int writeText(const QString &text, std::FILE *out, std::FILE *err)
-{
-    Output output(out);
-    const QByteArray bytes = text.toUtf8();
-    output.append(bytes.constData(), std::size_t(bytes.size()));
-    if (output.flush() || output.isClosed())
-        return Done;
-    writeLine(err, QCoreApplication::applicationName() + u": "_s + output.error());
-    return Failed;
-}
-
-std::optional<int> endOfParse(ParseResult result, const QString &text, const QString &prefix, std::FILE *out,
-                              std::FILE *err)
-{
-    switch (result) {
-    case ParseResult::Help:
-    case ParseResult::Version:
-        return writeText(text, out, err);
-    case ParseResult::Error:
-        writeLine(err, prefix + text);
-        return Failed;
-    case ParseResult::Run:
-        break;
-    }
-    return std::nullopt;
-}
-
-bool openStandardDescriptors()
-{
-#ifdef Q_OS_UNIX
-    // A descriptor left closed would be taken by the first file opened
-    // (Qt opens its own at start) and the counts written into that. Each
-    // is held by the null device opened the other way round, so that using
-    // it fails as the closed one would have.
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        const int held = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-        if (held != fd) {
-            if (held >= 0)
-                close(held);
-            return false;
-        }
-    }
-#endif
-    return true;
-}
-
-void loadQtTranslations(QCoreApplication &app)
-{
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), u"qtbase"_s, u"_"_s,
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
-}
-
-namespace {
-
 // Counts the inputs, or lists the characters OPTIONS ask for, into OUT,
 // with the reports and messages on ERR; returns the exit status.
 int countOrList(const Options &options, const StrokeTable &table, const StrokeSequences &sequences, std::FILE *out,
@@ -268,7 +205,7 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     Options options;
     QString text;
     const ParseResult parsed = parseArguments(arguments, &options, &text);
-    if (const auto status = endOfParse(parsed, text, u"tarvelo-count: "_s, out, err))
+    if (const auto status = CommandLine::endOfParse(parsed, text, u"tarvelo-count: "_s, out, err))
         return *status;
 
     StrokeTable table;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The --strict reports: one line on standard error for each character
 // without a count, FILE:LINE:COLUMN first, where editors look for it.
-#include "clusterwalk.h"
+#include "strictreports.h"
 
-#include "output.h"
+#include "clusterwalk.h"
 #include "utf8.h"
 
 #include <QChar>
@@ -161,7 +161,7 @@ const unsigned char *asciiRunEnd(const unsigned char *p, const unsigned char *en
 // is written as copies of a known size and then kept or not, which costs
 // less than a guess at which characters have a count.
 char *writeAsciiReports(char *out, const ReportPlace &place, std::size_t column, std::string_view run,
-                        const std::array<bool, Output::asciiSize> &reported)
+                        const std::array<bool, asciiSize> &reported)
 {
     const std::size_t placeSize = place.text().size();
     for (const char byte : run) {
@@ -207,7 +207,7 @@ bool Counter::reportUnknownsInUtf8(QByteArrayView line, const Where &where, std:
                                               [this](qint64 sum, unsigned char c) { return sum + m_ascii.counts[c]; });
                 if (!place)
                     place = &reportPlace(where);
-                if (m_output.reportUnknownAscii(*place, column + 1, run, m_ascii.reported))
+                if (reportUnknownAscii(m_output, *place, column + 1, run, m_ascii.reported))
                     m_foundUnknown = true;
                 column += run.size();
                 p = runEnd;
@@ -239,7 +239,7 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
     if (!place)
         place = &reportPlace(where);
     if (character.size == 1) {
-        m_output.reportUnknown(*place, column, &base, 1);
+        Count::reportUnknown(m_output, *place, column, &base, 1);
     } else {
         m_cluster.clear();
         for (const unsigned char *q = start; q < p;) {
@@ -247,7 +247,7 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
             q = nextCodePoint(q, p, &codePoint);
             m_cluster.push_back(codePoint);
         }
-        m_output.reportUnknown(*place, column, m_cluster.data(), m_cluster.size());
+        Count::reportUnknown(m_output, *place, column, m_cluster.data(), m_cluster.size());
     }
     return !m_output.reportsFull() || m_output.flush();
 }
@@ -255,7 +255,8 @@ bool Counter::reportUnknownInUtf8(const unsigned char *&p, const unsigned char *
 void Counter::reportUnknown(const Where &where, const Cluster &cluster)
 {
     m_foundUnknown = true;
-    m_output.reportUnknown(reportPlace(where), cluster.column, cluster.codePoints.data(), cluster.codePoints.size());
+    Count::reportUnknown(m_output, reportPlace(where), cluster.column, cluster.codePoints.data(),
+                         cluster.codePoints.size());
 }
 
 // The place is worded once per item or line, not once per character, and
@@ -330,15 +331,15 @@ void ReportPlace::setLine(std::string_view line)
     }
 }
 
-void Output::reportUnknown(const ReportPlace &place, std::size_t column, const char32_t *character,
-                           std::size_t size)
+void reportUnknown(Output &output, const ReportPlace &place, std::size_t column,
+                   const char32_t *character, std::size_t size)
 {
-    if (!m_reportFile)
+    if (!output.keepsReports())
         return;
     // The reports can outnumber the input's bytes: each is written where it
     // stays until it goes out.
     const std::string_view text = place.text();
-    char *const line = reportRoom(std::max(text.size(), ReportPlace::room) + numberRoom
+    char *const line = output.reportRoom(std::max(text.size(), ReportPlace::room) + numberRoom
                                   + std::max(longestEnd(size), AsciiEnds::room));
     char *out = line;
     if (place.fits())
@@ -354,36 +355,31 @@ void Output::reportUnknown(const ReportPlace &place, std::size_t column, const c
     } else {
         out = writeEnd(out, character, size);
     }
-    m_reportsSize += std::size_t(out - line);
+    output.reportWritten(std::size_t(out - line));
 }
 
-bool Output::reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
-                                const std::array<bool, asciiSize> &reported)
+bool reportUnknownAscii(Output &output, const ReportPlace &place, std::size_t column,
+                        std::string_view run, const std::array<bool, asciiSize> &reported)
 {
     const auto isReported = [&reported](char byte) { return reported[static_cast<unsigned char>(byte)]; };
-    if (!m_reportFile)
+    if (!output.keepsReports())
         return std::any_of(run.begin(), run.end(), isReported);
     if (!place.fits()) {
         bool any = false;
         for (const char byte : run) {
             const char32_t codePoint = static_cast<unsigned char>(byte);
             if (isReported(byte)) {
-                reportUnknown(place, column, &codePoint, 1);
+                reportUnknown(output, place, column, &codePoint, 1);
                 any = true;
             }
             ++column;
         }
         return any;
     }
-    char *const first = reportRoom(run.size() * (ReportPlace::room + numberRoom + AsciiEnds::room));
+    char *const first = output.reportRoom(run.size() * (ReportPlace::room + numberRoom + AsciiEnds::room));
     const std::size_t written = std::size_t(writeAsciiReports(first, place, column, run, reported) - first);
-    m_reportsSize += written;
+    output.reportWritten(written);
     return written > 0;
-}
-
-void Output::growReports(std::size_t size)
-{
-    m_reports.resize(std::max(m_reports.size() * 2, m_reportsSize + size));
 }
 
 } // namespace Count

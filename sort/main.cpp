@@ -8,6 +8,6 @@
 
 int main(int argc, char *argv[])
 {
-    return Count::runProgram(argc, argv, "tarvelo-sort", TARVELO_VERSION,
+    return CommandLine::runProgram(argc, argv, "tarvelo-sort", TARVELO_VERSION,
                              [] { return Sort::run(QCoreApplication::arguments(), stdout, stderr); });
 }

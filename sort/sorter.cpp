@@ -43,7 +43,7 @@ bool Sorter::addInput(QIODevice &device, const QString &name)
 {
     if (!device.isSequential() && device.size() > 0)
         m_bytes.reserve(m_bytes.size() + std::size_t(device.size()));
-    Count::LineReader reader(device, m_settings.encoding);
+    CommandLine::LineReader reader(device, m_settings.encoding);
     m_inputs.push_back({});
     m_inputs.back().firstByte = qint64(m_bytes.size());
     const bool read = readRecords(reader, name);
@@ -58,7 +58,7 @@ bool Sorter::addInput(QIODevice &device, const QString &name)
     return read;
 }
 
-bool Sorter::readRecords(Count::LineReader &reader, const QString &name)
+bool Sorter::readRecords(CommandLine::LineReader &reader, const QString &name)
 {
     const bool byField = m_settings.field >= 0;
     Delimited::FieldPicker picker(m_settings.separator, m_settings.separator == fieldQuoteSeparator,
@@ -93,7 +93,7 @@ bool Sorter::readRecords(Count::LineReader &reader, const QString &name)
         if (!inRecord && !endRecord())
             return false;
     }
-    if (reader.error() != Count::LineReader::Error::None)
+    if (reader.error() != CommandLine::LineReader::Error::None)
         return fail(reader.errorMessage(name));
     // A quoted field that never closes would take in every line sorted
     // after it when the output is read again.
@@ -192,9 +192,9 @@ void Sorter::appendLineEnd(const Input &input, const Entry &entry, std::string *
     block->append(lineEnd.data(), std::size_t(lineEnd.size()));
 }
 
-QByteArray Sorter::encodedAscii(const Count::TextEncoding &encoding, const QByteArray &ascii)
+QByteArray Sorter::encodedAscii(const CommandLine::TextEncoding &encoding, const QByteArray &ascii)
 {
-    if (encoding.kind == Count::TextEncoding::Kind::Utf8)
+    if (encoding.kind == CommandLine::TextEncoding::Kind::Utf8)
         return ascii;
     QStringEncoder encoder(encoding.name.constData());
     return encoder.encode(QString::fromLatin1(ascii));

@@ -60,7 +60,7 @@ public:
 private:
     struct Input
     {
-        Count::TextEncoding encoding;
+        CommandLine::TextEncoding encoding;
         // The line end of the input's first line, for a last line without
         // one that the sort moves.
         QByteArray lineEnd;
@@ -78,14 +78,14 @@ private:
     };
     static constexpr std::uint32_t noTail = ~std::uint32_t(0);
 
-    bool readRecords(Count::LineReader &reader, const QString &name);
+    bool readRecords(CommandLine::LineReader &reader, const QString &name);
     bool addRecord(qint64 start, const std::u32string &keyText, bool isHeader, const QString &name);
     std::u32string_view tail(const Entry &entry) const;
     std::u32string fullKey(const Entry &entry) const;
     bool lessPastPrefix(const Entry &a, const Entry &b) const;
     std::size_t inputOf(qint64 start) const;
     void appendLineEnd(const Input &input, const Entry &entry, std::string *block) const;
-    static QByteArray encodedAscii(const Count::TextEncoding &encoding, const QByteArray &ascii);
+    static QByteArray encodedAscii(const CommandLine::TextEncoding &encoding, const QByteArray &ascii);
     bool fail(const QString &message);
 
     const Ranking &m_ranking;

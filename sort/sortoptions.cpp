@@ -3,7 +3,7 @@
 
 #include "fieldoptions.h"
 #include "linereader.h"
-#include "options.h"
+#include "optionparsing.h"
 #include "sortmessages.h"
 
 #include <QCommandLineParser>
@@ -63,7 +63,7 @@ bool takeValues(const QCommandLineParser &parser, const Declared &declared, Opti
     settings.header = choice.header;
     if (parser.isSet(declared.encoding)) {
         settings.encoding = parser.value(declared.encoding).toLatin1();
-        if (!Count::TextEncoding::forName(settings.encoding)) {
+        if (!CommandLine::TextEncoding::forName(settings.encoding)) {
             *problem = Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
                                .arg(parser.value(declared.encoding));
             return false;
@@ -81,7 +81,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
             Messages::tr("按笔画序排列各行（先比笔画数，再比笔顺），写到标准输出。默认按姓氏笔画：两个字的姓名"
                          "在姓和名之间留一个空位，排在同姓的三字姓名之前。没有 FILE 或 FILE 为“-”时读标准输入。"));
     const Declared declared;
-    const QCommandLineOption helpOption = Count::helpOption();
+    const QCommandLineOption helpOption = CommandLine::helpOption();
     const QList<QCommandLineOption> known{declared.output,       declared.fields.separator, declared.fields.field,
                                           declared.fields.header, declared.reverse,         declared.encoding,
                                           declared.rule,          declared.key,             declared.database,
@@ -94,7 +94,7 @@ ParseResult parseArguments(const QStringList &arguments, Options *options, QStri
         *text = message + u'\n' + Messages::tr("用 tarvelo-sort --help 查看用法。");
         return ParseResult::Error;
     };
-    const ParseResult parsed = Count::parseCommandLine(parser, arguments, known, text);
+    const ParseResult parsed = CommandLine::parseCommandLine(parser, arguments, known, text);
     if (parsed == ParseResult::Error)
         return fail(*text);
     if (parsed != ParseResult::Run)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "namerule.h"
-#include "options.h"
+#include "optionparsing.h"
 #include "sorter.h"
 
 #include <QString>
@@ -21,8 +21,8 @@ struct Options
     QString databasePath;
 };
 
-// As tarvelo-count has it: both read their options alike.
-using ParseResult = Count::ParseResult;
+// As every command-line program parses them.
+using ParseResult = CommandLine::ParseResult;
 
 // Reads ARGUMENTS (the program name first) into OPTIONS. TEXT receives the
 // help, the version line or the error message, as the result says.

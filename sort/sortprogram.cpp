@@ -5,7 +5,7 @@
 #include "sortoptions.h"
 #include "nameorder.h"
 #include "output.h"
-#include "program.h"
+#include "programmain.h"
 #include "runtimeerror.h"
 #include "sorter.h"
 #include "strokefiles.h"
@@ -74,7 +74,7 @@ bool writeFile(const Sorter &sorter, const QString &path, QString *error)
 // The output's reader going away ends the program quietly.
 bool writeStandardOutput(const Sorter &sorter, std::FILE *out, QString *error)
 {
-    Count::Output output(out);
+    CommandLine::Output output(out);
     sorter.write([&output](const char *bytes, std::size_t size) {
         output.append(bytes, size);
         return output.flushWhenFull();
@@ -110,7 +110,7 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     Options options;
     QString text;
     const ParseResult parsed = parseArguments(arguments, &options, &text);
-    if (const auto status = Count::endOfParse(parsed, text, programPrefix, out, err))
+    if (const auto status = CommandLine::endOfParse(parsed, text, programPrefix, out, err))
         return *status;
 
     StrokeTable table;

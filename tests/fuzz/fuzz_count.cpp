@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     {
         QBuffer device(&input);
         device.open(QIODevice::ReadOnly);
-        Count::Output output(sink);
+        CommandLine::Output output(sink);
         Count::Counter counter(*table, options, output, [](const QString &) {});
         if (counter.countStream(device, u"-"_s))
             output.flush();

@@ -55,7 +55,7 @@ QList<QByteArray> sortedLines(const QByteArray &encoding, QByteArray bytes)
 {
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    Count::LineReader reader(device, encoding);
+    CommandLine::LineReader reader(device, encoding);
     QList<QByteArray> lines;
     while (reader.next())
         lines.append(reader.bytes().toByteArray());
@@ -69,7 +69,7 @@ QByteArray markOf(const QByteArray &encoding, QByteArray bytes)
 {
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
-    Count::LineReader reader(device, encoding);
+    CommandLine::LineReader reader(device, encoding);
     reader.next();
     return reader.byteOrderMark().toByteArray() + reader.encoding().name;
 }

@@ -59,7 +59,7 @@ void TestLineReader::lines()
     QFETCH(QStringList, ends);
     QBuffer device(&input);
     QVERIFY(device.open(QIODevice::ReadOnly));
-    Count::LineReader reader(device, encoding);
+    CommandLine::LineReader reader(device, encoding);
     QByteArray rebuilt;
     QStringList readTexts;
     QStringList readEnds;
@@ -71,7 +71,7 @@ void TestLineReader::lines()
         readEnds.append(QStringDecoder(reader.encoding().name.constData()).decode(end));
         rebuilt += reader.bytes().toByteArray() + end;
     }
-    QCOMPARE(reader.error(), Count::LineReader::Error::None);
+    QCOMPARE(reader.error(), CommandLine::LineReader::Error::None);
     QCOMPARE(reader.byteOrderMark().toByteArray(), mark);
     QCOMPARE(readTexts, texts);
     QCOMPARE(readEnds, ends);

@@ -16,7 +16,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace Count {
+namespace CommandLine {
 
 namespace {
 
@@ -530,4 +530,4 @@ QString LineReader::errorMessage(const QString &name) const
     return QString();
 }
 
-} // namespace Count
+} // namespace CommandLine

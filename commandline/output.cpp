@@ -12,7 +12,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace Count {
+namespace CommandLine {
 
 namespace {
 
@@ -143,4 +143,9 @@ bool Output::write(const char *bytes, std::size_t size)
     return false;
 }
 
-} // namespace Count
+void Output::growReports(std::size_t size)
+{
+    m_reports.resize(std::max(m_reports.size() * 2, m_reportsSize + size));
+}
+
+} // namespace CommandLine

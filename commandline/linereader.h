@@ -15,7 +15,7 @@
 
 class QIODevice;
 
-namespace Count {
+namespace CommandLine {
 
 // How a stream's bytes make characters and lines. Decided from what the
 // converter of a name actually writes for a line break and a few
@@ -165,4 +165,4 @@ private:
     std::optional<QStringDecoder> m_decoder;
 };
 
-} // namespace Count
+} // namespace CommandLine

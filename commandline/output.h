@@ -9,40 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace Count {
+namespace CommandLine {
 
 // Why a read or write failed with the system's ERROR, in the user's
 // language: the system's own words follow the C locale and are English.
 QString systemError(int error);
-
-// The words before a report's column: the program, the file or argument,
-// the line and a colon. Its first bytes are also kept in a block of a
-// known size, which a report copies without a call.
-class ReportPlace
-{
-public:
-    static constexpr std::size_t room = 64;
-
-    // The program and the file or argument, which start the place.
-    void setSource(std::string_view source);
-    // What follows the source: the line, if any, and the colons.
-    void setLine(std::string_view line);
-    // What follows the source on LINE of a file or of a TEXT of many lines.
-    void setLine(qint64 line);
-    std::string_view text() const { return fits() ? std::string_view(m_block, m_size) : std::string_view(m_long); }
-    // Whether block() holds the whole text.
-    bool fits() const { return m_size <= room; }
-    const char *block() const { return m_block; }
-
-private:
-    bool countUpLine();
-
-    std::string m_source;
-    std::string m_long;
-    qint64 m_line = 0;
-    std::size_t m_size = 0;
-    char m_block[room] = {};
-};
 
 // Standard output gathered into large blocks: one write per block instead
 // of one per line. The reports meant for standard error are gathered beside
@@ -70,17 +41,17 @@ public:
     // TEXT (valid UTF-8) as the inside of a JSON string.
     void appendJsonString(const char *text, std::size_t size);
 
-    // The report that CHARACTER (SIZE code points, the first with no count)
-    // at COLUMN of the item at PLACE has no count. Control characters and
-    // direction overrides appear by their names, so the line cannot move
-    // the terminal's cursor or turn its text around.
-    void reportUnknown(const ReportPlace &place, std::size_t column, const char32_t *character,
-                       std::size_t size);
-    static constexpr std::size_t asciiSize = 0x80;
-    // The reports on the bytes of RUN, ASCII characters from COLUMN on,
-    // that REPORTED marks. Whether there were any.
-    bool reportUnknownAscii(const ReportPlace &place, std::size_t column, std::string_view run,
-                            const std::array<bool, asciiSize> &reported);
+    // Whether the reports are written at all.
+    bool keepsReports() const { return m_reportFile != nullptr; }
+    // Room for SIZE bytes more of reports, after those gathered: a report
+    // is written in place, then handed over with reportWritten().
+    char *reportRoom(std::size_t size)
+    {
+        if (m_reports.size() - m_reportsSize < size)
+            growReports(size);
+        return m_reports.data() + m_reportsSize;
+    }
+    void reportWritten(std::size_t size) { m_reportsSize += size; }
 
     // Writes the gathered bytes once there are enough of them, or at once
     // line by line. False once nothing more can be written, also after a
@@ -114,13 +85,6 @@ private:
 
     // A line longer than a block goes out as it is, not through the buffer.
     void writeThrough(const char *bytes, std::size_t size);
-    // Room for SIZE bytes more of reports, after those gathered.
-    char *reportRoom(std::size_t size)
-    {
-        if (m_reports.size() - m_reportsSize < size)
-            growReports(size);
-        return m_reports.data() + m_reportsSize;
-    }
     void growReports(std::size_t size);
     bool write(const char *bytes, std::size_t size);
 
@@ -136,4 +100,4 @@ private:
     QString m_error;
 };
 
-} // namespace Count
+} // namespace CommandLine
