@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +37,21 @@ const Bom boms[] = {
 
 // Guesses look at no more rows than this: a list's first rows tell.
 constexpr qsizetype guessRows = 1000;
+// The separator of a file whose name does not tell it shows in its first
+// lines.
+constexpr qsizetype sniffLines = 20;
+// Past one control or replacement character in this many, text is junk.
+constexpr qsizetype junkShareDivisor = 10;
+// Fewer replaced characters than one in this many: UTF-8 with a fault. Text
+// in GB18030 or Big5 read as UTF-8 has a replacement for nearly every
+// character.
+constexpr qsizetype brokenUtf8Divisor = 4;
+// UTF-16 shows in the first bytes, in one character in this many or more
+// having a zero half.
+constexpr qsizetype utf16SampleBytes = 4096;
+constexpr qsizetype utf16ZeroDivisor = 8;
+// A heading is short; a longer cell that mentions a name is a remark.
+constexpr qsizetype longestHeading = 12;
 
 struct Attempt
 {
@@ -78,6 +95,73 @@ qsizetype invalidLine(QByteArrayView bytes, const QString &encoding)
     return decodeAs(bytes.first(valid), encoding, Extent::Start).text.count(u'\n') + 1;
 }
 
+// Text that is nearly all UTF-8 holds a broken character, rather than
+// being in another encoding: read as UTF-8, text in GB18030 or Big5 turns
+// nearly every character into a replacement.
+bool isMostlyUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    qsizetype wide = 0;
+    qsizetype replaced = 0;
+    for (const QChar c : text) {
+        wide += c.unicode() >= 0x80 ? 1 : 0;
+        replaced += c == QChar::ReplacementCharacter ? 1 : 0;
+    }
+    return wide > 0 && replaced * brokenUtf8Divisor < wide;
+}
+
+// UTF-16 without a mark: text with ASCII in it (digits, line breaks) has
+// a zero byte in every such character's high half, and no other encoding
+// has zero bytes at all.
+QString guessUtf16(QByteArrayView bytes)
+{
+    const qsizetype end = std::min(bytes.size(), utf16SampleBytes) & ~qsizetype(1);
+    qsizetype evenZeros = 0;
+    qsizetype oddZeros = 0;
+    for (qsizetype i = 0; i < end; i += 2) {
+        evenZeros += bytes[i] == 0 ? 1 : 0;
+        oddZeros += bytes[i + 1] == 0 ? 1 : 0;
+    }
+    const qsizetype units = end / 2;
+    if (oddZeros * utf16ZeroDivisor >= units && evenZeros == 0)
+        return u"UTF-16LE"_s;
+    if (evenZeros * utf16ZeroDivisor >= units && oddZeros == 0)
+        return u"UTF-16BE"_s;
+    return {};
+}
+
+struct Guess
+{
+    QString encoding;
+    bool doubtful = false;
+};
+
+// GB18030 and Big5 both read almost any pair of bytes; each puts its most
+// common characters in a range of lead and trail bytes of its own (GB2312's
+// first level, Big5's frequent characters), and a name list is mostly such
+// characters. The encoding whose common range holds more of the pairs wins.
+Guess guessDoubleByte(QByteArrayView bytes)
+{
+    if (isMostlyUtf8(bytes))
+        return {utf8, false};
+    qsizetype pairs = 0;
+    qsizetype gbCommon = 0;
+    qsizetype big5Common = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto lead = quint8(bytes[i]);
+        if (lead < 0x80 || i + 1 >= bytes.size())
+            continue;
+        const auto trail = quint8(bytes[++i]);
+        ++pairs;
+        gbCommon += lead >= 0xB0 && lead <= 0xD7 && trail >= 0xA1 && trail <= 0xFE ? 1 : 0;
+        big5Common += lead >= 0xA4 && lead <= 0xC6 && ((trail >= 0x40 && trail <= 0x7E) || trail >= 0xA1) ? 1 : 0;
+    }
+    const bool big5 = big5Common > gbCommon && decodeAs(bytes, u"Big5"_s).valid;
+    const qsizetype common = big5 ? big5Common : gbCommon;
+    return {big5 ? u"Big5"_s : gb18030, common * 2 < pairs};
+}
+
 bool hasHan(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -118,6 +202,29 @@ QList<QStringList> trimmed(QList<QStringList> records)
 
 } // namespace
 
+bool isNameHeading(QStringView cell)
+{
+    // Form headings pad their words (姓　名), qualify them (代表姓名) and
+    // add a note in brackets (姓名（拼音）); what they say stays.
+    QString words;
+    int depth = 0;
+    for (const QChar c : cell) {
+        if (c == u'(' || c == u'（' || c == u'[' || c == u'【')
+            ++depth;
+        else if (c == u')' || c == u'）' || c == u']' || c == u'】')
+            depth = std::max(depth - 1, 0);
+        else if (depth == 0 && !c.isSpace() && !c.isPunct())
+            words += c.toLower();
+    }
+    if (words.isEmpty() || words.size() > longestHeading)
+        return false;
+    static const QStringList exact = {u"名称"_s, u"名"_s, u"name"_s, u"names"_s, u"fullname"_s};
+    static const QStringList within = {u"姓名"_s, u"名字"_s, u"人名"_s, u"全名"_s, u"名单"_s};
+    return exact.contains(words) || std::any_of(within.cbegin(), within.cend(), [&words](const QString &word) {
+               return words.contains(word);
+           });
+}
+
 qsizetype firstLoneSurrogate(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -140,16 +247,37 @@ Decoded decode(const QByteArray &bytes, const QString &encoding)
             }
         }
     }
+    bool doubtful = false;
+    if (chosen.isEmpty())
+        chosen = guessUtf16(bytes);
     if (chosen.isEmpty()) {
         Attempt attempt = decodeAs(bytes, utf8);
         if (attempt.valid)
             return {std::move(attempt.text), utf8, 0};
-        chosen = gb18030;
+        const Guess guess = guessDoubleByte(bytes);
+        chosen = guess.encoding;
+        doubtful = guess.doubtful;
     }
     Attempt attempt = decodeAs(bytes, chosen);
     if (!attempt.valid)
         return {{}, chosen, invalidLine(bytes, chosen)};
-    return {std::move(attempt.text), chosen, 0};
+    return {std::move(attempt.text), chosen, 0, doubtful};
+}
+
+bool isSpreadsheet(QByteArrayView bytes)
+{
+    return bytes.startsWith("PK\x03\x04") || bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+}
+
+bool isMostlyControl(QStringView text)
+{
+    qsizetype junk = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool layout = u == u'\t' || u == u'\n' || u == u'\r';
+        junk += ((u < u' ' && !layout) || u == 0x7F || u == QChar::ReplacementCharacter) ? 1 : 0;
+    }
+    return junk * junkShareDivisor > text.size();
 }
 
 QStringList availableEncodings()
@@ -167,10 +295,61 @@ QList<QStringList> parsePasted(const QString &text)
     return trimmed(Delimited::parse(text, u'\t'));
 }
 
+QChar sniffSeparator(QStringView text)
+{
+    static constexpr char16_t candidates[] = {u'\t', u',', u';'};
+    constexpr size_t kinds = std::size(candidates);
+    std::array<std::vector<qsizetype>, kinds> counts;
+    std::array<qsizetype, kinds> inLine = {};
+    qsizetype lineLength = 0;
+    bool quoted = false;
+    // Blank lines tell nothing.
+    const auto endLine = [&] {
+        if (lineLength > 0) {
+            for (size_t at = 0; at < kinds; ++at)
+                counts[at].push_back(inLine[at]);
+        }
+        inLine = {};
+        lineLength = 0;
+    };
+    for (qsizetype i = 0; i < text.size() && qsizetype(counts.front().size()) < sniffLines; ++i) {
+        const QChar c = text[i];
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == u'\n' || c == u'\r')) {
+            endLine();
+            continue;
+        } else if (!quoted) {
+            for (size_t at = 0; at < kinds; ++at)
+                inLine[at] += c == candidates[at] ? 1 : 0;
+        }
+        ++lineLength;
+    }
+    endLine();
+    // The separator that splits every line alike wins; failing that, the
+    // one on the most lines; a plain list of names has none.
+    qsizetype bestLines = 0;
+    QChar best = u'\t';
+    for (size_t at = 0; at < kinds; ++at) {
+        const std::vector<qsizetype> &n = counts[at];
+        if (!n.empty() && n.front() > 0 && std::all_of(n.cbegin(), n.cend(), [&n](qsizetype k) { return k == n.front(); }))
+            return candidates[at];
+        const auto on = std::count_if(n.cbegin(), n.cend(), [](qsizetype k) { return k > 0; });
+        if (on > bestLines) {
+            bestLines = on;
+            best = candidates[at];
+        }
+    }
+    return best;
+}
+
 QList<QStringList> parseFile(const QString &text, const QString &fileName)
 {
-    const bool commas = QFileInfo(fileName).suffix().compare(u"csv"_s, Qt::CaseInsensitive) == 0;
-    return trimmed(Delimited::parse(text, commas ? u',' : u'\t'));
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    QChar separator = suffix == u"csv"_s ? u',' : u'\t';
+    if (suffix != u"csv"_s && suffix != u"tsv"_s)
+        separator = sniffSeparator(text);
+    return trimmed(Delimited::parse(text, separator));
 }
 
 bool hasContent(const QList<QStringList> &records)
@@ -205,10 +384,8 @@ bool guessHeader(const QList<QStringList> &records, int nameColumn)
 {
     if (records.size() < 2)
         return false;
-    static const QStringList captions = {u"姓名"_s, u"名字"_s, u"名称"_s, u"人名"_s, u"全名"_s,
-                                         u"名单"_s, u"name"_s, u"names"_s, u"full name"_s};
     const QStringList &head = records.first();
-    if (captions.contains(cellOf(head, nameColumn).trimmed(), Qt::CaseInsensitive))
+    if (isNameHeading(cellOf(head, nameColumn)))
         return true;
     const qsizetype end = std::min(records.size(), 1 + guessRows);
     const auto column = [&](int at, auto test) {

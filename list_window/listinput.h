@@ -13,16 +13,28 @@
 namespace ListInput {
 
 // The encoding a file is read in: named as Qt's converters name them, or
-// empty to detect it (a byte-order mark, else UTF-8 when every byte fits,
-// else GB18030).
+// empty to detect it: a byte-order mark; else UTF-8 when every byte fits,
+// or nearly every one (a file with a broken character); else GB18030 or
+// Big5, whichever reads as the more common characters.
 struct Decoded
 {
     QString text;
     QString encoding;
     // 1-based line of the first bytes that are not valid in ENCODING, or 0.
     qsizetype invalidLine = 0;
+    // Detected, but few of the characters read are common ones: likely
+    // another encoding (Shift-JIS, say).
+    bool doubtful = false;
 };
 Decoded decode(const QByteArray &bytes, const QString &encoding = {});
+
+// Whether BYTES are a spreadsheet's own file (a ZIP such as .xlsx or .ods,
+// or the older compound .xls), not text.
+bool isSpreadsheet(QByteArrayView bytes);
+
+// Whether TEXT is mostly control characters and replacement characters:
+// binary data, not a list.
+bool isMostlyControl(QStringView text);
 
 // The index of the first surrogate in TEXT without its partner, half of a
 // character that no encoding writes; -1 when there is none.
@@ -36,8 +48,12 @@ QStringList availableEncodings();
 // after the last row ends it and adds no empty row.
 QList<QStringList> parsePasted(const QString &text);
 
+// The separator of delimited TEXT, from its first lines: TAB, comma or
+// semicolon, whichever splits them alike (TAB for a plain list of names).
+QChar sniffSeparator(QStringView text);
+
 // A file's text: FILENAME's extension tells the separator (a comma for
-// .csv, a TAB otherwise; a plain list of names is one column).
+// .csv, a TAB for .tsv), else its first lines do.
 QList<QStringList> parseFile(const QString &text, const QString &fileName);
 
 // Whether RECORDS hold any cell that is not empty.
@@ -46,6 +62,10 @@ bool hasContent(const QList<QStringList> &records);
 // The first column whose cells mostly hold Chinese characters, a first row
 // that looks like a header left out; 0 when none does.
 int guessNameColumn(const QList<QStringList> &records);
+
+// Whether CELL reads as the heading of a column of names: 姓名, 姓　名,
+// 代表姓名, 姓名（拼音）, Name and the like.
+bool isNameHeading(QStringView cell);
 
 // Whether the first record looks like a header over the rest: a known
 // caption over the names, text over a column of numbers, or no Chinese
