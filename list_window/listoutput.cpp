@@ -7,6 +7,8 @@
 #include "systemtext.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -63,14 +65,24 @@ QByteArray csvBytes(const QList<QStringList> &records, CsvEncoding encoding)
 
 void save(const QString &path, const QByteArray &bytes)
 {
+    const bool existed = QFileInfo::exists(path);
     QSaveFile file(path);
     const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!written) {
-        const QString reason = quotedSystemText(file.errorString());
-        file.cancelWriting();
-        throw RuntimeError(QCoreApplication::translate("ListOutput", "不能保存“%1”：%2。原有的文件没有改动。")
-                                   .arg(QDir::toNativeSeparators(path), reason));
-    }
+    if (written)
+        return;
+    QString reason = quotedSystemText(file.errorString());
+    file.cancelWriting();
+    // A full disk fails the last flush, for which Qt may give no reason.
+    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() < bytes.size())
+        reason = QCoreApplication::translate("ListOutput", "磁盘已满（还剩 %1 字节，要写 %2 字节）")
+                         .arg(storage.bytesAvailable())
+                         .arg(bytes.size());
+    const QString shown = QDir::toNativeSeparators(path);
+    throw RuntimeError(existed ? QCoreApplication::translate("ListOutput", "不能保存“%1”：%2。原有的文件没有改动。")
+                                         .arg(shown, reason)
+                               : QCoreApplication::translate("ListOutput", "不能保存“%1”：%2。文件没有建成。")
+                                         .arg(shown, reason));
 }
 
 } // namespace ListOutput
