@@ -11,9 +11,14 @@
 #include "systemtext.h"
 #include "ui_listwindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QUndoStack>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -39,6 +44,33 @@ constexpr qint64 readBlock = qint64(1) << 20;
 constexpr int widthSampleRows = 200;
 // Extra room beside the text of a row, for its frame and padding.
 constexpr int rowPadding = 6;
+// How long the encoding box waits, after a step with the keys, for the next.
+constexpr int encodingPauseMs = 600;
+
+// One change of the list, undone by putting back the list as it was. The
+// change is made before the step is pushed, so the first redo does nothing.
+class ListStep : public QUndoCommand
+{
+public:
+    template<typename Snapshot, typename Apply>
+    ListStep(const QString &what, Snapshot before, Snapshot after, Apply apply)
+        : QUndoCommand(what)
+        , m_undo([apply, before = std::move(before)] { apply(before); })
+        , m_redo([apply, after = std::move(after)] { apply(after); })
+    {
+    }
+    void undo() override { m_undo(); }
+    void redo() override
+    {
+        if (std::exchange(m_done, true))
+            m_redo();
+    }
+
+private:
+    std::function<void()> m_undo;
+    std::function<void()> m_redo;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -68,6 +100,15 @@ ListWindow::ListWindow(QWidget *parent)
     addShortcut(QKeySequence::Copy, &ListWindow::copy);
     addShortcut(QKeySequence::Open, &ListWindow::open);
     addShortcut(QKeySequence::Save, &ListWindow::saveAs);
+    addShortcut(QKeySequence::Undo, &ListWindow::undo);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &ListWindow::redo);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &ListWindow::redo);
+    m_undo = new QUndoStack(this);
+    connect(m_undo, &QUndoStack::indexChanged, this, [this] { showState(); });
+    m_encodingPause.setSingleShot(true);
+    m_encodingPause.setInterval(encodingPauseMs);
+    connect(&m_encodingPause, &QTimer::timeout, this, &ListWindow::encodingChosen);
+    ui->encodingBox->installEventFilter(this);
 
     connect(ui->pasteButton, &QPushButton::clicked, this, &ListWindow::paste);
     connect(ui->openButton, &QPushButton::clicked, this, &ListWindow::open);
@@ -80,7 +121,12 @@ ListWindow::ListWindow(QWidget *parent)
         clickOnAccessKey(button);
     connect(ui->nameColumnBox, &QComboBox::activated, this, &ListWindow::nameColumnChosen);
     connect(ui->headerBox, &QCheckBox::toggled, this, &ListWindow::headerSwitched);
-    connect(ui->encodingBox, &QComboBox::activated, this, &ListWindow::encodingChosen);
+    connect(ui->encodingBox, &QComboBox::activated, this, [this] {
+        if (std::exchange(m_encodingStepping, false))
+            m_encodingPause.start();
+        else
+            encodingChosen();
+    });
     ui->table->setFocus();
     showState();
     centreOnScreen(this);
@@ -115,10 +161,49 @@ void ListWindow::readCounts()
     rules.readCounts();
     m_model = std::make_unique<NameListModel>(rules.strokes(), rules.order());
     ui->table->setModel(m_model.get());
+    connect(ui->table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ListWindow::showCopyScope);
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this, &ListWindow::showCopyScope);
     showState();
 }
 
-ListWindow::~ListWindow() = default;
+bool ListWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->encodingBox) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            const bool step = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
+                    || key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+            m_encodingStepping = step && !ui->encodingBox->view()->isVisible();
+        } else if (event->type() == QEvent::Wheel) {
+            m_encodingStepping = true;
+        } else if (event->type() == QEvent::FocusOut && m_encodingPause.isActive()) {
+            m_encodingPause.stop();
+            encodingChosen();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ListWindow::closeEvent(QCloseEvent *event)
+{
+    // Undo keeps every change while the window is open; closing ends that.
+    if (m_model && m_model->rowCount() > 0 && !m_undo->isClean() && !QApplication::activeModalWidget()) {
+        const auto answer = QMessageBox::question(
+                this, windowTitle(), tr("名单改过以后还没有复制或保存，关闭就会丢掉这些改动。仍然关闭吗？"),
+                QMessageBox::Close | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer != QMessageBox::Close) {
+            event->ignore();
+            return;
+        }
+    }
+    QWidget::closeEvent(event);
+}
+
+ListWindow::~ListWindow()
+{
+    // The stack outlives the form it reports to.
+    m_undo->disconnect(this);
+}
 
 void ListWindow::runCommand(const std::function<void()> &command)
 {
@@ -140,15 +225,68 @@ void ListWindow::runCommand(const std::function<void()> &command)
     }
 }
 
+void ListWindow::change(const QString &what, const std::function<bool()> &action)
+{
+    Snapshot before = snapshot();
+    if (!action())
+        return;
+    m_undo->push(new ListStep(what, std::move(before), snapshot(), [this](const Snapshot &shot) { restore(shot); }));
+}
+
+ListWindow::Snapshot ListWindow::snapshot() const
+{
+    return {m_model->state(), m_source, m_openedFile};
+}
+
+void ListWindow::restore(const Snapshot &shot)
+{
+    m_model->setState(shot.model);
+    m_source = shot.source;
+    m_openedFile = shot.openedFile;
+    const QSignalBlocker blocker(ui->headerBox);
+    ui->headerBox->setChecked(m_model->firstIsHeader());
+    fillNameColumns();
+    showState();
+}
+
+void ListWindow::undo()
+{
+    runCommand([this] { m_undo->undo(); });
+}
+
+void ListWindow::redo()
+{
+    runCommand([this] { m_undo->redo(); });
+}
+
+void ListWindow::say(const QString &text)
+{
+    ui->statusLabel->setText(text);
+    // A screen reader tells what a command did, as it would a live region.
+    QAccessibleEvent event(ui->statusLabel, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
 void ListWindow::paste()
 {
     runCommand([this] {
-        const QList<QStringList> records = ListInput::parsePasted(QApplication::clipboard()->text());
-        // An empty paste leaves the list as it is.
-        if (!ListInput::hasContent(records))
+        const QString text = QApplication::clipboard()->text();
+        if (ListInput::isMostlyControl(text)) {
+            say(tr("剪贴板里的内容不像文字（多是控制字符），名单没有改动。"));
             return;
-        take(records, tr("粘贴"));
-        m_openedFile.clear();
+        }
+        const QList<QStringList> records = ListInput::parsePasted(text);
+        // An empty paste leaves the list as it is.
+        if (!ListInput::hasContent(records)) {
+            say(tr("剪贴板里没有文字，名单没有改动。请先在表格里选中姓名复制。"));
+            return;
+        }
+        change(tr("粘贴"), [&] {
+            take(records, tr("粘贴"));
+            m_openedFile.clear();
+            return true;
+        });
+        m_undo->setClean();
     });
 }
 
@@ -158,16 +296,16 @@ void ListWindow::open()
         const QString path = QFileDialog::getOpenFileName(this, tr("打开名单"), QString(),
                                                           tr("名单 (*.txt *.csv *.tsv);;所有文件 (*)"));
         if (!path.isEmpty())
-            readFile(path);
+            readFile(path, {});
     });
 }
 
 void ListWindow::openFile(const QString &path)
 {
-    runCommand([this, &path] { readFile(path); });
+    runCommand([this, &path] { readFile(path, {}); });
 }
 
-void ListWindow::readFile(const QString &path)
+void ListWindow::readFile(const QString &path, const QString &encoding)
 {
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
@@ -184,27 +322,40 @@ void ListWindow::readFile(const QString &path)
     }
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(tr("读不了“%1”：%2。").arg(shown, quotedSystemText(file.errorString())));
-    const ListInput::Decoded decoded = ListInput::decode(bytes, chosenEncoding());
+    if (ListInput::isSpreadsheet(bytes))
+        throw RuntimeError(tr("“%1”是电子表格文件（如 .xlsx、.ods），不是文本，名单没有读入。"
+                              "请在表格程序里选中姓名所在的几列复制，再在这里粘贴；或把它另存为 CSV 再打开。")
+                                   .arg(shown));
+    const ListInput::Decoded decoded = ListInput::decode(bytes, encoding);
     if (decoded.invalidLine > 0)
         throw RuntimeError(tr("“%1”第 %2 行有不是 %3 编码的字节，名单没有读入。"
                               "请在“文件编码”里选择文件实际的编码。")
                                    .arg(shown)
                                    .arg(decoded.invalidLine)
                                    .arg(decoded.encoding));
-    m_openedFile = path;
-    take(ListInput::parseFile(decoded.text, path),
-         tr("%1（%2 编码）").arg(QFileInfo(path).fileName(), decoded.encoding));
+    if (ListInput::isMostlyControl(decoded.text))
+        throw RuntimeError(tr("“%1”不像文本文件（多是控制字符），名单没有读入。").arg(shown));
+    QList<QStringList> records = ListInput::parseFile(decoded.text, path);
+    // A choice of encoding is for the file it was made for.
+    const QSignalBlocker blocker(ui->encodingBox);
+    ui->encodingBox->setCurrentIndex(std::max(ui->encodingBox->findData(encoding), 0));
+    change(tr("打开"), [&] {
+        m_openedFile = path;
+        QString source = tr("%1（%2 编码）").arg(QFileInfo(path).fileName(), decoded.encoding);
+        if (decoded.doubtful)
+            source += tr("，字看起来不对时请在“文件编码”里选择文件实际的编码");
+        take(std::move(records), source);
+        return true;
+    });
+    m_undo->setClean();
 }
 
 void ListWindow::encodingChosen()
 {
+    m_encodingPause.stop();
+    const QString encoding = ui->encodingBox->currentData().toString();
     if (!m_openedFile.isEmpty())
-        openFile(m_openedFile);
-}
-
-QString ListWindow::chosenEncoding() const
-{
-    return ui->encodingBox->currentData().toString();
+        runCommand([this, &encoding] { readFile(m_openedFile, encoding); });
 }
 
 void ListWindow::take(QList<QStringList> records, const QString &source)
@@ -231,7 +382,12 @@ void ListWindow::fillNameColumns()
 void ListWindow::nameColumnChosen(int index)
 {
     runCommand([this, index] {
-        m_model->setNameColumn(index);
+        change(tr("选择姓名所在列"), [&] {
+            if (index == m_model->nameColumn())
+                return false;
+            m_model->setNameColumn(index);
+            return true;
+        });
         showState();
     });
 }
@@ -239,16 +395,27 @@ void ListWindow::nameColumnChosen(int index)
 void ListWindow::headerSwitched(bool firstIsHeader)
 {
     runCommand([this, firstIsHeader] {
-        m_model->setFirstIsHeader(firstIsHeader);
+        change(firstIsHeader ? tr("第一行作标题") : tr("第一行作姓名"), [&] {
+            m_model->setFirstIsHeader(firstIsHeader);
+            return true;
+        });
         fillNameColumns();
         showState();
     });
+    // A refused switch leaves the box as the list is.
+    if (m_model) {
+        const QSignalBlocker blocker(ui->headerBox);
+        ui->headerBox->setChecked(m_model->firstIsHeader());
+    }
 }
 
 void ListWindow::sortByStrokes()
 {
     runCommand([this] {
-        m_model->sortByStrokes();
+        change(tr("排序"), [&] {
+            m_model->sortByStrokes();
+            return true;
+        });
         showState();
     });
 }
@@ -256,26 +423,80 @@ void ListWindow::sortByStrokes()
 void ListWindow::restoreInputOrder()
 {
     runCommand([this] {
-        m_model->restoreInputOrder();
+        change(tr("恢复原顺序"), [&] {
+            if (!m_model->isSorted())
+                return false;
+            m_model->restoreInputOrder();
+            return true;
+        });
         showState();
     });
 }
 
+QList<int> ListWindow::chosenRows() const
+{
+    // One row is selected by any click or arrow key, and every row by
+    // Ctrl+A: neither means the user chose some rows to copy.
+    QList<int> rows;
+    if (!m_model || !ui->table->selectionModel())
+        return rows;
+    for (const QModelIndex &index : ui->table->selectionModel()->selectedRows())
+        rows.append(index.row());
+    if (rows.size() < 2 || rows.size() >= m_model->rowCount())
+        return {};
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 void ListWindow::copy()
 {
+    runCommand([this] { copyRows(chosenRows()); });
+}
+
+void ListWindow::copySelectedRows()
+{
     runCommand([this] {
-        if (m_model->rowCount() == 0)
-            return;
         QList<int> rows;
         for (const QModelIndex &index : ui->table->selectionModel()->selectedRows())
             rows.append(index.row());
         std::sort(rows.begin(), rows.end());
-        const QList<QStringList> records = m_model->shownRecords(rows);
-        if (const auto lone = ListOutput::findLoneSurrogate(records))
-            throw RuntimeError(tr("没有复制：%1，粘贴到别处会变成“?”。").arg(loneSurrogateText(*lone, rows)));
-        QApplication::clipboard()->setText(ListOutput::clipboardText(records));
-        ui->statusLabel->setText(tr("已复制 %1 行，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model->rowCount() : rows.size()));
+        // All rows selected go out as the whole list, with the header.
+        if (rows.size() == m_model->rowCount())
+            rows.clear();
+        copyRows(rows);
     });
+}
+
+void ListWindow::copyRows(const QList<int> &rows)
+{
+    if (m_model->rowCount() == 0)
+        return;
+    const QList<QStringList> records = m_model->shownRecords(rows);
+    if (const auto lone = ListOutput::findLoneSurrogate(records))
+        throw RuntimeError(tr("没有复制：%1，粘贴到别处会变成“?”。").arg(loneSurrogateText(*lone, rows)));
+    QApplication::clipboard()->setText(ListOutput::clipboardText(records));
+    if (rows.isEmpty())
+        m_undo->setClean();
+    const QString header = rows.isEmpty() && m_model->firstIsHeader() ? tr("和标题行") : QString();
+    say(tr("已复制 %1 行%2，可以粘贴到表格里。").arg(rows.isEmpty() ? m_model->rowCount() : rows.size()).arg(header));
+}
+
+void ListWindow::showCopyScope()
+{
+    const QList<int> rows = chosenRows();
+    const QString text = rows.isEmpty() ? tr("复制") : tr("复制选中的 %1 行").arg(rows.size());
+    ui->copyButton->setText(text + u"(&C)"_s);
+    ui->copyButton->setAccessibleName(text);
+    ui->copyButton->setToolTip(rows.isEmpty() ? tr("按显示的顺序复制整个名单和标题行，可粘贴回表格（Ctrl+C）")
+                                              : tr("按显示的顺序复制选中的行，可粘贴回表格（Ctrl+C）"));
+}
+
+QString ListWindow::suggestedSavePath() const
+{
+    if (m_openedFile.isEmpty())
+        return tr("名单.csv");
+    const QFileInfo opened(m_openedFile);
+    return opened.dir().filePath(opened.completeBaseName() + u".csv"_s);
 }
 
 void ListWindow::saveAs()
@@ -285,11 +506,18 @@ void ListWindow::saveAs()
             return;
         const QString utf8 = tr("CSV 文件，UTF-8 编码 (*.csv)");
         const QString gb18030 = tr("CSV 文件，GB18030 编码 (*.csv)");
-        QString filter = utf8;
-        const QString path = QFileDialog::getSaveFileName(this, tr("另存为 CSV"), QString(),
-                                                          utf8 + u";;"_s + gb18030, &filter);
-        if (!path.isEmpty())
-            writeCsv(path, filter == gb18030 ? ListOutput::CsvEncoding::Gb18030 : ListOutput::CsvEncoding::Utf8WithBom);
+        QFileDialog dialog(this, tr("另存为 CSV"), suggestedSavePath(), utf8 + u";;"_s + gb18030);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(u"csv"_s);
+        dialog.setObjectName(u"saveDialog"_s);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return;
+        QString path = dialog.selectedFiles().first();
+        // Some desktops' own dialogs leave the suffix to the program.
+        if (QFileInfo(path).suffix().isEmpty())
+            path += u".csv"_s;
+        writeCsv(path, dialog.selectedNameFilter() == gb18030 ? ListOutput::CsvEncoding::Gb18030
+                                                              : ListOutput::CsvEncoding::Utf8WithBom);
     });
 }
 
@@ -302,10 +530,12 @@ void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)
 {
     const QList<QStringList> records = m_model->shownRecords();
     if (const auto lone = ListOutput::findLoneSurrogate(records))
-        throw RuntimeError(tr("不能保存“%1”：%2。原有的文件没有改动。")
-                                   .arg(QDir::toNativeSeparators(path), loneSurrogateText(*lone, {})));
+        throw RuntimeError(tr("不能保存“%1”：%2。%3")
+                                   .arg(QDir::toNativeSeparators(path), loneSurrogateText(*lone, {}),
+                                        QFileInfo::exists(path) ? tr("原有的文件没有改动。") : QString()));
     ListOutput::save(path, ListOutput::csvBytes(records, encoding));
-    ui->statusLabel->setText(tr("已存为“%1”。").arg(QDir::toNativeSeparators(path)));
+    m_undo->setClean();
+    say(tr("已存为“%1”。").arg(QDir::toNativeSeparators(path)));
 }
 
 QString ListWindow::loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const
@@ -329,11 +559,12 @@ void ListWindow::showState()
                             static_cast<QWidget *>(ui->headerBox)})
         widget->setEnabled(filled);
     ui->restoreButton->setEnabled(filled && m_model->isSorted());
+    showCopyScope();
     if (!filled)
         return;
     QString state = tr("%1：共 %2 行，%3。").arg(m_source).arg(m_model->rowCount())
                             .arg(m_model->isSorted() ? tr("已按姓氏笔画排序") : tr("原顺序"));
     if (m_model->unknownRowCount() > 0)
         state += tr("有 %1 行含没有笔画数的字，已用颜色标出（指向该行可看是哪个字）。").arg(m_model->unknownRowCount());
-    ui->statusLabel->setText(state);
+    say(state);
 }

@@ -5,7 +5,9 @@
 #include "namelistmodel.h"
 
 class StrokeRules;
+class QUndoStack;
 
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -39,7 +41,11 @@ public:
 
 public slots:
     void paste();
+    // Copies the whole list with its header, or the rows the user chose.
     void copy();
+    void copySelectedRows();
+    void undo();
+    void redo();
     void open();
     void saveAs();
     void sortByStrokes();
@@ -47,11 +53,28 @@ public slots:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    // What undo puts back: the list as shown and where it came from.
+    struct Snapshot
+    {
+        NameListModel::State model;
+        QString source;
+        QString openedFile;
+    };
+
     void readCounts();
     void runCommand(const std::function<void()> &command);
-    void readFile(const QString &path);
+    // Runs ACTION and, when it says it changed the list, keeps the list as
+    // it was before for undo under the name WHAT.
+    void change(const QString &what, const std::function<bool()> &action);
+    Snapshot snapshot() const;
+    void restore(const Snapshot &snapshot);
+    QList<int> chosenRows() const;
+    void copyRows(const QList<int> &rows);
+    void readFile(const QString &path, const QString &encoding);
     void writeCsv(const QString &path, ListOutput::CsvEncoding encoding);
     void take(QList<QStringList> records, const QString &source);
     void fillNameColumns();
@@ -60,7 +83,9 @@ private:
     void encodingChosen();
     QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
-    QString chosenEncoding() const;
+    void showCopyScope();
+    void say(const QString &text);
+    QString suggestedSavePath() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
     StrokeRules *m_rules = nullptr;
@@ -69,4 +94,9 @@ private:
     QString m_openedFile;
     QString m_source;
     bool m_commandRunning = false;
+    QUndoStack *m_undo = nullptr;
+    // Stepping through the encodings with the keys re-reads the file once
+    // the user stops, not at every step.
+    QTimer m_encodingPause;
+    bool m_encodingStepping = false;
 };

@@ -29,11 +29,11 @@ public:
     void setFirstIsHeader(bool firstIsHeader);
     void setNameColumn(int column);
 
-    const QList<QStringList> &records() const { return m_records; }
-    bool firstIsHeader() const { return m_firstIsHeader; }
-    int nameColumn() const { return m_nameColumn; }
+    const QList<QStringList> &records() const { return m_state.records; }
+    bool firstIsHeader() const { return m_state.firstIsHeader; }
+    int nameColumn() const { return m_state.nameColumn; }
     // How many columns the records have: the widest record's cells.
-    int cellColumnCount() const { return m_width; }
+    int cellColumnCount() const { return m_state.width; }
     // The caption of cell column COLUMN: the header's cell or its number.
     QString cellColumnTitle(int column) const;
 
@@ -41,10 +41,28 @@ public:
     // order they came in.
     void sortByStrokes();
     void restoreInputOrder();
-    bool isSorted() const { return m_sorted; }
+    bool isSorted() const { return m_state.sorted; }
 
     // How many rows have a name with a character without a count.
-    qsizetype unknownRowCount() const { return m_unknownRows; }
+    qsizetype unknownRowCount() const { return m_state.unknownRows; }
+
+    // All the model shows, to be put back as it was: the records are
+    // shared, not copied, so keeping one costs little.
+    struct State
+    {
+        QList<QStringList> records;
+        int width = 0;
+        bool firstIsHeader = false;
+        int nameColumn = 0;
+        bool sorted = false;
+        // The record shown in each row.
+        std::vector<qint32> shown;
+        // Per record: its name's summary.
+        std::vector<CellStrokes::Summary> summaries;
+        qsizetype unknownRows = 0;
+    };
+    const State &state() const { return m_state; }
+    void setState(State state);
 
     // The records of the shown rows ROWS (all, when empty) in the order
     // shown, the header first when there is one and every row goes.
@@ -56,23 +74,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    qsizetype firstDataRecord() const { return m_firstIsHeader ? 1 : 0; }
+    qsizetype firstDataRecord() const { return m_state.firstIsHeader ? 1 : 0; }
     void rebuildOrder();
     void countNames();
     QStringView nameOf(qsizetype record) const;
     QVariant addedCell(qsizetype record, int column) const;
+    QString cellText(qsizetype record, int column) const;
+    QVariant toolTip(qsizetype record, int column) const;
     QString unknownToolTip(qsizetype record) const;
 
     const CellStrokes &m_strokes;
     const StrokeOrder &m_order;
-    QList<QStringList> m_records;
-    int m_width = 0;
-    bool m_firstIsHeader = false;
-    int m_nameColumn = 0;
-    bool m_sorted = false;
-    // The record shown in each row.
-    std::vector<qint32> m_shown;
-    // Per record: its name's summary.
-    std::vector<CellStrokes::Summary> m_summaries;
-    qsizetype m_unknownRows = 0;
+    State m_state;
 };

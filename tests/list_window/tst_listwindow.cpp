@@ -6,8 +6,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QStringDecoder>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -151,11 +155,90 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), block);
     }
 
+    void copyTakesWholeListUnlessRowsChosen_data()
+    {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("one row clicked") << QList<int>{2} << block;
+        QTest::newRow("every row") << QList<int>{0, 1, 2, 3, 4} << block;
+        QTest::newRow("two rows chosen") << QList<int>{1, 2} << u"2\t张三\t\"财务\t部\"\r\n3\t𠮷x\t人事\r\n"_s;
+    }
+
+    void copyTakesWholeListUnlessRowsChosen()
+    {
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, copied);
+        QTest::mouseClick(m_table->viewport(), Qt::LeftButton, {}, rowCentre(selected.first()));
+        for (const int row : selected)
+            m_table->selectionModel()->select(m_table->model()->index(row, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        auto *button = m_window->findChild<QPushButton *>(u"copyButton"_s);
+        QCOMPARE(button->text().contains(u"选中"_s), copied != block);
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), copied);
+    }
+
+    void undoAndRedo_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("sort") << u"sort"_s << header + sortedRows;
+        QTest::newRow("paste over the list") << u"paste"_s << u"李四\r\n"_s;
+        QTest::newRow("header off") << u"header"_s << block;
+        QTest::newRow("restore") << u"restore"_s << block;
+    }
+
+    void undoAndRedo()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, after);
+        if (action == u"restore"_s)
+            m_window->sortByStrokes();
+        const QString before = copied();
+        if (action == u"sort"_s) {
+            QTest::keyClick(m_window.get(), Qt::Key_S, Qt::AltModifier);
+        } else if (action == u"paste"_s) {
+            QApplication::clipboard()->setText(u"李四\r\n"_s);
+            QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        } else if (action == u"header"_s) {
+            m_header->click();
+        } else {
+            QTest::keyClick(m_window.get(), Qt::Key_R, Qt::AltModifier);
+        }
+        QCOMPARE(copied(), after);
+        const int rows = m_table->model()->rowCount();
+        QTest::keyClick(m_table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(copied(), before);
+        QCOMPARE(m_header->isChecked(), true);
+        QTest::keyClick(m_table, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(copied(), after);
+        QCOMPARE(m_table->model()->rowCount(), rows);
+    }
+
+    void headingsByWhatTheySay_data()
+    {
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("padded") << u"姓　名"_s;
+        QTest::newRow("qualified") << u"代表姓名"_s;
+        QTest::newRow("with a note") << u"姓名（拼音）"_s;
+        QTest::newRow("English") << u"Name"_s;
+    }
+
+    void headingsByWhatTheySay()
+    {
+        QFETCH(QString, heading);
+        QApplication::clipboard()->setText(heading + u"\r\n王五\r\n丁一\r\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(m_header->isChecked());
+        QCOMPARE(m_table->model()->rowCount(), 2);
+    }
+
     void emptyPasteKeepsList_data()
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("nothing") << QString();
         QTest::newRow("line breaks and TABs") << u"\r\n\t\r\n"_s;
+        QTest::newRow("binary junk") << QString::fromLatin1(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x0E\x0F王\n"));
     }
 
     void emptyPasteKeepsList()
@@ -164,6 +247,50 @@ private slots:
         QApplication::clipboard()->setText(text);
         QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(m_table->model()->rowCount(), 5);
+        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"名单没有改动"_s));
+    }
+
+    void saveWithoutSuffixAndReopen()
+    {
+        QTemporaryDir folder;
+        m_window->sortByStrokes();
+        QTimer::singleShot(0, this, [&folder] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+            QCOMPARE(name->text(), u"名单.csv"_s);
+            name->setText(folder.filePath(u"排好的"_s));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        m_window->findChild<QPushButton *>(u"saveButton"_s)->click();
+        const QString path = folder.filePath(u"排好的.csv"_s);
+        QVERIFY(QFile::exists(path));
+        m_window->restoreInputOrder();
+        QApplication::setActiveWindow(m_window.get());
+        m_window->openFile(path);
+        QCOMPARE(copied(), header + sortedRows);
+    }
+
+    void sniffsSeparator_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("commas, no suffix") << u"名单"_s << u"序号,姓名\n1,王五\n2,\"张,三\"\n"_s;
+        QTest::newRow("semicolons in .txt") << u"名单.txt"_s << u"序号;姓名\n1;王五\n2;张三\n"_s;
+        QTest::newRow("TABs, no suffix") << u"名单"_s << u"序号\t姓名\n1\t王五\n\n2\t张三\n"_s;
+    }
+
+    void sniffsSeparator()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QTemporaryDir folder;
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        file.close();
+        m_window->openFile(file.fileName());
+        QCOMPARE(m_table->model()->columnCount(), 2 + 3);
+        QCOMPARE(m_columns->currentText(), u"第 2 列：姓名"_s);
     }
 
     void saveAndReopen_data()
@@ -210,9 +337,14 @@ private slots:
                 << QString() << u"第 2 行有不是 UTF-16LE 编码的字节"_s;
         QTest::newRow("UTF-8 cut off on line 2") << false << u"断.txt"_s << QByteArray("\xEF\xBB\xBF王五\r\n\xE5\xBC")
                                                  << QString() << u"第 2 行有不是 UTF-8 编码的字节"_s;
+        QTest::newRow("UTF-8 broken on line 5")
+                << false << u"断.txt"_s << (u"王五,张三\n"_s.repeated(4) + u"王五,"_s).toUtf8() + "\xE7\x8E\n"
+                << QString() << u"第 5 行有不是 UTF-8 编码的字节"_s;
+        QTest::newRow("a spreadsheet file") << false << u"名单.xlsx"_s << QByteArray("PK\x03\x04\x14\x00\x06\x00")
+                                            << QString() << u"是电子表格文件"_s;
         QTest::newRow("save into a missing folder")
-                << true << u"无/名单.csv"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
-        QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"原有的文件没有改动"_s;
+                << true << u"无/名单.csv"_s << QByteArray() << QString() << u"文件没有建成"_s;
+        QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"不能保存"_s;
         // UTF-8 would write the half as '?', and the old file would be lost.
         QTest::newRow("half a character, in UTF-8")
                 << true << u"名单.csv"_s << QByteArray("old") << block + u"6\t王"_s + QChar(0xD800) + u"\t工会\r\n"_s
@@ -270,6 +402,7 @@ private slots:
         QTest::newRow("GB18030") << QByteArray(gb18030.encode(names));
         QTest::newRow("UTF-16 with a mark") << QByteArray("\xFF\xFE")
                         + QByteArray(reinterpret_cast<const char *>(names.utf16()), names.size() * 2);
+        QTest::newRow("Big5") << QByteArray("\xA4\xFD\xA4\xAD\r\n\xB1\x69\xA4\x54\r\n");
     }
 
     void detectsEncodings()
@@ -282,7 +415,8 @@ private slots:
         file.close();
         m_window->openFile(path);
         QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(), u"王五\r\n张三\r\n"_s);
+        const QString copied = QApplication::clipboard()->text();
+        QVERIFY2(copied == u"王五\r\n张三\r\n"_s || copied == u"王五\r\n張三\r\n"_s, qPrintable(copied));
         QVERIFY(!m_header->isChecked());
     }
 
@@ -308,6 +442,14 @@ private slots:
     }
 
 private:
+    QString copied() const
+    {
+        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
+        return QApplication::clipboard()->text();
+    }
+
+    QPoint rowCentre(int row) const { return m_table->visualRect(m_table->model()->index(row, 1)).center(); }
+
     QStringList headers() const
     {
         QStringList titles;
