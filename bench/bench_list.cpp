@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The list window on 100,000 rows of names: pasted from the clipboard,
-// counted and painted; and their order by strokes.
+// counted and painted; their order by strokes, by unit then strokes, and
+// a sort undone and redone, each with the repaint after it.
 //   bin/bench_list --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "listwindow.h"
 #include "strokedata.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
@@ -24,6 +26,8 @@ constexpr int rows = 100'000;
 // Common surnames and characters of given names, two or three to a name.
 const QString surnames = u"王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛闫段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤欧阳"_s;
 const QString given = u"伟芳娜秀英敏静丽强磊军洋勇艳杰娟涛明超秀兰霞平刚桂英华玉萍红建国志文春梅海燕鹏飞晓东雪琳宇轩浩然子涵欣怡梓萱一诺思远"_s;
+
+const QStringList units = {u"办公室"_s, u"财务部"_s, u"人事处"_s, u"工会"_s, u"信息中心"_s, u"后勤"_s};
 
 struct Fixture
 {
@@ -43,7 +47,7 @@ QString makeBlock()
         name += pick(given);
         if (random() % 2)
             name += pick(given);
-        block += QString::number(row) + u'\t' + name + u"\t办公室\r\n"_s;
+        block += QString::number(row) + u'\t' + name + u'\t' + units.at(int(random() % units.size())) + u"\r\n"_s;
     }
     return block;
 }
@@ -68,20 +72,42 @@ void sortByStrokes(benchmark::State &state)
 {
     ListWindow window;
     window.setRules(*fixture->rules);
+    window.show();
     QApplication::clipboard()->setText(fixture->block);
     window.paste();
+    auto *group = window.findChild<QComboBox *>(u"groupBox"_s);
+    // The third column, 单位, when grouping.
+    group->setCurrentIndex(int(state.range(0)) * 3);
     for (auto _ : state) {
         window.sortByStrokes();
+        window.repaint();
         state.PauseTiming();
         window.restoreInputOrder();
         state.ResumeTiming();
     }
 }
 
+void undoAndRedoSort(benchmark::State &state)
+{
+    ListWindow window;
+    window.setRules(*fixture->rules);
+    window.show();
+    QApplication::clipboard()->setText(fixture->block);
+    window.paste();
+    window.sortByStrokes();
+    for (auto _ : state) {
+        window.undo();
+        window.repaint();
+        window.redo();
+        window.repaint();
+    }
+}
+
 } // namespace
 
 BENCHMARK(pasteCountAndShow)->Unit(benchmark::kMillisecond);
-BENCHMARK(sortByStrokes)->Unit(benchmark::kMillisecond);
+BENCHMARK(sortByStrokes)->Arg(0)->Arg(1)->ArgName("grouped")->Unit(benchmark::kMillisecond);
+BENCHMARK(undoAndRedoSort)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

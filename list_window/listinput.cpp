@@ -343,13 +343,42 @@ QChar sniffSeparator(QStringView text)
     return best;
 }
 
-QList<QStringList> parseFile(const QString &text, const QString &fileName)
+QChar separatorFor(QStringView text, const QString &fileName)
 {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
-    QChar separator = suffix == u"csv"_s ? u',' : u'\t';
-    if (suffix != u"csv"_s && suffix != u"tsv"_s)
-        separator = sniffSeparator(text);
-    return trimmed(Delimited::parse(text, separator));
+    if (suffix == u"csv"_s)
+        return u',';
+    return suffix == u"tsv"_s ? u'\t' : sniffSeparator(text);
+}
+
+QList<QStringList> parseFile(const QString &text, const QString &fileName)
+{
+    return trimmed(Delimited::parse(text, separatorFor(text, fileName)));
+}
+
+qsizetype unclosedQuoteLine(QStringView text, QChar separator)
+{
+    qsizetype line = 1;
+    qsizetype opened = 0;
+    bool fieldStart = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (opened > 0) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                ++i;
+            else if (c == u'"')
+                opened = 0;
+            else if (c == u'\n')
+                ++line;
+            continue;
+        }
+        if (c == u'"' && fieldStart)
+            opened = line;
+        if (c == u'\n')
+            ++line;
+        fieldStart = c == separator || c == u'\n' || c == u'\r';
+    }
+    return opened;
 }
 
 bool hasContent(const QList<QStringList> &records)

@@ -52,9 +52,15 @@ QList<QStringList> parsePasted(const QString &text);
 // semicolon, whichever splits them alike (TAB for a plain list of names).
 QChar sniffSeparator(QStringView text);
 
-// A file's text: FILENAME's extension tells the separator (a comma for
-// .csv, a TAB for .tsv), else its first lines do.
+// The separator of a file's text: FILENAME's extension tells it (a comma
+// for .csv, a TAB for .tsv), else its first lines do.
+QChar separatorFor(QStringView text, const QString &fileName);
 QList<QStringList> parseFile(const QString &text, const QString &fileName);
+
+// The 1-based line of a quote that opens a field of TEXT, separated by
+// SEPARATOR, and never closes, so that the field takes every later line;
+// 0 when every quoted field closes.
+qsizetype unclosedQuoteLine(QStringView text, QChar separator);
 
 // Whether RECORDS hold any cell that is not empty.
 bool hasContent(const QList<QStringList> &records);

@@ -16,7 +16,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QUndoStack>
 #include <QDir>
@@ -26,6 +32,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
+#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -44,6 +51,11 @@ constexpr qint64 readBlock = qint64(1) << 20;
 constexpr int widthSampleRows = 200;
 // Extra room beside the text of a row, for its frame and padding.
 constexpr int rowPadding = 6;
+// Column captions in the choice boxes are cut to this many characters.
+constexpr qsizetype longestColumnTitle = 20;
+// Where the chosen rule is remembered between runs.
+const QString ruleSetting = u"list/rule"_s;
+const QString countsSetting = u"list/withCounts"_s;
 // How long the encoding box waits, after a step with the keys, for the next.
 constexpr int encodingPauseMs = 600;
 
@@ -83,7 +95,40 @@ ListWindow::ListWindow(QWidget *parent)
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(fontMetrics().height() + rowPadding);
     ui->table->horizontalHeader()->setResizeContentsPrecision(widthSampleRows);
-    ui->table->horizontalHeader()->setStretchLastSection(true);
+    // The names, not the one-character 起笔, get the width the cells need.
+    ui->table->horizontalHeader()->setStretchLastSection(false);
+    ui->table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->table, &QWidget::customContextMenuRequested, this, &ListWindow::showTableMenu);
+    m_emptyHint = new QLabel(ui->statusLabel->text(), ui->table->viewport());
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setEnabled(false);
+    (new QVBoxLayout(ui->table->viewport()))->addWidget(m_emptyHint);
+    setAcceptDrops(true);
+
+    struct RuleItem
+    {
+        NameRule rule;
+        QString explanation;
+    };
+    const RuleItem rules[] = {
+            {NameRule::Surname, tr("两个字的姓名在姓和名之间空一格，单名排在同姓的双名前，如：王毅 王沪宁")},
+            {NameRule::FullName, tr("姓名一个字一个字地比，如：王沪宁 王毅")},
+            {NameRule::Traditional, tr("繁体字名单：按台湾、香港的笔画数，再按部首（系统 ICU 的规则，不用 Tarvelo 的笔画库）")},
+    };
+    for (const RuleItem &item : rules) {
+        ui->ruleBox->addItem(ruleCaption(item.rule), int(item.rule));
+        ui->ruleBox->setItemData(ui->ruleBox->count() - 1, item.explanation, Qt::ToolTipRole);
+    }
+    const auto remembered = nameRuleFromName(QSettings().value(ruleSetting).toString());
+    ui->ruleBox->setCurrentIndex(std::max(ui->ruleBox->findData(int(remembered.value_or(NameRule::Surname))), 0));
+    ui->groupBox->addItem(tr("不分组"), -1);
+    ui->countsBox->setChecked(QSettings().value(countsSetting, false).toBool());
+    connect(ui->countsBox, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(countsSetting, on); });
+    connect(ui->renumberBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_model)
+            m_model->setRenumbered(on);
+    });
 
     ui->encodingBox->addItem(tr("自动识别"), QString());
     for (const QString &encoding : ListInput::availableEncodings())
@@ -100,6 +145,7 @@ ListWindow::ListWindow(QWidget *parent)
     addShortcut(QKeySequence::Copy, &ListWindow::copy);
     addShortcut(QKeySequence::Open, &ListWindow::open);
     addShortcut(QKeySequence::Save, &ListWindow::saveAs);
+    addShortcut(QKeySequence::HelpContents, &ListWindow::showHelp);
     addShortcut(QKeySequence::Undo, &ListWindow::undo);
     addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &ListWindow::redo);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &ListWindow::redo);
@@ -121,6 +167,11 @@ ListWindow::ListWindow(QWidget *parent)
         clickOnAccessKey(button);
     connect(ui->nameColumnBox, &QComboBox::activated, this, &ListWindow::nameColumnChosen);
     connect(ui->headerBox, &QCheckBox::toggled, this, &ListWindow::headerSwitched);
+    connect(ui->ruleBox, &QComboBox::activated, this, &ListWindow::ruleChosen);
+    connect(ui->groupBox, &QComboBox::activated, this, &ListWindow::sortOptionsChanged);
+    connect(ui->descendingBox, &QCheckBox::toggled, this, &ListWindow::sortOptionsChanged);
+    ui->table->horizontalHeader()->setSectionsClickable(true);
+    connect(ui->table->horizontalHeader(), &QHeaderView::sectionClicked, this, &ListWindow::headerClicked);
     connect(ui->encodingBox, &QComboBox::activated, this, [this] {
         if (std::exchange(m_encodingStepping, false))
             m_encodingPause.start();
@@ -182,6 +233,64 @@ bool ListWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ListWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void ListWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = event->mimeData()->urls().value(0).toLocalFile();
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Not inside the drag's own event loop, which a message box would stall.
+    QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}
+
+void ListWindow::showTableMenu(const QPoint &position)
+{
+    if (!m_model || m_model->rowCount() == 0)
+        return;
+    const int column = ui->table->columnAt(position.x());
+    QMenu menu(this);
+    menu.addAction(tr("复制整个名单(&C)"), this, [this] { runCommand([this] { copyRows({}); }); });
+    QAction *selected = menu.addAction(tr("复制选中的行(&L)"), this, &ListWindow::copySelectedRows);
+    selected->setEnabled(ui->table->selectionModel()->hasSelection());
+    if (column >= 0 && column < m_model->cellColumnCount())
+        menu.addAction(tr("按此列排序(&S)"), this, [this, column] { headerClicked(column); });
+    menu.addSeparator();
+    QAction *undoing = menu.addAction(tr("撤销%1(&U)").arg(m_undo->undoText()), this, &ListWindow::undo);
+    undoing->setShortcut(QKeySequence::Undo);
+    undoing->setEnabled(m_undo->canUndo());
+    QAction *redoing = menu.addAction(tr("重做%1(&R)").arg(m_undo->redoText()), this, &ListWindow::redo);
+    redoing->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redoing->setEnabled(m_undo->canRedo());
+    menu.addSeparator();
+    menu.addAction(tr("帮助(&H)"), this, &ListWindow::showHelp)->setShortcut(QKeySequence::HelpContents);
+    menu.exec(ui->table->viewport()->mapToGlobal(position));
+}
+
+void ListWindow::showHelp()
+{
+    if (QApplication::activeModalWidget())
+        return;
+    QMessageBox box(QMessageBox::Information, windowTitle(), tr("名单笔画排序的用法"), QMessageBox::Close, this);
+    box.setInformativeText(tr(
+            "粘贴：在表格里选中姓名所在的几列复制，在这里按 Ctrl+V；也可以打开 TXT、CSV 文件，或把文件拖进窗口。\n\n"
+            "排序规则：\n"
+            "· 按姓氏笔画：两个字的姓名看作姓、空一格、名，同姓的单名排在双名前，如 王毅 王沪宁。"
+            "公布的名单注明“按姓氏笔画为序”时用这个。\n"
+            "· 按姓名笔画：一个字一个字地比，如 王沪宁 王毅。\n"
+            "· 繁體筆劃：繁体字名单，按台湾、香港的笔画数，再按部首。\n"
+            "空白的姓名总在最后。可以先按另一列（如单位）分组，也可以倒序；点列标题按这一列排序。\n\n"
+            "复制：Ctrl+C 复制整个名单和标题行，粘贴回表格即可；选中两行以上时只复制选中的行。\n"
+            "撤销：Ctrl+Z；重做：Ctrl+Shift+Z。"));
+    box.exec();
 }
 
 void ListWindow::closeEvent(QCloseEvent *event)
@@ -246,6 +355,14 @@ void ListWindow::restore(const Snapshot &shot)
     const QSignalBlocker blocker(ui->headerBox);
     ui->headerBox->setChecked(m_model->firstIsHeader());
     fillNameColumns();
+    if (m_model->isSorted()) {
+        const NameListModel::SortKeys &keys = m_model->sortKeys();
+        const QSignalBlocker ruleBlocker(ui->ruleBox);
+        const QSignalBlocker descendingBlocker(ui->descendingBox);
+        ui->ruleBox->setCurrentIndex(std::max(ui->ruleBox->findData(int(keys.rule)), 0));
+        ui->descendingBox->setChecked(keys.descending);
+        ui->groupBox->setCurrentIndex(std::max(ui->groupBox->findData(keys.groupColumn), 0));
+    }
     showState();
 }
 
@@ -287,6 +404,7 @@ void ListWindow::paste()
             return true;
         });
         m_undo->setClean();
+        warnOfOpenQuote(text, u'\t');
     });
 }
 
@@ -348,6 +466,14 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
         return true;
     });
     m_undo->setClean();
+    warnOfOpenQuote(decoded.text, ListInput::separatorFor(decoded.text, path));
+}
+
+void ListWindow::warnOfOpenQuote(QStringView text, QChar separator)
+{
+    if (const qsizetype line = ListInput::unclosedQuoteLine(text, separator); line > 0)
+        say(ui->statusLabel->text()
+            + tr("注意：第 %1 行有一个引号没有配对，从那里到末尾的内容都读进了同一个格子。").arg(line));
 }
 
 void ListWindow::encodingChosen()
@@ -373,10 +499,27 @@ void ListWindow::take(QList<QStringList> records, const QString &source)
 
 void ListWindow::fillNameColumns()
 {
+    const int group = ui->groupBox->currentData().toInt();
     ui->nameColumnBox->clear();
-    for (int column = 0; column < m_model->cellColumnCount(); ++column)
-        ui->nameColumnBox->addItem(tr("第 %1 列：%2").arg(column + 1).arg(m_model->cellColumnTitle(column)));
+    ui->groupBox->clear();
+    ui->groupBox->addItem(tr("不分组"), -1);
+    ui->countsBox->setChecked(QSettings().value(countsSetting, false).toBool());
+    connect(ui->countsBox, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(countsSetting, on); });
+    connect(ui->renumberBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_model)
+            m_model->setRenumbered(on);
+    });
+    for (int column = 0; column < m_model->cellColumnCount(); ++column) {
+        QString title = m_model->cellColumnTitle(column);
+        // A heading is short; a long first cell would widen the window.
+        if (title.size() > longestColumnTitle)
+            title = title.left(longestColumnTitle) + u'…';
+        const QString caption = tr("第 %1 列：%2").arg(column + 1).arg(title);
+        ui->nameColumnBox->addItem(caption);
+        ui->groupBox->addItem(caption, column);
+    }
     ui->nameColumnBox->setCurrentIndex(m_model->nameColumn());
+    ui->groupBox->setCurrentIndex(std::max(ui->groupBox->findData(group), 0));
 }
 
 void ListWindow::nameColumnChosen(int index)
@@ -409,14 +552,83 @@ void ListWindow::headerSwitched(bool firstIsHeader)
     }
 }
 
+QString ListWindow::ruleCaption(NameRule rule)
+{
+    switch (rule) {
+    case NameRule::FullName:
+        return tr("按姓名笔画");
+    case NameRule::Traditional:
+        return tr("繁體筆劃");
+    case NameRule::Surname:
+        break;
+    }
+    return tr("按姓氏笔画");
+}
+
+NameRule ListWindow::chosenRule() const
+{
+    return NameRule(ui->ruleBox->currentData().toInt());
+}
+
+NameListModel::SortKeys ListWindow::chosenSortKeys() const
+{
+    return {-1, ui->descendingBox->isChecked(), ui->groupBox->currentData().toInt(), chosenRule()};
+}
+
 void ListWindow::sortByStrokes()
 {
+    runCommand([this] { sortBy(chosenSortKeys()); });
+}
+
+void ListWindow::sortBy(const NameListModel::SortKeys &keys)
+{
+    change(tr("排序"), [&] {
+        if (m_model->isSorted() && m_model->sortKeys() == keys)
+            return false;
+        m_model->sortBy(keys);
+        return true;
+    });
+    showState();
+}
+
+void ListWindow::ruleChosen()
+{
+    QSettings().setValue(ruleSetting, nameRuleName(chosenRule()));
+    showState();
+    sortOptionsChanged();
+}
+
+void ListWindow::sortOptionsChanged()
+{
+    // A list in order follows the choices at once; one in its own order
+    // waits for the sort button.
     runCommand([this] {
-        change(tr("排序"), [&] {
-            m_model->sortByStrokes();
-            return true;
-        });
-        showState();
+        if (!m_model->isSorted())
+            return;
+        NameListModel::SortKeys keys = m_model->sortKeys();
+        keys.rule = chosenRule();
+        keys.descending = ui->descendingBox->isChecked();
+        keys.groupColumn = ui->groupBox->currentData().toInt();
+        sortBy(keys);
+    });
+}
+
+void ListWindow::headerClicked(int section)
+{
+    runCommand([this, section] {
+        if (section >= m_model->cellColumnCount())
+            return;
+        const int column = section == m_model->nameColumn() ? -1 : section;
+        NameListModel::SortKeys keys = chosenSortKeys();
+        keys.column = column;
+        // A second click on the same column turns the order round.
+        if (m_model->isSorted() && m_model->sortKeys().column == column)
+            keys.descending = !m_model->sortKeys().descending;
+        if (keys.groupColumn == section)
+            keys.groupColumn = -1;
+        const QSignalBlocker blocker(ui->descendingBox);
+        ui->descendingBox->setChecked(keys.descending);
+        sortBy(keys);
     });
 }
 
@@ -471,7 +683,7 @@ void ListWindow::copyRows(const QList<int> &rows)
 {
     if (m_model->rowCount() == 0)
         return;
-    const QList<QStringList> records = m_model->shownRecords(rows);
+    const QList<QStringList> records = m_model->shownRecords(rows, countsOut());
     if (const auto lone = ListOutput::findLoneSurrogate(records))
         throw RuntimeError(tr("没有复制：%1，粘贴到别处会变成“?”。").arg(loneSurrogateText(*lone, rows)));
     QApplication::clipboard()->setText(ListOutput::clipboardText(records));
@@ -489,6 +701,11 @@ void ListWindow::showCopyScope()
     ui->copyButton->setAccessibleName(text);
     ui->copyButton->setToolTip(rows.isEmpty() ? tr("按显示的顺序复制整个名单和标题行，可粘贴回表格（Ctrl+C）")
                                               : tr("按显示的顺序复制选中的行，可粘贴回表格（Ctrl+C）"));
+}
+
+NameListModel::Counts ListWindow::countsOut() const
+{
+    return ui->countsBox->isChecked() ? NameListModel::Counts::Added : NameListModel::Counts::Left;
 }
 
 QString ListWindow::suggestedSavePath() const
@@ -528,7 +745,7 @@ void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 
 void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)
 {
-    const QList<QStringList> records = m_model->shownRecords();
+    const QList<QStringList> records = m_model->shownRecords({}, countsOut());
     if (const auto lone = ListOutput::findLoneSurrogate(records))
         throw RuntimeError(tr("不能保存“%1”：%2。%3")
                                    .arg(QDir::toNativeSeparators(path), loneSurrogateText(*lone, {}),
@@ -551,19 +768,44 @@ QString ListWindow::loneSurrogateText(const ListOutput::LoneSurrogate &lone, con
     return tr("%1有半个字（单独的 U+%2），写不成任何编码").arg(place, QString::number(lone.unit, 16).toUpper());
 }
 
+QString ListWindow::orderText() const
+{
+    if (!m_model->isSorted())
+        return tr("原顺序");
+    const NameListModel::SortKeys &keys = m_model->sortKeys();
+    const int column = keys.column < 0 ? m_model->nameColumn() : keys.column;
+    QString order = column == m_model->nameColumn()
+            ? tr("已%1排序").arg(ruleCaption(keys.rule))
+            : tr("已按“%1”排序").arg(m_model->cellColumnTitle(column));
+    if (keys.descending)
+        order += tr("（倒序）");
+    if (keys.groupColumn >= 0)
+        order = tr("先按“%1”分组，%2").arg(m_model->cellColumnTitle(keys.groupColumn), order);
+    return order;
+}
+
 void ListWindow::showState()
 {
+    const QString sortText = tr("%1排序").arg(ruleCaption(chosenRule()));
+    ui->sortButton->setText(sortText + u"(&S)"_s);
+    ui->sortButton->setAccessibleName(sortText);
+    ui->sortButton->setToolTip(tr("按所选列的姓名%1排序（Alt+S）：%2")
+                                       .arg(ruleCaption(chosenRule()),
+                                            ui->ruleBox->currentData(Qt::ToolTipRole).toString()));
     const bool filled = m_model && m_model->rowCount() > 0;
     for (QWidget *widget : {static_cast<QWidget *>(ui->sortButton), static_cast<QWidget *>(ui->copyButton),
                             static_cast<QWidget *>(ui->saveButton), static_cast<QWidget *>(ui->nameColumnBox),
-                            static_cast<QWidget *>(ui->headerBox)})
+                            static_cast<QWidget *>(ui->headerBox), static_cast<QWidget *>(ui->groupBox)})
         widget->setEnabled(filled);
     ui->restoreButton->setEnabled(filled && m_model->isSorted());
+    m_emptyHint->setVisible(!filled);
+    ui->renumberBox->setEnabled(filled && m_model->sequenceColumn() >= 0);
+    if (m_model)
+        m_model->setRenumbered(ui->renumberBox->isChecked());
     showCopyScope();
     if (!filled)
         return;
-    QString state = tr("%1：共 %2 行，%3。").arg(m_source).arg(m_model->rowCount())
-                            .arg(m_model->isSorted() ? tr("已按姓氏笔画排序") : tr("原顺序"));
+    QString state = tr("%1：共 %2 行，%3。").arg(m_source).arg(m_model->rowCount()).arg(orderText());
     if (m_model->unknownRowCount() > 0)
         state += tr("有 %1 行含没有笔画数的字，已用颜色标出（指向该行可看是哪个字）。").arg(m_model->unknownRowCount());
     say(state);

@@ -5,6 +5,7 @@
 #include "namelistmodel.h"
 
 class StrokeRules;
+class QLabel;
 class QUndoStack;
 
 #include <QTimer>
@@ -48,12 +49,16 @@ public slots:
     void redo();
     void open();
     void saveAs();
+    // Sorts by the names under the chosen rule, grouped and in the
+    // direction chosen.
     void sortByStrokes();
     void restoreInputOrder();
 
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -80,12 +85,24 @@ private:
     void fillNameColumns();
     void nameColumnChosen(int index);
     void headerSwitched(bool firstIsHeader);
+    void ruleChosen();
+    void sortOptionsChanged();
+    void headerClicked(int section);
+    void sortBy(const NameListModel::SortKeys &keys);
+    NameListModel::SortKeys chosenSortKeys() const;
+    NameRule chosenRule() const;
+    static QString ruleCaption(NameRule rule);
     void encodingChosen();
+    void warnOfOpenQuote(QStringView text, QChar separator);
     QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
+    QString orderText() const;
     void showCopyScope();
+    void showTableMenu(const QPoint &position);
+    void showHelp();
     void say(const QString &text);
     QString suggestedSavePath() const;
+    NameListModel::Counts countsOut() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
     StrokeRules *m_rules = nullptr;
@@ -98,5 +115,6 @@ private:
     // Stepping through the encodings with the keys re-reads the file once
     // the user stops, not at every step.
     QTimer m_encodingPause;
+    QLabel *m_emptyHint = nullptr;
     bool m_encodingStepping = false;
 };

@@ -9,8 +9,11 @@
 #include <QLabel>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QStringDecoder>
 #include <QTableView>
@@ -52,6 +55,7 @@ class ListWindowTest : public QObject
 private slots:
     void init()
     {
+        QSettings().remove(u"list/rule"_s);
         m_window = std::make_unique<ListWindow>();
         m_window->setRules(rules());
         m_window->show();
@@ -215,6 +219,62 @@ private slots:
         QCOMPARE(m_table->model()->rowCount(), rows);
     }
 
+    void sortChoices_data()
+    {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("headerClicks");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("status");
+        // 丁一 2 strokes, 王 4; 乙 1, 甲 5; the blank name last throughout.
+        QTest::newRow("按姓氏笔画") << 0 << false << -1 << 0 << u"10 3 1 2"_s << u"已按姓氏笔画排序"_s;
+        QTest::newRow("按姓名笔画") << 1 << false << -1 << 0 << u"10 1 3 2"_s << u"已按姓名笔画排序"_s;
+        QTest::newRow("descending") << 0 << true << -1 << 0 << u"1 3 10 2"_s << u"（倒序）"_s;
+        QTest::newRow("单位, then 姓名") << 0 << false << 2 << 0 << u"10 2 3 1"_s << u"先按“单位”分组"_s;
+        QTest::newRow("序号 as numbers") << 0 << false << -1 << 1 << u"1 2 3 10"_s << u"已按“序号”排序"_s;
+        QTest::newRow("序号, clicked twice") << 0 << false << -1 << 2 << u"10 3 2 1"_s << u"（倒序）"_s;
+    }
+
+    void sortChoices()
+    {
+        QFETCH(int, rule);
+        QFETCH(bool, descending);
+        QFETCH(int, group);
+        QFETCH(int, headerClicks);
+        QFETCH(QString, order);
+        QFETCH(QString, status);
+        QApplication::clipboard()->setText(u"序号\t姓名\t单位\n1\t王沪宁\t甲办\n2\t\t乙办\n3\t王毅\t甲办\n10\t丁一\t乙办\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        choose(u"ruleBox"_s, rule);
+        choose(u"groupBox"_s, group + 1);
+        m_window->findChild<QCheckBox *>(u"descendingBox"_s)->setChecked(descending);
+        for (int click = 0; click < headerClicks; ++click) {
+            QHeaderView *header = m_table->horizontalHeader();
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(0) + 2, header->height() / 2));
+        }
+        if (headerClicks == 0)
+            QTest::keyClick(m_window.get(), Qt::Key_S, Qt::AltModifier);
+        QStringList shown;
+        for (int row = 0; row < m_table->model()->rowCount(); ++row)
+            shown.append(m_table->model()->index(row, 0).data().toString());
+        QCOMPARE(shown.join(u' '), order);
+        QVERIFY2(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(status),
+                 qPrintable(m_window->findChild<QLabel *>(u"statusLabel"_s)->text()));
+        // The other rule applied to a sorted list sorts it again, and undo
+        // puts back the order and the rule.
+        if (headerClicks == 0 && group < 0 && !descending) {
+            auto *button = m_window->findChild<QPushButton *>(u"sortButton"_s);
+            QVERIFY(button->text().startsWith(rule == 0 ? u"按姓氏笔画排序"_s : u"按姓名笔画排序"_s));
+            choose(u"ruleBox"_s, 1 - rule);
+            QVERIFY(m_table->model()->index(1, 0).data().toString() != order.split(u' ').at(1));
+            QTest::keyClick(m_table, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(m_table->model()->index(1, 0).data().toString(), order.split(u' ').at(1));
+            QCOMPARE(m_window->findChild<QComboBox *>(u"ruleBox"_s)->currentIndex(), rule);
+        }
+    }
+
     void headingsByWhatTheySay_data()
     {
         QTest::addColumn<QString>("heading");
@@ -248,6 +308,29 @@ private slots:
         QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(m_table->model()->rowCount(), 5);
         QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"名单没有改动"_s));
+    }
+
+    void countsAndNumbersOut()
+    {
+        m_window->sortByStrokes();
+        auto *renumber = m_window->findChild<QCheckBox *>(u"renumberBox"_s);
+        auto *counts = m_window->findChild<QCheckBox *>(u"countsBox"_s);
+        QVERIFY(renumber->isEnabled());
+        renumber->click();
+        counts->click();
+        const QStringList lines = copied().split(u"\r\n"_s);
+        counts->click();
+        QCOMPARE(lines.at(0), u"序号\t姓名\t单位\t笔画\t各字笔画\t起笔"_s);
+        QCOMPARE(lines.at(1), u"1\t丁一\t\"外\n联\"\t3\t2+1\t一"_s);
+        QCOMPARE(lines.at(2).left(5), u"2\t王五\t"_s);
+    }
+
+    void openQuoteReported()
+    {
+        QApplication::clipboard()->setText(u"王五\n\"张三\n李四\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_table->model()->rowCount(), 2);
+        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"第 2 行有一个引号没有配对"_s));
     }
 
     void saveWithoutSuffixAndReopen()
@@ -442,6 +525,13 @@ private slots:
     }
 
 private:
+    void choose(const QString &box, int index)
+    {
+        auto *combo = m_window->findChild<QComboBox *>(box);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
     QString copied() const
     {
         QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
@@ -464,5 +554,12 @@ private:
     QCheckBox *m_header = nullptr;
 };
 
-QTEST_MAIN(ListWindowTest)
+int main(int argc, char *argv[])
+{
+    // The rule the window remembers stays with the tests.
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    ListWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_listwindow.moc"
