@@ -5,14 +5,18 @@
 # rule, paired with each other (姓名 is the character-by-character order
 # the others are measured against) and with the C locale's sort(1) on the
 # same file; on a list of 40 names; and its peak memory on the large file.
-#   sh bench/sort.sh BIN_DIR [RUNS]
+# BASELINE, another build's tarvelo-sort (with its database beside it), is
+# paired with the default rule too.
+#   sh bench/sort.sh BIN_DIR [RUNS [BASELINE]]
 set -eu
 
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${2:-11}
+baseline=${3:-}
 program=$bin/tarvelo-sort
 [ -x "$program" ] || { echo "no tarvelo-sort in $bin" >&2; exit 1; }
+[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "no program $baseline" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,16 +44,24 @@ with open(sys.argv[2], "w", encoding="utf-8") as out:
         out.write(name() + "\n")
 PY
 
-python3 "$here/paired.py" "$runs" \
+set -- \
     "姓氏, 1M names" "$program $work/names.txt" \
     "姓名, 1M names" "$program --rule 姓名 $work/names.txt" \
     "繁體, 1M names" "$program --rule 繁體 $work/names.txt" \
     "sort(1) in the C locale" "env LC_ALL=C sort $work/names.txt" \
     "姓氏, 40 names" "$program $work/names40.txt" \
-    "繁體, 40 names" "$program --rule 繁體 $work/names40.txt" \
+    "繁體, 40 names" "$program --rule 繁體 $work/names40.txt"
+[ -z "$baseline" ] || set -- "$@" \
+    "baseline, 1M names" "$baseline $work/names.txt" \
+    "baseline, 40 names" "$baseline $work/names40.txt"
+set -- "$@" \
     --ratio "姓氏, 1M names" "姓名, 1M names" \
     --ratio "姓氏, 1M names" "sort(1) in the C locale" \
     --ratio "繁體, 1M names" "姓名, 1M names"
+[ -z "$baseline" ] || set -- "$@" \
+    --ratio "姓氏, 1M names" "baseline, 1M names" \
+    --ratio "姓氏, 40 names" "baseline, 40 names"
+python3 "$here/paired.py" "$runs" "$@"
 
 size=$(wc -c <"$work/names.txt")
 peak=$(/usr/bin/time -f %M "$program" "$work/names.txt" 2>&1 >/dev/null)
