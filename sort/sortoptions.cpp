@@ -24,8 +24,8 @@ struct Declared
                                 Messages::tr("输入的编码（默认 UTF-8；如 GB18030、GBK、Big5、UTF-16LE）。输出用同一编码。"),
                                 u"NAME"_s};
     QCommandLineOption rule{u"rule"_s,
-                            Messages::tr("排序规则：姓氏（默认，按姓氏笔画：王毅在王沪宁前）、姓名（按姓名笔画，逐字比较："
-                                         "王沪宁在王毅前；词语用它）或繁體（ICU 的繁体中文笔画排序，不用 Tarvelo 的数据库）。"),
+                            Messages::tr("排序规则：姓氏（默认，按姓氏笔画，王毅在王沪宁前）、姓名（按姓名笔画，逐字比较，"
+                                         "王沪宁在王毅前；词表用它）或繁體（系统的繁体中文笔画排序，不用笔画数据库）。"),
                             u"RULE"_s};
     QCommandLineOption key{u"key"_s,
                            Messages::tr("在每行前加上排序键和一个 TAB：只含数字和大写字母，按字节排序即是所选规则的顺序。")};
