@@ -52,28 +52,6 @@ private slots:
             m_orders[int(rule)] = std::make_unique<NameOrder>(*m_strokes, rule);
     }
 
-    void ruleNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("rule");
-        QTest::newRow("姓氏") << u"姓氏"_s << int(NameRule::Surname);
-        QTest::newRow("Surname") << u"Surname"_s << int(NameRule::Surname);
-        QTest::newRow("姓名") << u"姓名"_s << int(NameRule::FullName);
-        QTest::newRow("name") << u"name"_s << int(NameRule::FullName);
-        QTest::newRow("繁体") << u"繁体"_s << int(NameRule::Traditional);
-        QTest::newRow("unknown") << u"姓"_s << -1;
-    }
-
-    void ruleNames()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, rule);
-        const std::optional<NameRule> read = nameRuleFromName(name);
-        QCOMPARE(read ? int(*read) : -1, rule);
-        if (read)
-            QCOMPARE(nameRuleFromName(nameRuleName(*read)), read);
-    }
-
     void ordersNames_data()
     {
         addRuleColumn();
