@@ -9,6 +9,7 @@ RUN_PACKAGES="
 build-essential cmake ninja-build pkg-config
 qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
 libsqlcipher-dev libssl-dev libbz2-dev unicode-data
+libxlsxwriter-dev libminizip-dev
 fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 "
 

@@ -1,0 +1,336 @@
+// SPDX-License-Identifier: MIT
+// Workbooks read and written: each made here, by libxlsxwriter as Excel
+// writes them, or part by part where a file must be odd or hostile.
+#include "runtimeerror.h"
+#include "workbook.h"
+
+#include <xlsxwriter.h>
+#include <zip.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestWorkbook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cells_data();
+    void cells();
+    void writtenByExcelsLibrary();
+    void ods_data();
+    void ods();
+    void roundTrip_data();
+    void roundTrip();
+    void hostile_data();
+    void hostile();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+using Records = QList<QStringList>;
+using Parts = QList<std::pair<QString, QByteArray>>;
+
+const QByteArray workbookXml = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+ xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">
+<sheets><sheet name="名单" sheetId="1" r:id="rId1"/></sheets></workbook>)";
+const QByteArray relationsXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">
+<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet"
+ Target="worksheets/sheet1.xml"/></Relationships>)";
+// Style 1 shows dates as built-in format 14, 2 as 31 (年月日), 3 a custom
+// date, 4 a time, 5 a custom number format with no date in it.
+const QByteArray stylesXml = R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd;@"/><numFmt numFmtId="165" formatCode="0.00_ "/></numFmts>
+<cellXfs><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="31"/><xf numFmtId="164"/><xf numFmtId="20"/>
+<xf numFmtId="165"/></cellXfs></styleSheet>)";
+const QByteArray sharedStringsXml = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
+<si><t>王毅</t></si><si><t>0012</t></si><si><r><t>王</t></r><r><t>沪宁</t></r><rPh><t>ワン</t></rPh></si>
+<si><t>110101199003071234</t></si></sst>)";
+
+QByteArray sheetXml(const QByteArray &inside)
+{
+    return R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" + inside
+            + "</worksheet>";
+}
+
+Parts xlsxParts(const QByteArray &sheet)
+{
+    return {{u"xl/workbook.xml"_s, workbookXml},
+            {u"xl/_rels/workbook.xml.rels"_s, relationsXml},
+            {u"xl/styles.xml"_s, stylesXml},
+            {u"xl/sharedStrings.xml"_s, sharedStringsXml},
+            {u"xl/worksheets/sheet1.xml"_s, sheet}};
+}
+
+Parts odsParts(const QByteArray &tables)
+{
+    return {{u"mimetype"_s, "application/vnd.oasis.opendocument.spreadsheet"},
+            {u"content.xml"_s,
+             R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0">
+<office:body><office:spreadsheet>)"
+                     + tables + "</office:spreadsheet></office:body></office:document-content>"}};
+}
+
+QString zipped(const QTemporaryDir &dir, const QString &name, const Parts &parts)
+{
+    const QString path = dir.filePath(name);
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    bool ok = zip != nullptr;
+    for (const auto &[part, bytes] : parts) {
+        ok = ok && zipOpenNewFileInZip64(zip, part.toUtf8().constData(), nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                         Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK
+                && zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size())) == ZIP_OK
+                && zipCloseFileInZip(zip) == ZIP_OK;
+    }
+    ok = zip && zipClose(zip, nullptr) == ZIP_OK && ok;
+    return ok ? path : QString();
+}
+
+QString written(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+// Records as one line, rows apart by '|', cells by ','.
+QString flat(const Records &records)
+{
+    QStringList rows;
+    for (const QStringList &record : records)
+        rows.append(record.join(u','));
+    return rows.join(u'|');
+}
+
+QString failure(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const RuntimeError &e) {
+        return e.description();
+    }
+    return {};
+}
+
+// An Excel 97-2003 file's first bytes and, for a protected workbook, the
+// stream name that marks it, as a compound file's directory holds it.
+QByteArray compoundFile(bool encrypted)
+{
+    QByteArray bytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    bytes.append(QByteArray(504, '\0'));
+    if (encrypted)
+        bytes.append(reinterpret_cast<const char *>(u"EncryptionInfo"), 28);
+    bytes.append(QByteArray(1024, '\0'));
+    return bytes;
+}
+
+} // namespace
+
+
+void TestWorkbook::cells_data()
+{
+    QTest::addColumn<QByteArray>("cell");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("shared string") << QByteArray(R"(<c r="A1" t="s"><v>0</v></c>)") << u"王毅"_s;
+    QTest::newRow("digits kept as text") << QByteArray(R"(<c r="A1" t="s"><v>1</v></c>)") << u"0012"_s;
+    QTest::newRow("ID number as text") << QByteArray(R"(<c r="A1" t="s"><v>3</v></c>)") << u"110101199003071234"_s;
+    QTest::newRow("rich text, phonetic left out") << QByteArray(R"(<c r="A1" t="s"><v>2</v></c>)") << u"王沪宁"_s;
+    QTest::newRow("inline string") << QByteArray(R"(<c r="A1" t="inlineStr"><is><r><t>李</t></r><r><t> 四</t></r></is></c>)")
+                                   << u"李 四"_s;
+    QTest::newRow("whole number") << QByteArray(R"(<c r="A1"><v>3.0</v></c>)") << u"3"_s;
+    QTest::newRow("float noise") << QByteArray(R"(<c r="A1"><v>0.30000000000000004</v></c>)") << u"0.3"_s;
+    QTest::newRow("large number") << QByteArray(R"(<c r="A1"><v>1.2345678901234568E+17</v></c>)")
+                                  << u"1.23456789012346E+17"_s;
+    QTest::newRow("number format without a date") << QByteArray(R"(<c r="A1" s="5"><v>45356</v></c>)") << u"45356"_s;
+    QTest::newRow("formula's number") << QByteArray(R"(<c r="A1"><f>1+2</f><v>3</v></c>)") << u"3"_s;
+    QTest::newRow("formula's text") << QByteArray(R"(<c r="A1" t="str"><f>A2&amp;""</f><v>张三</v></c>)") << u"张三"_s;
+    QTest::newRow("formula's error") << QByteArray(R"(<c r="A1" t="e"><f>1/0</f><v>#DIV/0!</v></c>)") << u"#DIV/0!"_s;
+    QTest::newRow("boolean") << QByteArray(R"(<c r="A1" t="b"><v>1</v></c>)") << u"TRUE"_s;
+    QTest::newRow("short date") << QByteArray(R"(<c r="A1" s="1"><v>45356</v></c>)") << u"2024/3/5"_s;
+    QTest::newRow("Chinese date") << QByteArray(R"(<c r="A1" s="2"><v>45356</v></c>)") << u"2024年3月5日"_s;
+    QTest::newRow("custom date") << QByteArray(R"(<c r="A1" s="3"><v>45356</v></c>)") << u"2024-03-05"_s;
+    QTest::newRow("time") << QByteArray(R"(<c r="A1" s="4"><v>0.6875</v></c>)") << u"16:30"_s;
+    QTest::newRow("empty cell") << QByteArray(R"(<c r="A1" s="1"/>)") << QString();
+}
+
+void TestWorkbook::cells()
+{
+    QFETCH(QByteArray, cell);
+    QFETCH(QString, shown);
+    const QString path = zipped(m_dir, u"cell.xlsx"_s, xlsxParts(sheetXml("<sheetData><row r=\"1\">" + cell + "</row></sheetData>")));
+    const Workbook::Sheet sheet = Workbook::readSheet(path);
+    QCOMPARE(flat(sheet.records), shown);
+}
+
+void TestWorkbook::writtenByExcelsLibrary()
+{
+    const QString path = m_dir.filePath(u"library.xlsx"_s);
+    lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
+    lxw_worksheet *first = workbook_add_worksheet(book, "代表");
+    lxw_worksheet *second = workbook_add_worksheet(book, "获奖");
+    lxw_format *date = workbook_add_format(book);
+    format_set_num_format(date, "yyyy\"年\"m\"月\"d\"日\"");
+    lxw_row_col_options hidden = {};
+    hidden.hidden = LXW_TRUE;
+    worksheet_write_string(first, 0, 0, "姓名", nullptr);
+    worksheet_write_string(first, 0, 1, "工号", nullptr);
+    worksheet_write_string(first, 1, 0, "王毅", nullptr);
+    worksheet_write_string(first, 1, 1, "0012", nullptr);
+    worksheet_write_formula_str(first, 2, 0, "=A2", nullptr, "王毅");
+    worksheet_write_formula_num(first, 2, 1, "=7/2", nullptr, 3.5);
+    worksheet_set_row_opt(first, 2, LXW_DEF_ROW_HEIGHT, nullptr, &hidden);
+    worksheet_set_column_opt(first, 1, 1, LXW_DEF_COL_WIDTH, nullptr, &hidden);
+    worksheet_merge_range(first, 3, 0, 3, 1, "合并", nullptr);
+    worksheet_write_boolean(first, 4, 0, 1, nullptr);
+    lxw_datetime day = {2024, 3, 5, 0, 0, 0};
+    worksheet_write_datetime(first, 4, 1, &day, date);
+    worksheet_write_string(second, 0, 0, "李四", nullptr);
+    QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+
+    QCOMPARE(Workbook::sheetNames(path), QStringList({u"代表"_s, u"获奖"_s}));
+    const Workbook::Sheet sheet = Workbook::readSheet(path);
+    QCOMPARE(flat(sheet.records), u"姓名,工号|王毅,0012|王毅,3.5|合并|TRUE,2024年3月5日"_s);
+    QCOMPARE(sheet.hiddenRows, 1);
+    QCOMPARE(sheet.hiddenColumns, 1);
+    QCOMPARE(flat(Workbook::readSheet(path, 1).records), u"李四"_s);
+}
+
+void TestWorkbook::ods_data()
+{
+    QTest::addColumn<QByteArray>("tables");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<int>("hiddenRows");
+
+    QTest::newRow("text as shown, spaces kept")
+            << QByteArray(R"(<table:table table:name="名单"><table:table-row><table:table-cell office:value-type="float"
+ office:value="0.5"><text:p>50%</text:p></table:table-cell><table:table-cell><text:p>王<text:s text:c="2"/>毅</text:p>
+<text:p>副</text:p></table:table-cell></table:table-row></table:table>)")
+            << 0 << u"50%,王  毅\n副"_s << 0;
+    QTest::newRow("repeats, and empty rows to the sheet's end")
+            << QByteArray(R"(<table:table table:name="a"><table:table-row table:number-rows-repeated="2"><table:table-cell
+ table:number-columns-repeated="2"><text:p>x</text:p></table:table-cell><table:table-cell table:number-columns-repeated="1020"/>
+</table:table-row><table:table-row table:number-rows-repeated="1048574"><table:table-cell table:number-columns-repeated="1024"/>
+</table:table-row></table:table>)")
+            << 0 << u"x,x|x,x"_s << 0;
+    QTest::newRow("merged cell, hidden row")
+            << QByteArray(R"(<table:table table:name="a"><table:table-row table:visibility="collapse"><table:table-cell
+ table:number-columns-spanned="2"><text:p>合并</text:p></table:table-cell><table:covered-table-cell><text:p>藏</text:p>
+</table:covered-table-cell><table:table-cell><text:p>c</text:p></table:table-cell></table:table-row></table:table>)")
+            << 0 << u"合并,,c"_s << 1;
+    QTest::newRow("second sheet")
+            << QByteArray(R"(<table:table table:name="a"><table:table-row><table:table-cell><text:p>一</text:p>
+</table:table-cell></table:table-row></table:table><table:table table:name="b"><table:table-row><table:table-cell/>
+<table:table-cell office:value-type="boolean" office:boolean-value="true"/></table:table-row></table:table>)")
+            << 1 << u",TRUE"_s << 0;
+}
+
+void TestWorkbook::ods()
+{
+    QFETCH(QByteArray, tables);
+    QFETCH(int, index);
+    QFETCH(QString, records);
+    QFETCH(int, hiddenRows);
+    const QString path = zipped(m_dir, u"sheet.ods"_s, odsParts(tables));
+    const Workbook::Sheet sheet = Workbook::readSheet(path, index);
+    QCOMPARE(flat(sheet.records), records);
+    QCOMPARE(sheet.hiddenRows, hiddenRows);
+}
+
+void TestWorkbook::roundTrip_data()
+{
+    QTest::addColumn<Records>("records");
+    QTest::addColumn<bool>("header");
+
+    QTest::newRow("text stays text") << Records{{u"0012"_s, u"110101199003071234"_s, u"=1+1"_s}} << false;
+    QTest::newRow("header, ragged rows")
+            << Records{{u"姓名"_s, u"笔画"_s}, {u"王毅"_s, u"8"_s}, {u"𠀀"_s}, {}, {u""_s, u"末"_s}} << true;
+}
+
+void TestWorkbook::roundTrip()
+{
+    QFETCH(Records, records);
+    QFETCH(bool, header);
+    const QString path = written(m_dir, u"saved.xlsx"_s, "the file that was there");
+    Workbook::SaveOptions options;
+    options.header = header;
+    options.numberColumns = {1};
+    options.sheetName = u"笔画序"_s;
+    Workbook::saveXlsx(path, records, options);
+    QCOMPARE(Workbook::sheetNames(path), QStringList(u"笔画序"_s));
+    QCOMPARE(flat(Workbook::readSheet(path).records), flat(records));
+
+    const QString blocked = m_dir.filePath(u"missing/saved.xlsx"_s);
+    QVERIFY(failure([&] { Workbook::saveXlsx(blocked, records); }).contains(u"原有的文件没有改动"));
+}
+
+void TestWorkbook::hostile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+
+    const QByteArray spaces(64 * 1024 * 1024, ' ');
+    QTest::newRow("zip bomb") << zipped(m_dir, u"bomb.xlsx"_s, xlsxParts(sheetXml(spaces))) << u"解压后超过"_s;
+    QTest::newRow("a billion rows")
+            << zipped(m_dir, u"rows.xlsx"_s,
+                      xlsxParts(sheetXml(R"(<sheetData><row r="1000000000"><c><v>1</v></c></row></sheetData>)")))
+            << u"1000000000 行"_s;
+    QByteArray farCells;
+    for (int row = 1; row <= 400; ++row)
+        farCells += R"(<row><c r="XFD)" + QByteArray::number(row) + R"("><v>1</v></c></row>)";
+    QTest::newRow("too many cells")
+            << zipped(m_dir, u"cells.xlsx"_s, xlsxParts(sheetXml("<sheetData>" + farCells + "</sheetData>")))
+            << u"单元格"_s;
+    QTest::newRow("entity expansion")
+            << zipped(m_dir, u"laughs.xlsx"_s,
+                      xlsxParts(R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;">]>
+<worksheet><sheetData><row><c t="inlineStr"><is><t>&b;</t></is></c></row></sheetData></worksheet>)"))
+            << u"文档类型定义"_s;
+    QTest::newRow("external entity")
+            << zipped(m_dir, u"external.xlsx"_s,
+                      xlsxParts(R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY e SYSTEM "file:///etc/passwd">]>
+<worksheet><sheetData><row><c t="inlineStr"><is><t>&e;</t></is></c></row></sheetData></worksheet>)"))
+            << u"文档类型定义"_s;
+    QTest::newRow("missing part") << zipped(m_dir, u"missing.xlsx"_s, xlsxParts({}).first(3)) << u"缺少"_s;
+    QTest::newRow("damaged XML") << zipped(m_dir, u"damaged.xlsx"_s, xlsxParts("<worksheet><sheetData><row>"))
+                                 << u"已经损坏"_s;
+    QTest::newRow("shared string out of range")
+            << zipped(m_dir, u"index.xlsx"_s, xlsxParts(sheetXml(R"(<sheetData><row><c t="s"><v>99</v></c></row></sheetData>)")))
+            << u"共享字符串 99"_s;
+    QTest::newRow("protected workbook") << written(m_dir, u"protected.xlsx"_s, compoundFile(true)) << u"受密码保护"_s;
+    QTest::newRow("protected .ods")
+            << zipped(m_dir, u"protected.ods"_s,
+                      odsParts({}) + Parts{{u"META-INF/manifest.xml"_s,
+                                            R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">
+<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/></manifest:file-entry></manifest:manifest>)"}})
+            << u"受密码保护"_s;
+    QTest::newRow("Excel 97-2003") << written(m_dir, u"old.xls"_s, compoundFile(false)) << u"另存为"_s;
+    QTest::newRow("not a zip") << written(m_dir, u"list.xlsx"_s, "姓名,工号\n王毅,1\n") << u"不是 Excel 工作簿"_s;
+    QTest::newRow("truncated zip") << written(m_dir, u"cut.xlsx"_s, "PK\x03\x04\x14\x00") << u"已经损坏"_s;
+    QTest::newRow("another zip") << zipped(m_dir, u"other.xlsx"_s, {{u"a.txt"_s, "a"}}) << u"是个 zip 文件"_s;
+}
+
+void TestWorkbook::hostile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    QVERIFY(!path.isEmpty());
+    const QString error = failure([&] {
+        Workbook::sheetNames(path);
+        Workbook::readSheet(path);
+    });
+    QVERIFY2(error.contains(message), qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestWorkbook)
+#include "tst_workbook.moc"
