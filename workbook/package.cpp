@@ -272,6 +272,14 @@ QString XmlPart::elementText(QStringView skipped)
     return text;
 }
 
+QString XmlPart::readText()
+{
+    QString text = m_xml.readElementText();
+    if (m_xml.hasError())
+        next();
+    return text;
+}
+
 void XmlPart::throwDamaged(const QString &reason) const
 {
     m_package.throwDamaged(m_part, reason);

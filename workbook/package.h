@@ -66,6 +66,8 @@ public:
     // The text of the current element and all inside it, but for the
     // elements named SKIPPED.
     QString elementText(QStringView skipped = {});
+    // The text of the current element, which holds no other.
+    QString readText();
     [[noreturn]] void throwDamaged(const QString &reason) const;
 
 private:

@@ -45,6 +45,8 @@ void SheetBuilder::put(qint64 row, qint64 column, QString text)
     }
     QStringList &record = m_records[row];
     if (column >= record.size()) {
+        if (record.capacity() < m_width)
+            record.reserve(m_width);
         m_cells += column + 1 - record.size();
         if (m_cells > maxCells)
             throwTooLarge();

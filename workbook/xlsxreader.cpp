@@ -242,7 +242,7 @@ private:
     void readCell()
     {
         const QXmlStreamAttributes a = m_part.xml().attributes();
-        const QString type = a.value("t"_L1).toString();
+        const QStringView type = a.value("t"_L1);
         const qsizetype style = a.value("s"_L1).toLongLong();
         const QStringView reference = a.value("r"_L1);
         qint64 row = m_row;
@@ -254,7 +254,7 @@ private:
         bool inline_ = false;
         while (m_part.nextChild()) {
             if (m_part.xml().name() == u"v") {
-                value = m_part.elementText();
+                value = m_part.readText();
             } else if (m_part.xml().name() == u"is") {
                 value = m_part.elementText(u"rPh");
                 inline_ = true;
@@ -265,7 +265,7 @@ private:
         m_builder.put(row, m_column, inline_ ? value : shown(value, type, style));
     }
 
-    QString shown(const QString &value, const QString &type, qsizetype style)
+    QString shown(const QString &value, QStringView type, qsizetype style)
     {
         if (value.isEmpty() || type == u"str" || type == u"inlineStr" || type == u"e" || type == u"d")
             return value;

@@ -73,7 +73,9 @@ public:
     explicit Writer(const QString &fileName)
     {
         lxw_workbook_options options = {};
-        // Rows go to a temporary file as they are written, not into memory.
+        // Rows go to a temporary file as they are written, not into
+        // memory; text is written in the cells, not as shared strings,
+        // which makes the file no slower to read.
         options.constant_memory = LXW_TRUE;
         m_book = workbook_new_opt(QFile::encodeName(fileName).constData(), &options);
         if (!m_book)
