@@ -19,7 +19,7 @@ constexpr double lastSerial = 2958466;
 // from this one on are a day ahead of a plain count.
 constexpr double phantomLeapDay = 60;
 
-// The tokens of a date format, in the spreadsheet's own letters.
+// A point in time as a date format shows it.
 struct Moment
 {
     QDate date;
@@ -31,7 +31,7 @@ struct Moment
 bool isTokenLetter(QChar c)
 {
     const char16_t l = c.toLower().unicode();
-    return l == u'y' || l == u'm' || l == u'd' || l == u'h' || l == u's' || l == u'e';
+    return l == u'y' || l == u'm' || l == u'd' || l == u'h' || l == u's';
 }
 
 qsizetype runLength(QStringView code, qsizetype at)
@@ -68,7 +68,6 @@ QString datePart(QChar letter, qsizetype length, const Moment &m, bool twelveHou
     static const QStringList weekdays = {u"一"_s, u"二"_s, u"三"_s, u"四"_s, u"五"_s, u"六"_s, u"日"_s};
     switch (letter.unicode()) {
     case u'y':
-    case u'e':
         return length <= 2 ? twoDigits(m.date.year() % 100) : QString::number(m.date.year());
     case u'm':
         return length == 1 ? QString::number(m.date.month())

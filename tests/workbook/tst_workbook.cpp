@@ -47,7 +47,7 @@ const QByteArray relationsXml = R"(<?xml version="1.0" encoding="UTF-8"?>
 // Style 1 shows dates as built-in format 14, 2 as 31 (年月日), 3 a custom
 // date, 4 a time, 5 a custom number format with no date in it.
 const QByteArray stylesXml = R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
-<numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd;@"/><numFmt numFmtId="165" formatCode="0.00_ "/></numFmts>
+<numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd;@"/><numFmt numFmtId="165" formatCode="0.00E+00_ "/></numFmts>
 <cellXfs><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="31"/><xf numFmtId="164"/><xf numFmtId="20"/>
 <xf numFmtId="165"/></cellXfs></styleSheet>)";
 const QByteArray sharedStringsXml = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
@@ -151,7 +151,7 @@ void TestWorkbook::cells_data()
     QTest::newRow("float noise") << QByteArray(R"(<c r="A1"><v>0.30000000000000004</v></c>)") << u"0.3"_s;
     QTest::newRow("large number") << QByteArray(R"(<c r="A1"><v>1.2345678901234568E+17</v></c>)")
                                   << u"1.23456789012346E+17"_s;
-    QTest::newRow("number format without a date") << QByteArray(R"(<c r="A1" s="5"><v>45356</v></c>)") << u"45356"_s;
+    QTest::newRow("number format without a date") << QByteArray(R"(<c r="A1" s="5"><v>45356.5</v></c>)") << u"45356.5"_s;
     QTest::newRow("formula's number") << QByteArray(R"(<c r="A1"><f>1+2</f><v>3</v></c>)") << u"3"_s;
     QTest::newRow("formula's text") << QByteArray(R"(<c r="A1" t="str"><f>A2&amp;""</f><v>张三</v></c>)") << u"张三"_s;
     QTest::newRow("formula's error") << QByteArray(R"(<c r="A1" t="e"><f>1/0</f><v>#DIV/0!</v></c>)") << u"#DIV/0!"_s;
