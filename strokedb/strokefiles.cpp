@@ -31,14 +31,24 @@ void startCryptography()
 void loadRows(data::Connection &conn, const QString &path, StrokeTable *table, bool commonOnly,
               const QList<char32_t> *only)
 {
-    if (only)
+    if (only) {
         table->loadCharacters(conn, *only);
-    else
+    } else {
         table->load(conn);
+        // A table without a single count would make every character
+        // unknown, and an order of code points pass for stroke order.
+        if (table->size() == 0)
+            throw data::Error(data::ErrorKind::Corrupt);
+    }
     if (commonOnly) {
         table->loadCommon(conn, path);
         table->keepOnlyCommon();
     }
+}
+
+QString databasePathOf(const QString &named)
+{
+    return named.isEmpty() ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath()) : named;
 }
 
 } // namespace
@@ -76,11 +86,17 @@ void loadTable(const QString &path, StrokeTable *table, bool commonOnly, const Q
 void load(const QString &named, StrokeTable *table, StrokeSequences *sequences, bool commonOnly,
           const QList<char32_t> *only)
 {
-    const QString path = named.isEmpty() ? StrokeLookup::databasePath(QCoreApplication::applicationDirPath())
-                                         : named;
+    const QString path = databasePathOf(named);
     loadTable(path, table, commonOnly, only);
     if (sequences)
-        sequences->load(StrokeSequences::pathBeside(path));
+        sequences->load(StrokeSequences::pathBeside(path), table);
+}
+
+void loadForOrder(const QString &named, StrokeTable *table, StrokeSequences *sequences)
+{
+    load(named, table, sequences);
+    if (table->implausibleRows() > 0)
+        throw RuntimeError(StrokeLookup::describe(data::Error(data::ErrorKind::Corrupt), databasePathOf(named)));
 }
 
 } // namespace StrokeFiles

@@ -17,6 +17,11 @@ namespace StrokeFiles {
 void load(const QString &named, StrokeTable *table, StrokeSequences *sequences, bool commonOnly = false,
           const QList<char32_t> *only = nullptr);
 
+// As load(), for a program that orders by the counts: a count of zero or
+// below, or one too large to hold, is refused as damage, where the window
+// and tarvelo-count show it as the database has it.
+void loadForOrder(const QString &named, StrokeTable *table, StrokeSequences *sequences);
+
 // Opens the stroke database at PATH and reads every count into TABLE, or
 // only the common characters' with COMMONONLY, or with ONLY the counts of
 // those code points alone. Only the pages read are checked, each by its own

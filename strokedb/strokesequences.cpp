@@ -3,6 +3,7 @@
 
 #include "runtimeerror.h"
 #include "strokelookup.h"
+#include "stroketable.h"
 #include "systemtext.h"
 
 #include <QFile>
@@ -47,6 +48,36 @@ char32_t onlyCodePoint(const unsigned char *p, const unsigned char *end)
     const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
     return c < minimums[expected] || c >= 0x110000 || surrogate ? 0 : c;
 }
+
+// The order of the lines: by strokes, then by sequence. A character without
+// a sequence is placed by its count alone, where the table knows it.
+class InOrder
+{
+public:
+    // Whether a line with SEQUENCE (empty for none) and COUNT (0 where not
+    // known) may follow those before it.
+    bool follows(std::string_view sequence, qint16 count)
+    {
+        const qsizetype strokes = sequence.empty() ? count : qsizetype(sequence.size());
+        if (strokes == 0)
+            return true;
+        if (strokes < m_strokes)
+            return false;
+        if (strokes > m_strokes)
+            m_last = {};
+        m_strokes = strokes;
+        if (sequence.empty())
+            return true;
+        if (sequence < m_last)
+            return false;
+        m_last = sequence;
+        return true;
+    }
+
+private:
+    qsizetype m_strokes = 0;
+    std::string_view m_last;
+};
 
 } // namespace
 
@@ -93,12 +124,15 @@ QString StrokeSequences::remedy(const QString &path)
     return tr("它在 --database 给的笔画数据库旁边；请在那里放一个完好的笔顺数据文件，或者不给 --database。");
 }
 
-void StrokeSequences::load(const QString &path)
+void StrokeSequences::load(const QString &path, const StrokeTable *counts)
 {
     clear();
     auto file = std::make_unique<QFile>(path);
     if (!file->exists())
         throw RuntimeError(tr("找不到笔顺数据文件“%1”。").arg(path) + remedy(path));
+    // Opening a named pipe would wait for a writer that never comes.
+    if (!QFileInfo(path).isFile())
+        throw RuntimeError(tr("笔顺数据文件“%1”不是普通文件（而是文件夹、设备或管道）。").arg(path) + remedy(path));
     if (!file->open(QIODevice::ReadOnly))
         throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2。").arg(path, quotedSystemText(file->errorString())));
     const qint64 size = file->size();
@@ -107,10 +141,12 @@ void StrokeSequences::load(const QString &path)
     const uchar *mapped = size > 0 ? file->map(0, size) : nullptr;
     if (size > 0 && !mapped)
         throw RuntimeError(tr("无法读取笔顺数据文件“%1”：%2。").arg(path, quotedSystemText(file->errorString())));
+    if (size == 0)
+        throw RuntimeError(tr("笔顺数据文件“%1”是空的。").arg(path) + remedy(path));
     m_file = std::move(file);
     m_text = std::string_view(reinterpret_cast<const char *>(mapped), size_t(size));
     try {
-        parse();
+        parse(counts);
     } catch (const Damaged &damaged) {
         clear();
         throw RuntimeError(tr("笔顺数据文件“%1”已损坏（第 %2 行）。").arg(path).arg(damaged.line)
@@ -120,8 +156,12 @@ void StrokeSequences::load(const QString &path)
 
 // Every line must be whole and well formed, no character may come twice,
 // and the entries comment must name as many lines as there are: a file cut
-// short would otherwise lose characters without a word.
-void StrokeSequences::parse()
+// short would otherwise lose characters without a word. The lines must
+// also keep the order they give, fewer strokes first and within one count
+// by sequence, and each sequence must be as long as its character's count
+// in COUNTS: a line moved, swapped or altered would otherwise change the
+// order without a word.
+void StrokeSequences::parse(const StrokeTable *counts)
 {
     auto *positions = static_cast<qint32 *>(std::calloc(codePointLimit, sizeof(qint32)));
     if (!positions)
@@ -131,6 +171,7 @@ void StrokeSequences::parse()
     const auto *end = begin + m_text.size();
     qsizetype line = 0;
     qint64 declared = -1;
+    InOrder order;
     for (const unsigned char *p = begin; p < end;) {
         ++line;
         const auto *lineEnd = static_cast<const unsigned char *>(std::memchr(p, '\n', size_t(end - p)));
@@ -154,6 +195,10 @@ void StrokeSequences::parse()
             const std::string_view sequence(reinterpret_cast<const char *>(tab + 1), size_t(lineEnd - tab - 1));
             const bool none = sequence.size() == 1 && sequence.front() == noSequence;
             if (codePoint == 0 || (!none && !isSequence(sequence)) || positions[codePoint] != 0)
+                throw Damaged{line};
+            const qint16 count = counts && counts->isKnown(codePoint) ? counts->count(codePoint) : 0;
+            if ((!none && count > 0 && qsizetype(sequence.size()) != count)
+                || !order.follows(none ? std::string_view() : sequence, count))
                 throw Damaged{line};
             m_entries.push_back({codePoint, std::uint32_t(tab + 1 - begin), none ? 0U : std::uint32_t(sequence.size())});
             positions[codePoint] = qint32(m_entries.size());

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class StrokeTable;
+
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -42,9 +44,11 @@ public:
     static bool isSequence(std::string_view text);
 
     // Reads the file at PATH, replacing what was loaded. Throws
-    // RuntimeError, worded for the user, when it is missing, unreadable or
-    // not a complete sequences file.
-    void load(const QString &path);
+    // RuntimeError, worded for the user, when it is missing, unreadable,
+    // not a regular file or not a complete sequences file, or when its
+    // lines are out of stroke order or, with COUNTS, a sequence is not as
+    // long as its character's count.
+    void load(const QString &path, const StrokeTable *counts = nullptr);
 
     // Digits '1'..'5'; empty when CODEPOINT has none.
     std::string_view sequence(char32_t codePoint) const;
@@ -74,7 +78,7 @@ private:
         void operator()(qint32 *positions) const { std::free(positions); }
     };
 
-    void parse();
+    void parse(const StrokeTable *counts);
     void clear();
 
     // The file, mapped rather than read: its pages come from the system's

@@ -116,11 +116,14 @@ void StrokeTable::clear()
     m_known.assign(codePointLimit / wordBits, 0);
     m_selectorCounts.clear();
     m_size = 0;
+    m_implausible = 0;
 }
 
 void StrokeTable::setCount(char32_t codePoint, qint16 count)
 {
     ++m_size;
+    if (count <= 0)
+        ++m_implausible;
     if (Character::isVariationSelector(codePoint)) {
         m_selectorCounts.insert(codePoint, count);
         return;
@@ -141,10 +144,13 @@ void StrokeTable::load(data::Connection &conn)
             || (!refused.isEmpty() && refused.contains(codePoint)))
             return;
         qint16 count = 0;
-        if (strokeCountOf(values[1], &count))
+        if (strokeCountOf(values[1], &count)) {
             setCount(codePoint, count);
-        else
+        } else {
             refused.insert(codePoint);
+            if (values[1].type == data::Value::Integer || values[1].type == data::Value::Real)
+                ++m_implausible;
+        }
     });
     addCompatibilityForms();
 }

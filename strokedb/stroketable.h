@@ -86,6 +86,10 @@ public:
     // How many characters of the database have a count, compatibility forms
     // that take another's aside.
     qsizetype size() const { return m_size; }
+    // How many of the rows read hold a number that is no stroke count: zero,
+    // below it, or past what a count can hold. The window shows such a
+    // count as the row has it; an order built on it would be wrong.
+    qsizetype implausibleRows() const { return m_implausible; }
 
     // The characters of the database with LOW to HIGH strokes, by count,
     // then by code point; compatibility forms that take another's count are
@@ -117,4 +121,5 @@ private:
     QSet<char32_t> m_common;
     QSet<char32_t> m_compatibilityForms;
     qsizetype m_size = 0;
+    qsizetype m_implausible = 0;
 };
