@@ -2,6 +2,7 @@
 #include "linereader.h"
 
 #include "messages.h"
+#include "output.h"
 #include "systemtext.h"
 #include "utf8.h"
 
@@ -11,6 +12,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,6 +63,28 @@ QByteArray encodedBy(QStringConverter::Encoding encoding, QStringView text)
 {
     QStringEncoder encoder(encoding);
     return encoder.encode(text);
+}
+
+// Whether the converter for NAME reads a line written after another one on
+// its own, as the reader decodes lines: not so where the converter carries
+// a state over the line break (SCSU's windows, BOCU-1's running base, a
+// shift left open), and every line after the first would come out wrong.
+// A sample the encoding cannot write tells nothing.
+bool readsLineByLine(const QByteArray &name, const QByteArray &newline)
+{
+    for (const QString &line : {u"王五丁一"_s, u"Ab~+ c"_s}) {
+        const auto both = encodedBy(name, line + u'\n' + line + u'\n');
+        if (!both)
+            continue;
+        const qsizetype firstEnd = both->indexOf(newline);
+        if (firstEnd < 0 || !both->endsWith(newline))
+            return false;
+        const QByteArray second = both->sliced(firstEnd + newline.size()).chopped(newline.size());
+        QStringDecoder fresh(name.constData());
+        if (fresh.decode(second) != line || fresh.hasError())
+            return false;
+    }
+    return true;
 }
 
 struct Known
@@ -130,9 +154,49 @@ std::optional<TextEncoding> TextEncoding::forName(const QByteArray &name)
     encoding.carriageReturn = withReturn->size() == two->size() ? withReturn->right(width) : QByteArray();
     QStringDecoder decoder(name.constData());
     if (encoding.newline.count('\0') == width
-        || decoder.decode(encoding.newline + encoding.newline) != u"\n\n"_s || decoder.hasError())
+        || decoder.decode(encoding.newline + encoding.newline) != u"\n\n"_s || decoder.hasError()
+        || !readsLineByLine(name, encoding.newline))
         return std::nullopt;
     return encoding;
+}
+
+namespace {
+
+std::optional<QStringConverter::Encoding> fixedOrder(const TextEncoding &encoding)
+{
+    switch (encoding.kind) {
+    case TextEncoding::Kind::Utf8:
+        return QStringConverter::Utf8;
+    case TextEncoding::Kind::Utf16:
+        return encoding.bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE;
+    case TextEncoding::Kind::Utf32:
+        return encoding.bigEndian ? QStringConverter::Utf32BE : QStringConverter::Utf32LE;
+    case TextEncoding::Kind::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringEncoder TextEncoding::encoder() const
+{
+    const auto fixed = fixedOrder(*this);
+    return fixed ? QStringEncoder(*fixed) : QStringEncoder(name.constData());
+}
+
+QStringDecoder TextEncoding::decoder() const
+{
+    const auto fixed = fixedOrder(*this);
+    return fixed ? QStringDecoder(*fixed) : QStringDecoder(name.constData());
+}
+
+QString TextEncoding::refusal(const QString &name)
+{
+    if (!name.isEmpty() && QStringDecoder(name.toLatin1().constData()).isValid())
+        return Messages::tr("编码“%1”不能一行一行地读：它的一行要靠前面的行才能读懂。请先把输入转成 UTF-8 或 GB18030。")
+                .arg(name);
+    return Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。").arg(name);
 }
 
 LineReader::LineReader(QIODevice &device, const QByteArray &encoding, ByteOrderMarks marks)
@@ -193,14 +257,18 @@ bool LineReader::fill()
             return false;
         }
     }
+    errno = 0;
     const qint64 got = m_device.read(m_data + m_filled, m_capacity - m_filled);
     if (got < 0) {
+        const int error = errno;
         m_error = Error::Read;
-        // A file's own text is the system's, often English: quoted, so it
-        // does not run into the sentence around it. Our own readers word
-        // theirs in Chinese.
-        m_readError = qobject_cast<QFileDevice *>(&m_device) ? quotedSystemText(m_device.errorString())
-                                                             : m_device.errorString();
+        // A file's own text is the system's, often English: worded from
+        // the system's error where there is one, else quoted, so it does
+        // not run into the sentence around it. Our own readers word theirs
+        // in Chinese.
+        const bool file = qobject_cast<QFileDevice *>(&m_device) != nullptr;
+        m_readError = !file ? m_device.errorString()
+                            : error != 0 ? systemError(error) : quotedSystemText(m_device.errorString());
         return false;
     }
     m_atEnd = got == 0;
@@ -516,7 +584,7 @@ QString LineReader::errorMessage(const QString &name) const
     case Error::None:
         break;
     case Error::Read:
-        return Messages::tr("读不了“%1”：%2。").arg(name, m_readError);
+        return Messages::tr("读不了“%1”：%2。").arg(shown, m_readError);
     case Error::Invalid:
         return Messages::tr("%1:%2: 第 %2 行、第 %3 字节（从 0 数起）处不是有效的 %4 编码。"
                             "请用 --encoding 指明文件的实际编码。")

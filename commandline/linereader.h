@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtGlobal>
 
 #include <cstring>
@@ -36,9 +37,24 @@ struct TextEncoding
 
     qsizetype unit() const { return newline.size(); }
 
+    // Converters for text in this encoding without a byte-order mark: the
+    // UTF ones in the byte order bigEndian says, whatever the name's own
+    // converter would write (some write a mark before every text, in the
+    // machine's order). Whoever wants a mark writes it once.
+    QStringEncoder encoder() const;
+    QStringDecoder decoder() const;
+    // Whether OTHER writes text as this encoding does.
+    bool writesAs(const TextEncoding &other) const
+    {
+        return kind == other.kind && bigEndian == other.bigEndian && (kind != Kind::Other || name == other.name);
+    }
+
     // The encoding that NAME chooses, or nothing when no converter takes
     // the name or its line breaks cannot be found in a stream.
     static std::optional<TextEncoding> forName(const QByteArray &name);
+    // Why the user's NAME, empty or one that forName() refuses, chooses
+    // no encoding.
+    static QString refusal(const QString &name);
 };
 
 // Reads a stream into lines: each line's bytes as they are in the stream,

@@ -136,10 +136,18 @@ bool Output::write(const char *bytes, std::size_t size)
     errno = 0;
     if (std::fwrite(bytes, 1, size, m_file) == size && std::fflush(m_file) == 0)
         return true;
-    if (errno == int(std::errc::broken_pipe))
+    const int error = errno;
+    if (error == int(std::errc::broken_pipe)) {
         m_closed = true;
-    else
-        m_error = Messages::tr("写不出结果：%1。请检查输出的去处（磁盘是否已满）。").arg(systemError(errno));
+        return false;
+    }
+    const bool full = error == ENOSPC || error == EFBIG
+#ifdef EDQUOT
+            || error == EDQUOT
+#endif
+            ;
+    m_error = full ? Messages::tr("写不出结果：%1。请腾出磁盘空间，或者换一个去处。").arg(systemError(error))
+                   : Messages::tr("写不出结果：%1。请检查输出的去处。").arg(systemError(error));
     return false;
 }
 

@@ -3,6 +3,7 @@
 
 #include "output.h"
 
+#include <QChar>
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -25,13 +26,47 @@ namespace CommandLine {
 
 namespace {
 
-void writeLine(std::FILE *file, const QString &text)
+constexpr char32_t firstPrintable = 0x20;
+constexpr char32_t asciiDelete = 0x7F;
+constexpr int nameDigits = 4;
+constexpr int hexBase = 16;
+
+bool isActedOn(char32_t codePoint)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+    if (codePoint >= firstPrintable && codePoint < asciiDelete)
+        return false;
+    switch (QChar::category(codePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
+
+QString visibleText(const QString &text, LineFeeds lineFeeds)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const char32_t codePoint : text.toUcs4()) {
+        if (isActedOn(codePoint) && !(codePoint == U'\n' && lineFeeds == LineFeeds::Kept))
+            shown += u"<U+"_s + QString::number(uint(codePoint), hexBase).toUpper().rightJustified(nameDigits, u'0')
+                    + u'>';
+        else
+            shown += QStringView(QChar::fromUcs4(codePoint));
+    }
+    return shown;
+}
+
+void writeMessage(std::FILE *file, const QString &text)
+{
+    const QByteArray bytes = visibleText(text, LineFeeds::Kept).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+}
 
 int writeText(const QString &text, std::FILE *out, std::FILE *err)
 {
@@ -40,7 +75,7 @@ int writeText(const QString &text, std::FILE *out, std::FILE *err)
     output.append(bytes.constData(), std::size_t(bytes.size()));
     if (output.flush() || output.isClosed())
         return Done;
-    writeLine(err, QCoreApplication::applicationName() + u": "_s + output.error());
+    writeMessage(err, QCoreApplication::applicationName() + u": "_s + output.error());
     return Failed;
 }
 
@@ -52,7 +87,7 @@ std::optional<int> endOfParse(ParseResult result, const QString &text, const QSt
     case ParseResult::Version:
         return writeText(text, out, err);
     case ParseResult::Error:
-        writeLine(err, prefix + text);
+        writeMessage(err, prefix + text);
         return Failed;
     case ParseResult::Run:
         break;

@@ -16,6 +16,17 @@ namespace CommandLine {
 // What a command-line program ends with, as far as all of them agree.
 enum ExitStatus { Done = 0, Failed = 2 };
 
+// TEXT with its control characters, direction overrides and other
+// invisible formatting, which may come with a file name, as <U+XXXX>: a
+// message cannot move the terminal's cursor, retitle it or turn its text
+// around.
+enum class LineFeeds { Kept, Shown };
+QString visibleText(const QString &text, LineFeeds lineFeeds = LineFeeds::Shown);
+
+// Writes the message TEXT, its lines shown as visibleText() shows them, and
+// a line feed to FILE, standard error.
+void writeMessage(std::FILE *file, const QString &text);
+
 // Writes the help or the version line TEXT to OUT; a write that fails
 // says why on ERR, as a count's output does. Returns the exit status.
 int writeText(const QString &text, std::FILE *out, std::FILE *err);

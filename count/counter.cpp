@@ -103,8 +103,14 @@ bool Counter::countLines(LineReader &reader, Where &where)
     }
     if (reader.error() != LineReader::Error::None)
         return false;
-    // A quoted field left open at the end still gets its row.
-    return !m_inRecord || endRow(where);
+    // A quoted field left open at the end would take in every row after
+    // its quote: the count of that row would be no count of anything.
+    if (m_inRecord) {
+        const QString name = where.name ? (*where.name == u"-"_s ? Messages::tr("标准输入") : *where.name)
+                                        : argumentName(where.argument);
+        return fail(Delimited::unclosedQuote(name, m_rowFirstLine + m_picker->openQuoteLine()));
+    }
+    return true;
 }
 
 bool Counter::countLine(LineReader &reader, const Where &where)

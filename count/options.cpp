@@ -87,7 +87,7 @@ struct Declared
 
 QString unknownEncoding(const QString &name)
 {
-    return Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。").arg(name);
+    return CommandLine::TextEncoding::refusal(name);
 }
 
 // What to count and how to show it; an empty string, or what is wrong.
@@ -112,7 +112,7 @@ QString takeInputs(const QCommandLineParser &parser, const Declared &declared, O
         return Messages::tr("文字参数和 -f 不能同时使用。");
     if (parser.isSet(declared.encoding)) {
         options->encoding = parser.value(declared.encoding).toLatin1();
-        if (!CommandLine::TextEncoding::forName(options->encoding))
+        if (options->encoding.isEmpty() || !CommandLine::TextEncoding::forName(options->encoding))
             return unknownEncoding(parser.value(declared.encoding));
     }
     return QString();

@@ -39,8 +39,7 @@ constexpr qsizetype fewCharacters = 1000;
 
 void writeLine(std::FILE *file, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+    CommandLine::writeMessage(file, text);
 }
 
 bool isTerminal(std::FILE *file)

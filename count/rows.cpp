@@ -436,6 +436,9 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
     m_rowTotal = 0;
     m_parts.clear();
     std::size_t column = columnsBefore;
+    // A quoted field goes on over line breaks: its reports name the line
+    // each character stands on.
+    Where at = where;
     for (std::size_t i = 0; i < field.size();) {
         const char32_t base = field[i];
         std::size_t next = i + 1;
@@ -450,10 +453,14 @@ void Counter::countField(std::u32string_view field, const Where &where, std::siz
         cluster.strokes = i == 0 ? m_table.leadingCount(base) : m_table.count(base);
         i = next;
         m_rowTotal += cluster.strokes;
+        if (base == U'\n') {
+            ++at.line;
+            column = 0;
+        }
         if (space)
             continue;
         if (!cluster.known && m_options.strict) {
-            reportUnknown(where, cluster);
+            reportUnknown(at, cluster);
             // The row goes out after its reports: a failed write shows
             // there.
             if (m_output.reportsFull())
@@ -482,16 +489,20 @@ void Counter::startOutput(const LineReader &reader)
     m_plainRows = m_picker && plainSeparator && !m_options.parts && !m_options.strict;
     QByteArray mark;
     m_outputName = m_options.outputEncoding;
+    std::optional<TextEncoding> chosen;
     if (m_options.byteOrderMark) {
         mark = utf8ByteOrderMark;
     } else if (m_outputName.isEmpty() && (m_options.fields.field >= 0 || m_options.fields.header || m_options.parts)) {
-        m_outputName = reader.encoding().name;
+        // The input's encoding as read: in the byte order its mark gave.
+        chosen = reader.encoding();
+        m_outputName = chosen->name;
         mark = reader.byteOrderMark().toByteArray();
     }
-    const auto chosen = TextEncoding::forName(m_outputName);
+    if (!chosen)
+        chosen = TextEncoding::forName(m_outputName);
     if (chosen && chosen->kind != TextEncoding::Kind::Utf8) {
-        m_encoder.emplace(m_outputName.constData());
-        m_checker.emplace(m_outputName.constData());
+        m_encoder.emplace(chosen->encoder());
+        m_checker.emplace(chosen->decoder());
     } else {
         m_outputName = "UTF-8";
     }

@@ -4,6 +4,7 @@
 #include "strictreports.h"
 
 #include "clusterwalk.h"
+#include "programmain.h"
 #include "utf8.h"
 
 #include <QChar>
@@ -268,7 +269,7 @@ const ReportPlace &Counter::reportPlace(const Where &where)
     if (newSource) {
         m_reportPlace.setSource("tarvelo-count: "
                                 + (where.argument > 0 ? "参数 " + std::to_string(where.argument)
-                                                      : where.name->toStdString()));
+                                                      : CommandLine::visibleText(*where.name).toStdString()));
     }
     const bool lined = where.argument == 0 || where.manyLines;
     if (newSource || (lined && where.line != m_reportWhere.line)) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "delimited.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace Delimited {
@@ -77,6 +79,11 @@ QList<QStringList> parse(QStringView text, QChar separator)
     if (recordStarted || inQuotes)
         endRecord();
     return records;
+}
+
+QString unclosedQuote(const QString &name, qint64 line)
+{
+    return QCoreApplication::translate("Delimited", "%1:%2: 第 %2 行的引号到末尾都没有配对的结束引号。").arg(name).arg(line);
 }
 
 QString quoted(const QString &field, QChar separator)
@@ -167,6 +174,7 @@ bool FieldPicker::readLine(const Unit *begin, const Unit *end)
             return true;
         if (m_atFieldStart && m_quoting && *p == quote) {
             m_inQuotes = true;
+            m_quoteLine = line;
             m_atFieldStart = false;
             ++p;
             if (m_index == m_wanted)

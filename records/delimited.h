@@ -18,6 +18,10 @@ namespace Delimited {
 // quotes; a line end after the last record makes no empty record.
 QList<QStringList> parse(QStringView text, QChar separator);
 
+// Why the input called NAME cannot be read as records: the quote that
+// opened on its LINE never closes, and would take in every line after it.
+QString unclosedQuote(const QString &name, qint64 line);
+
 // One field, quoted only when it holds SEPARATOR, a quote, CR or LF.
 QString quoted(const QString &field, QChar separator);
 QString joined(const QStringList &fields, QChar separator);
@@ -50,6 +54,9 @@ public:
     // units before it on that line.
     qsizetype fieldLine() const { return m_fieldLine; }
     qsizetype fieldOffset() const { return m_fieldOffset; }
+    // While readLine() returns false: the line within the record, from 0,
+    // where the quote that is still open opened.
+    qsizetype openQuoteLine() const { return m_quoteLine; }
 
 private:
     template<typename Unit>
@@ -83,6 +90,7 @@ private:
     qsizetype m_lines = 0;
     qsizetype m_fieldLine = 0;
     qsizetype m_fieldOffset = 0;
+    qsizetype m_quoteLine = 0;
 };
 
 } // namespace Delimited

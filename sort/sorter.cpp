@@ -49,6 +49,14 @@ bool Sorter::addInput(QIODevice &device, const QString &name)
     const bool read = readRecords(reader, name);
     Input &input = m_inputs.back();
     input.encoding = reader.encoding();
+    input.name = name == u"-"_s ? Messages::tr("标准输入") : name;
+    // The output is one text in one encoding: lines of two would make it
+    // unreadable in either.
+    const Input &first = m_inputs.front();
+    if (read && !input.encoding.writesAs(first.encoding))
+        return fail(Messages::tr("“%1”是 %2 编码，“%3”却是 %4 编码：排在一起的行要用同一种编码。请先把它们转成同一种编码。")
+                            .arg(first.name, QString::fromLatin1(first.encoding.name), input.name,
+                                 QString::fromLatin1(input.encoding.name)));
     if (input.lineEnd.isEmpty())
         input.lineEnd = input.encoding.newline;
     // The mark is no part of the first line: it goes back at the start of
@@ -98,9 +106,8 @@ bool Sorter::readRecords(CommandLine::LineReader &reader, const QString &name)
     // A quoted field that never closes would take in every line sorted
     // after it when the output is read again.
     if (inRecord)
-        return fail(Messages::tr("%1: 第 %2 行的引号到文件末尾都没有配对的结束引号。")
-                            .arg(name == u"-"_s ? Messages::tr("标准输入") : name)
-                            .arg(startLine));
+        return fail(Delimited::unclosedQuote(name == u"-"_s ? Messages::tr("标准输入") : name,
+                                             startLine + picker.openQuoteLine()));
     if (!ended)
         m_withoutEnd.insert(start, m_inputs.size() - 1);
     return true;
@@ -196,7 +203,7 @@ QByteArray Sorter::encodedAscii(const CommandLine::TextEncoding &encoding, const
 {
     if (encoding.kind == CommandLine::TextEncoding::Kind::Utf8)
         return ascii;
-    QStringEncoder encoder(encoding.name.constData());
+    QStringEncoder encoder = encoding.encoder();
     return encoder.encode(QString::fromLatin1(ascii));
 }
 

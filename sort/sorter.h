@@ -61,6 +61,7 @@ private:
     struct Input
     {
         CommandLine::TextEncoding encoding;
+        QString name;
         // The line end of the input's first line, for a last line without
         // one that the sort moves.
         QByteArray lineEnd;

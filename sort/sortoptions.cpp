@@ -55,6 +55,14 @@ bool takeValues(const QCommandLineParser &parser, const Declared &declared, Opti
         *problem = Messages::tr("-o 要一个文件名。");
         return false;
     }
+    if (parser.isSet(declared.database) && options->databasePath.isEmpty()) {
+        *problem = Messages::tr("--database 要一个笔画数据库的路径，不能是空的。");
+        return false;
+    }
+    if (options->files.contains(QString())) {
+        *problem = Messages::tr("文件名不能是空的（标准输入写作“-”）。");
+        return false;
+    }
     Delimited::FieldChoice choice;
     if (!declared.fields.take(parser, &choice, problem))
         return false;
@@ -63,9 +71,8 @@ bool takeValues(const QCommandLineParser &parser, const Declared &declared, Opti
     settings.header = choice.header;
     if (parser.isSet(declared.encoding)) {
         settings.encoding = parser.value(declared.encoding).toLatin1();
-        if (!CommandLine::TextEncoding::forName(settings.encoding)) {
-            *problem = Messages::tr("不认识编码“%1”。可用 UTF-8、GB18030、GBK、Big5、UTF-16LE、UTF-16BE 等。")
-                               .arg(parser.value(declared.encoding));
+        if (settings.encoding.isEmpty() || !CommandLine::TextEncoding::forName(settings.encoding)) {
+            *problem = CommandLine::TextEncoding::refusal(parser.value(declared.encoding));
             return false;
         }
     }

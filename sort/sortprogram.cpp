@@ -6,6 +6,7 @@
 #include "nameorder.h"
 #include "output.h"
 #include "programmain.h"
+#include "replacedfile.h"
 #include "runtimeerror.h"
 #include "sorter.h"
 #include "strokefiles.h"
@@ -18,6 +19,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 namespace Sort {
@@ -29,8 +32,7 @@ const QString programPrefix = u"tarvelo-sort: "_s;
 
 void writeLine(std::FILE *file, const QString &text)
 {
-    const QByteArray bytes = (programPrefix + text).toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file);
+    CommandLine::writeMessage(file, programPrefix + text);
 }
 
 bool readInputs(Sorter &sorter, const QStringList &names, QString *error)
@@ -53,19 +55,30 @@ bool readInputs(Sorter &sorter, const QStringList &names, QString *error)
 }
 
 // Nothing reaches PATH unless all of it is written: the file is replaced in
-// one step, and an error or a kill leaves the old one as it was.
-bool writeFile(const Sorter &sorter, const QString &path, QString *error)
+// one step, and an error or a kill leaves the old one as it was. TARGET is
+// the file that PATH names, as replaceableTarget() found it.
+bool writeFile(const Sorter &sorter, const QString &path, const QString &target, QString *error)
 {
-    QSaveFile file(path);
+    QSaveFile file(target);
+    int writeError = 0;
     const auto failed = [&] {
-        *error = Messages::tr("写不了“%1”：%2。").arg(path, quotedSystemText(file.errorString()));
+        const int reason = writeError != 0 ? writeError : errno;
+        *error = Messages::tr("写不了“%1”：%2。")
+                         .arg(path, reason != 0 ? CommandLine::systemError(reason) : quotedSystemText(file.errorString()));
         return false;
     };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return failed();
-    const bool written = sorter.write([&file](const char *bytes, std::size_t size) {
-        return file.write(bytes, qint64(size)) == qint64(size);
+    CommandLine::keepAttributes(file, target);
+    const bool written = sorter.write([&file, &writeError](const char *bytes, std::size_t size) {
+        errno = 0;
+        const bool whole = file.write(bytes, qint64(size)) == qint64(size);
+        if (!whole)
+            writeError = errno;
+        return whole;
     });
+    errno = 0;
     if (!written || !file.commit())
         return failed();
     return true;
@@ -85,7 +98,7 @@ bool writeStandardOutput(const Sorter &sorter, std::FILE *out, QString *error)
     return error->isEmpty();
 }
 
-int sortWith(const Ranking &ranking, const Options &options, std::FILE *out, std::FILE *err)
+int sortWith(const Ranking &ranking, const Options &options, const QString &target, std::FILE *out, std::FILE *err)
 {
     Sorter sorter(ranking, options.settings);
     QString error;
@@ -95,7 +108,7 @@ int sortWith(const Ranking &ranking, const Options &options, std::FILE *out, std
     }
     sorter.sort();
     const bool written = options.outputPath.isEmpty() ? writeStandardOutput(sorter, out, &error)
-                                                      : writeFile(sorter, options.outputPath, &error);
+                                                      : writeFile(sorter, options.outputPath, target, &error);
     if (!written) {
         writeLine(err, error);
         return Failed;
@@ -112,11 +125,18 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     const ParseResult parsed = parseArguments(arguments, &options, &text);
     if (const auto status = CommandLine::endOfParse(parsed, text, programPrefix, out, err))
         return *status;
+    // Checked before any work: a node named by mistake is left alone.
+    const QString target = options.outputPath.isEmpty() ? QString()
+                                                        : CommandLine::replaceableTarget(options.outputPath, &text);
+    if (!options.outputPath.isEmpty() && target.isEmpty()) {
+        writeLine(err, text);
+        return Failed;
+    }
 
     StrokeTable table;
     StrokeSequences sequences;
     try {
-        StrokeFiles::load(options.databasePath, &table, &sequences);
+        StrokeFiles::loadForOrder(options.databasePath, &table, &sequences);
     } catch (const RuntimeError &error) {
         writeLine(err, error.description());
         return Failed;
@@ -124,7 +144,7 @@ int run(const QStringList &arguments, std::FILE *out, std::FILE *err)
     const StrokeOrder strokeOrder(table, sequences);
     const NameOrder order(strokeOrder, options.rule);
     const StrokeRanking ranking(order);
-    return sortWith(ranking, options, out, err);
+    return sortWith(ranking, options, target, out, err);
 }
 
 } // namespace Sort

@@ -6,6 +6,7 @@
 #include "runtimeerror.h"
 #include "strokedb.h"
 #include "strokelookup.h"
+#include "strokesequences.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -46,10 +47,11 @@ struct Run
     int status = -1;
 };
 
-Run run(const QStringList &arguments, const QByteArray &input = {})
+Run run(const QStringList &arguments, const QByteArray &input = {},
+        const QString &program = QStringLiteral(TARVELO_COUNT_PROGRAM))
 {
     QProcess process;
-    process.start(QStringLiteral(TARVELO_COUNT_PROGRAM), arguments);
+    process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished(runTimeoutMs);
@@ -98,6 +100,8 @@ private slots:
     void totalsEqualWindow();
     void badDatabase_data();
     void badDatabase();
+    void tableWithoutCounts_data();
+    void tableWithoutCounts();
     void closedPipeIsQuiet();
     void endlessInputEndsOnFailedWrite_data();
     void endlessInputEndsOnFailedWrite();
@@ -551,6 +555,42 @@ void TestCount::badDatabase()
     QVERIFY2(!err.contains(u"重新安装"_s), qPrintable(err));
 }
 
+// Counts that no character has would put every character in code point
+// order, or one before all others, and pass for stroke order.
+void TestCount::tableWithoutCounts_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QList<StrokeRow>>("rows");
+    QTest::newRow("count, no rows") << QStringLiteral(TARVELO_COUNT_PROGRAM) << QList<StrokeRow>();
+    QTest::newRow("sort, a count of 0")
+            << QStringLiteral(TARVELO_SORT_PROGRAM) << QList<StrokeRow>{{u"丁"_s, 0}, {u"王"_s, 4}};
+}
+
+void TestCount::tableWithoutCounts()
+{
+    QFETCH(QString, program);
+    QFETCH(QList<StrokeRow>, rows);
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Refcom.dll"_s;
+    writeStrokeDatabase(path, rows);
+    QFile sequences(folder + u"/Refcom-sequences.txt"_s);
+    QVERIFY(sequences.open(QIODevice::WriteOnly));
+    sequences.write(QByteArray(StrokeSequences::entriesComment.data()) + "0\n");
+    sequences.close();
+    const QString input = folder + u"/names.txt"_s;
+    QFile names(input);
+    QVERIFY(names.open(QIODevice::WriteOnly));
+    names.write(u"王五\n丁一\n"_s.toUtf8());
+    names.close();
+    const QStringList file = program.endsWith(u"tarvelo-count"_s) ? QStringList{u"-f"_s, input} : QStringList{input};
+    const Run result = run(QStringList{u"--database"_s, path} + file, {}, program);
+    QCOMPARE(result.status, statusFailed);
+    QVERIFY(result.out.isEmpty());
+    const QString err = QString::fromUtf8(result.err);
+    QVERIFY2(err.contains(StrokeLookup::describe(data::Error(data::ErrorKind::Corrupt), path)), qPrintable(err));
+}
+
 void TestCount::closedPipeIsQuiet()
 {
     const QString path = m_dir.filePath(u"many-lines.txt"_s);
@@ -619,7 +659,7 @@ void TestCount::standardStreamsGone_data()
     const QString closed = u"文件描述符没有打开"_s;
     QTest::newRow("output closed") << u">&-"_s << QStringList{u"汉字"_s} << QString() << u"写不出结果："_s + closed
                                    << statusFailed;
-    QTest::newRow("input closed") << u"<&-"_s << QStringList() << QString() << u"读不了“-”："_s + closed
+    QTest::newRow("input closed") << u"<&-"_s << QStringList() << QString() << u"读不了“标准输入”："_s + closed
                                   << statusFailed;
     QTest::newRow("error stream closed") << u"2>&-"_s << QStringList{u"--strict"_s, u"汉a"_s} << u"5\t汉a\n"_s
                                          << QString() << statusUnknown;

@@ -97,6 +97,18 @@ void TestCountRows::rows_data()
                            u"GB2312"_s}
             << encoded("GB18030", u"李,一\n"_s + longName + u"𠮷\n"_s) << encoded("GB2312", u"李,一,1\n"_s)
             << u"第 2 行：输出编码 GB2312 里没有字符“𠮷”（U+20BB7）"_s << statusFailed;
+    QTest::newRow("strict names the line of a quoted field that a character stands on")
+            << QStringList{u"-t"_s, u","_s, u"-k"_s, u"1"_s, u"--strict"_s} << u"\"王\nx\",1\n"_s.toUtf8()
+            << u"\"王\nx\",1,4\n"_s.toUtf8() << u"tarvelo-count: -:2:1: “x”"_s << statusUnknown;
+    QTest::newRow("quote that never closes")
+            << QStringList{u"-t"_s, u","_s, u"-k"_s, u"2"_s} << u"1,\"王五\n2,丁一\n"_s.toUtf8() << QByteArray()
+            << u"tarvelo-count: 标准输入:1: 第 1 行的引号"_s << statusFailed;
+    QTest::newRow("UCS-2 kept big-endian as read, without marks")
+            << QStringList{u"--encoding"_s, u"UCS-2"_s, u"--parts"_s} << encoded("UTF-16BE", u"王\n丁\n"_s)
+            << encoded("UTF-16BE", u"4\t王\t4\n2\t丁\t2\n"_s) << QString() << statusDone;
+    QTest::newRow("encoding whose lines depend on those before refused")
+            << QStringList{u"--encoding"_s, u"SCSU"_s, u"-f"_s, u"-"_s} << QByteArray("x\n") << QByteArray()
+            << u"编码“SCSU”不能一行一行地读"_s << statusFailed;
     QTest::newRow("--bom is UTF-8 only") << QStringList{u"--bom"_s, u"--output-encoding"_s, u"GBK"_s, u"汉"_s}
                                          << QByteArray() << QByteArray() << u"--bom 只用于 UTF-8 输出"_s
                                          << statusFailed;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // tarvelo-sort as its users run it, over the real data: files and standard
 // input in, standard output, -o's file, standard error and the status out.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -9,6 +11,11 @@
 
 #include <algorithm>
 #include <cctype>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -56,9 +63,13 @@ private slots:
     void keysSortAsTheLines();
     void refusesWithoutWriting_data();
     void refusesWithoutWriting();
+    void leavesNodesAlone_data();
+    void leavesNodesAlone();
+    void keepsTheFileItReplaces();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
+    QString databaseBeside(const QString &folder, const QByteArray &sequences);
 
     QTemporaryDir m_dir;
 };
@@ -70,6 +81,22 @@ QString TestSort::write(const QString &name, const QByteArray &bytes)
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
     return path;
+}
+
+// A copy of the real database in FOLDER, with SEQUENCES as the sequences
+// file beside it, or a named pipe in its place when SEQUENCES is null.
+QString TestSort::databaseBeside(const QString &folder, const QByteArray &sequences)
+{
+    const QDir programDir = QFileInfo(QStringLiteral(TARVELO_SORT_PROGRAM)).dir();
+    QDir(m_dir.path()).mkdir(folder);
+    const QString database = m_dir.filePath(folder + u"/Refcom.dll"_s);
+    QFile::copy(programDir.filePath(u"Refcom.dll"_s), database);
+    const QString beside = m_dir.filePath(folder + u"/Refcom-sequences.txt"_s);
+    if (sequences.isNull())
+        mkfifo(QFile::encodeName(beside).constData(), S_IRUSR | S_IWUSR);
+    else
+        write(folder + u"/Refcom-sequences.txt"_s, sequences);
+    return database;
 }
 
 void TestSort::sortsLines_data()
@@ -176,9 +203,27 @@ void TestSort::refusesWithoutWriting_data()
                                     << u"用 tarvelo-sort --help 查看用法。"_s;
     QTest::newRow("field not a number") << QStringList{u"-k"_s, u"0"_s} << QByteArray("王\n")
                                         << u"用 tarvelo-sort --help 查看用法。"_s;
-    // The system's English set apart in quotes, not run into the sentence.
+    // The system's reason in the user's words.
     QTest::newRow("input fails to read") << QStringList{u"/proc/self/mem"_s} << QByteArray("王\n")
-                                         << u"读不了“/proc/self/mem”：系统提示“"_s;
+                                         << u"读不了“/proc/self/mem”：读写设备出错"_s;
+    QTest::newRow("inputs in two encodings")
+            << QStringList{write(u"m16.txt"_s, "\xFF\xFE" + QStringEncoder("UTF-16LE").encode(u"丁\n"_s))}
+            << QByteArray("王\n") << u"“INPUT”却是 UTF-8 编码"_s;
+    QTest::newRow("file name with terminal controls")
+            << QStringList{u"/nonexistent/\x1B]0;x\x07\u202E"_s} << QByteArray("王\n")
+            << u"“/nonexistent/<U+001B>]0;x<U+0007><U+202E>”"_s;
+    QFile real(QFileInfo(QStringLiteral(TARVELO_SORT_PROGRAM)).dir().filePath(u"Refcom-sequences.txt"_s));
+    QVERIFY(real.open(QIODevice::ReadOnly));
+    QByteArray moved = real.readAll();
+    const qsizetype wang = moved.indexOf("\n王\t") + 1;
+    const QByteArray wangLine = moved.mid(wang, moved.indexOf('\n', wang) + 1 - wang);
+    moved.remove(wang, wangLine.size()).insert(moved.indexOf("\n一\t") + 1, wangLine);
+    QTest::newRow("sequences file with a line moved")
+            << QStringList{u"--database"_s, databaseBeside(u"moved"_s, moved)} << QByteArray("王\n")
+            << u"Refcom-sequences.txt”已损坏（第 "_s;
+    QTest::newRow("named pipe for the sequences file")
+            << QStringList{u"--database"_s, databaseBeside(u"pipe"_s, QByteArray())} << QByteArray("王\n")
+            << u"Refcom-sequences.txt”不是普通文件"_s;
 }
 
 void TestSort::refusesWithoutWriting()
@@ -196,6 +241,57 @@ void TestSort::refusesWithoutWriting()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), input);
+}
+
+// A node named by -o is neither replaced nor written: a reader waiting on a
+// pipe would get nothing, and a device would be gone.
+void TestSort::leavesNodesAlone_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type");
+    QTest::newRow("named pipe") << u"pipe-out"_s << int(S_IFIFO);
+    QTest::newRow("device node") << u"null-out"_s << int(S_IFCHR);
+}
+
+void TestSort::leavesNodesAlone()
+{
+    QFETCH(QString, name);
+    QFETCH(int, type);
+    const QByteArray path = QFile::encodeName(m_dir.filePath(name));
+    const int made = type == S_IFIFO ? mkfifo(path.constData(), S_IRUSR | S_IWUSR)
+                                     : mknod(path.constData(), S_IFCHR | S_IRUSR | S_IWUSR, makedev(1, 3));
+    if (made != 0)
+        QSKIP("This user may not make such a node.");
+    const Run result = run({u"-o"_s, QString::fromLocal8Bit(path)}, "王\n");
+    QCOMPARE(result.status, statusFailed);
+    QVERIFY2(QString::fromUtf8(result.err).contains(u"-o 要一个普通文件"_s), result.err.constData());
+    struct stat after = {};
+    QCOMPARE(stat(path.constData(), &after), 0);
+    QCOMPARE(int(after.st_mode & S_IFMT), type);
+}
+
+// The replacement is to its readers what the old file was.
+void TestSort::keepsTheFileItReplaces()
+{
+    constexpr uid_t nobody = 65534;
+    const QString path = write(u"owned.txt"_s, "王\n丁\n");
+    const QByteArray name = QFile::encodeName(path);
+    if (chown(name.constData(), nobody, nobody) != 0)
+        QSKIP("Only the superuser can give a file away.");
+    chmod(name.constData(), S_IRUSR | S_IWUSR);
+    QCOMPARE(setxattr(name.constData(), "user.tarvelo", "1", 1, 0), 0);
+    const Run result = run({u"-o"_s, path, path});
+    QCOMPARE(result.status, statusDone);
+    struct stat after = {};
+    QCOMPARE(stat(name.constData(), &after), 0);
+    QCOMPARE(after.st_uid, nobody);
+    QCOMPARE(after.st_gid, gid_t(nobody));
+    QCOMPARE(after.st_mode & ACCESSPERMS, mode_t(S_IRUSR | S_IWUSR));
+    char value[2] = {};
+    QCOMPARE(getxattr(name.constData(), "user.tarvelo", value, sizeof value), ssize_t(1));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("丁\n王\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSort)
