@@ -264,11 +264,6 @@ Decoded decode(const QByteArray &bytes, const QString &encoding)
     return {std::move(attempt.text), chosen, 0, doubtful};
 }
 
-bool isSpreadsheet(QByteArrayView bytes)
-{
-    return bytes.startsWith("PK\x03\x04") || bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
-}
-
 bool isMostlyControl(QStringView text)
 {
     qsizetype junk = 0;

@@ -28,10 +28,6 @@ struct Decoded
 };
 Decoded decode(const QByteArray &bytes, const QString &encoding = {});
 
-// Whether BYTES are a spreadsheet's own file (a ZIP such as .xlsx or .ods,
-// or the older compound .xls), not text.
-bool isSpreadsheet(QByteArrayView bytes);
-
 // Whether TEXT is mostly control characters and replacement characters:
 // binary data, not a list.
 bool isMostlyControl(QStringView text);

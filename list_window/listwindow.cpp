@@ -10,6 +10,7 @@
 #include "runtimeerror.h"
 #include "systemtext.h"
 #include "ui_listwindow.h"
+#include "workbook.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -30,6 +31,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
 #include <QSettings>
@@ -412,7 +414,8 @@ void ListWindow::open()
 {
     runCommand([this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("打开名单"), QString(),
-                                                          tr("名单 (*.txt *.csv *.tsv);;所有文件 (*)"));
+                                                          tr("名单 (*.txt *.csv *.tsv *.xlsx *.ods);;Excel 工作簿 (*.xlsx);;"
+                                                             "ODS 电子表格 (*.ods);;所有文件 (*)"));
         if (!path.isEmpty())
             readFile(path, {});
     });
@@ -425,6 +428,10 @@ void ListWindow::openFile(const QString &path)
 
 void ListWindow::readFile(const QString &path, const QString &encoding)
 {
+    if (Workbook::isWorkbook(path)) {
+        readWorkbook(path);
+        return;
+    }
     const QString shown = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -440,10 +447,6 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
     }
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(tr("读不了“%1”：%2。").arg(shown, quotedSystemText(file.errorString())));
-    if (ListInput::isSpreadsheet(bytes))
-        throw RuntimeError(tr("“%1”是电子表格文件（如 .xlsx、.ods），不是文本，名单没有读入。"
-                              "请在表格程序里选中姓名所在的几列复制，再在这里粘贴；或把它另存为 CSV 再打开。")
-                                   .arg(shown));
     const ListInput::Decoded decoded = ListInput::decode(bytes, encoding);
     if (decoded.invalidLine > 0)
         throw RuntimeError(tr("“%1”第 %2 行有不是 %3 编码的字节，名单没有读入。"
@@ -469,6 +472,36 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
     warnOfOpenQuote(decoded.text, ListInput::separatorFor(decoded.text, path));
 }
 
+void ListWindow::readWorkbook(const QString &path)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    const QStringList sheets = Workbook::sheetNames(path);
+    int index = 0;
+    if (sheets.size() > 1) {
+        bool chosen = false;
+        const int remembered = path == m_openedFile ? std::clamp(m_sheet, 0, int(sheets.size()) - 1) : 0;
+        const QString sheet = QInputDialog::getItem(this, tr("选择工作表"),
+                                                    tr("“%1”有 %2 个工作表，读入哪一个？").arg(fileName).arg(sheets.size()),
+                                                    sheets, remembered, false, &chosen);
+        if (!chosen)
+            return;
+        index = int(sheets.indexOf(sheet));
+    }
+    Workbook::Sheet sheet = Workbook::readSheet(path, index);
+    if (!ListInput::hasContent(sheet.records))
+        throw RuntimeError(tr("“%1”的工作表“%2”是空的，名单没有改动。").arg(fileName, sheets.at(index)));
+    change(tr("打开"), [&] {
+        m_openedFile = path;
+        m_sheet = index;
+        QString source = tr("%1 的工作表“%2”").arg(fileName, sheets.at(index));
+        if (sheet.hiddenRows > 0 || sheet.hiddenColumns > 0)
+            source += tr("（表中隐藏的 %1 行、%2 列也已读入）").arg(sheet.hiddenRows).arg(sheet.hiddenColumns);
+        take(std::move(sheet.records), source);
+        return true;
+    });
+    m_undo->setClean();
+}
+
 void ListWindow::warnOfOpenQuote(QStringView text, QChar separator)
 {
     if (const qsizetype line = ListInput::unclosedQuoteLine(text, separator); line > 0)
@@ -480,7 +513,8 @@ void ListWindow::encodingChosen()
 {
     m_encodingPause.stop();
     const QString encoding = ui->encodingBox->currentData().toString();
-    if (!m_openedFile.isEmpty())
+    // A workbook's cells carry no encoding to choose.
+    if (!m_openedFile.isEmpty() && !Workbook::isWorkbook(m_openedFile))
         runCommand([this, &encoding] { readFile(m_openedFile, encoding); });
 }
 
@@ -708,12 +742,14 @@ NameListModel::Counts ListWindow::countsOut() const
     return ui->countsBox->isChecked() ? NameListModel::Counts::Added : NameListModel::Counts::Left;
 }
 
-QString ListWindow::suggestedSavePath() const
+QString ListWindow::suggestedSavePath(bool workbook) const
 {
     if (m_openedFile.isEmpty())
-        return tr("名单.csv");
+        return workbook ? tr("名单.xlsx") : tr("名单.csv");
     const QFileInfo opened(m_openedFile);
-    return opened.dir().filePath(opened.completeBaseName() + u".csv"_s);
+    // A workbook goes beside the one it came from, not over it.
+    return opened.dir().filePath(workbook ? tr("%1-笔画序.xlsx").arg(opened.completeBaseName())
+                                          : opened.completeBaseName() + u".csv"_s);
 }
 
 void ListWindow::saveAs()
@@ -723,24 +759,70 @@ void ListWindow::saveAs()
             return;
         const QString utf8 = tr("CSV 文件，UTF-8 编码 (*.csv)");
         const QString gb18030 = tr("CSV 文件，GB18030 编码 (*.csv)");
-        QFileDialog dialog(this, tr("另存为 CSV"), suggestedSavePath(), utf8 + u";;"_s + gb18030);
+        const QString excel = tr("Excel 工作簿 (*.xlsx)");
+        const bool fromWorkbook = Workbook::isWorkbook(m_openedFile);
+        QFileDialog dialog(this, tr("另存为"), suggestedSavePath(fromWorkbook),
+                           QStringList{utf8, gb18030, excel}.join(u";;"_s));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(u"csv"_s);
+        const auto suffixFor = [excel](const QString &filter) { return filter == excel ? u"xlsx"_s : u"csv"_s; };
+        if (fromWorkbook)
+            dialog.selectNameFilter(excel);
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+        connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                [&dialog, suffixFor](const QString &filter) { dialog.setDefaultSuffix(suffixFor(filter)); });
         dialog.setObjectName(u"saveDialog"_s);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
         QString path = dialog.selectedFiles().first();
         // Some desktops' own dialogs leave the suffix to the program.
         if (QFileInfo(path).suffix().isEmpty())
-            path += u".csv"_s;
-        writeCsv(path, dialog.selectedNameFilter() == gb18030 ? ListOutput::CsvEncoding::Gb18030
-                                                              : ListOutput::CsvEncoding::Utf8WithBom);
+            path += u'.' + suffixFor(dialog.selectedNameFilter());
+        if (dialog.selectedNameFilter() == excel)
+            writeXlsx(path);
+        else
+            writeCsv(path, dialog.selectedNameFilter() == gb18030 ? ListOutput::CsvEncoding::Gb18030
+                                                                  : ListOutput::CsvEncoding::Utf8WithBom);
     });
 }
 
 void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 {
     runCommand([this, &path, encoding] { writeCsv(path, encoding); });
+}
+
+void ListWindow::saveWorkbookTo(const QString &path)
+{
+    runCommand([this, &path] { writeXlsx(path); });
+}
+
+void ListWindow::writeXlsx(const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const bool fromWorkbook = Workbook::isWorkbook(m_openedFile);
+    if (fromWorkbook && QFileInfo(path) == QFileInfo(m_openedFile)) {
+        const auto answer = QMessageBox::question(
+                this, windowTitle(),
+                tr("“%1”就是打开的工作簿。存到它上面，里面只剩这份名单：其他工作表、格式和公式都会丢掉。"
+                   "仍然覆盖它吗？").arg(shown),
+                QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer != QMessageBox::Yes)
+            return;
+    }
+    const QList<QStringList> records = m_model->shownRecords({}, countsOut());
+    if (const auto lone = ListOutput::findLoneSurrogate(records))
+        throw RuntimeError(tr("不能保存“%1”：%2。%3")
+                                   .arg(shown, loneSurrogateText(*lone, {}),
+                                        QFileInfo::exists(path) ? tr("原有的文件没有改动。") : QString()));
+    Workbook::SaveOptions options;
+    options.header = m_model->firstIsHeader();
+    options.numberColumns = {m_model->sequenceColumn()};
+    if (countsOut() == NameListModel::Counts::Added && !records.isEmpty())
+        options.numberColumns.append(int(records.first().size()) - NameListModel::AddedColumnCount
+                                     + NameListModel::TotalColumn);
+    Workbook::saveXlsx(path, records, options);
+    m_undo->setClean();
+    say(fromWorkbook ? tr("已存为“%1”。只存了名单的单元格，原工作簿的格式、公式和其他工作表没有带过来。").arg(shown)
+                     : tr("已存为“%1”。").arg(shown));
 }
 
 void ListWindow::writeCsv(const QString &path, ListOutput::CsvEncoding encoding)

@@ -34,11 +34,15 @@ public:
     // command given earlier; a failure to read them ends the application.
     void setRules(StrokeRules &rules);
 
-    // Reads the file at PATH in the chosen encoding (or the one detected)
-    // as the new list; on any fault says so and keeps the list shown.
+    // Reads the file at PATH as the new list: a sheet of a workbook (.xlsx,
+    // .ods), chosen where it has several, or text in the chosen encoding
+    // (or the one detected); on any fault says so and keeps the list shown.
     void openFile(const QString &path);
     // Writes the list as CSV to PATH; on a fault says so, the old file intact.
     void saveTo(const QString &path, ListOutput::CsvEncoding encoding);
+    // Writes the list as an .xlsx workbook to PATH, asking first where PATH
+    // is the workbook the list came from.
+    void saveWorkbookTo(const QString &path);
 
 public slots:
     void paste();
@@ -80,6 +84,8 @@ private:
     QList<int> chosenRows() const;
     void copyRows(const QList<int> &rows);
     void readFile(const QString &path, const QString &encoding);
+    void readWorkbook(const QString &path);
+    void writeXlsx(const QString &path);
     void writeCsv(const QString &path, ListOutput::CsvEncoding encoding);
     void take(QList<QStringList> records, const QString &source);
     void fillNameColumns();
@@ -101,7 +107,7 @@ private:
     void showTableMenu(const QPoint &position);
     void showHelp();
     void say(const QString &text);
-    QString suggestedSavePath() const;
+    QString suggestedSavePath(bool workbook) const;
     NameListModel::Counts countsOut() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
@@ -109,6 +115,9 @@ private:
     bool m_countsScheduled = false;
     std::unique_ptr<NameListModel> m_model;
     QString m_openedFile;
+    // The sheet read from the opened workbook, offered first when it is
+    // opened again.
+    int m_sheet = 0;
     QString m_source;
     bool m_commandRunning = false;
     QUndoStack *m_undo = nullptr;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
+#include "listinput.h"
 #include "listwindow.h"
 #include "msgboxanswerer.h"
 #include "strokedata.h"
+#include "workbook.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -354,6 +356,30 @@ private slots:
         QCOMPARE(copied(), header + sortedRows);
     }
 
+    void workbookInAndOut()
+    {
+        QTemporaryDir folder;
+        const QString opened = folder.filePath(u"代表名单.xlsx"_s);
+        Workbook::saveXlsx(opened, ListInput::parsePasted(block), {});
+        m_window->openFile(opened);
+        const QString status = m_window->findChild<QLabel *>(u"statusLabel"_s)->text();
+        QVERIFY2(status.contains(u"工作表“Sheet1”"), qPrintable(status));
+        QCOMPARE(copied(), block);
+
+        m_window->sortByStrokes();
+        const QString saved = folder.filePath(u"代表名单-笔画序.xlsx"_s);
+        m_window->saveWorkbookTo(saved);
+        QCOMPARE(Workbook::readSheet(saved).records, ListInput::parsePasted(header + sortedRows));
+        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"其他工作表没有带过来"));
+
+        // Over the workbook the list came from only when the user says so.
+        MsgBoxAnswerer answerer;
+        m_window->saveWorkbookTo(opened);
+        QCOMPARE(answerer.boxes.size(), 1);
+        QVERIFY(answerer.boxes.first().text.contains(u"就是打开的工作簿"));
+        QCOMPARE(Workbook::readSheet(opened).records, ListInput::parsePasted(block));
+    }
+
     void sniffsSeparator_data()
     {
         QTest::addColumn<QString>("name");
@@ -423,8 +449,8 @@ private slots:
         QTest::newRow("UTF-8 broken on line 5")
                 << false << u"断.txt"_s << (u"王五,张三\n"_s.repeated(4) + u"王五,"_s).toUtf8() + "\xE7\x8E\n"
                 << QString() << u"第 5 行有不是 UTF-8 编码的字节"_s;
-        QTest::newRow("a spreadsheet file") << false << u"名单.xlsx"_s << QByteArray("PK\x03\x04\x14\x00\x06\x00")
-                                            << QString() << u"是电子表格文件"_s;
+        QTest::newRow("a damaged workbook") << false << u"名单.xlsx"_s << QByteArray("PK\x03\x04\x14\x00\x06\x00")
+                                            << QString() << u"已经损坏"_s;
         QTest::newRow("save into a missing folder")
                 << true << u"无/名单.csv"_s << QByteArray() << QString() << u"文件没有建成"_s;
         QTest::newRow("save over a folder") << true << u"目录"_s << QByteArray() << QString() << u"不能保存"_s;
