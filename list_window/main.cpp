@@ -7,6 +7,7 @@
 #include "strokedata.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
@@ -32,5 +33,8 @@ int main(int argc, char *argv[])
     }
     window.setRules(*rules);
     window.show();
+    // A file named on the command line opens as if dropped on the window.
+    if (const QString path = QCoreApplication::arguments().value(1); !path.isEmpty())
+        QTimer::singleShot(0, &window, [&window, path] { window.openFile(path); });
     return app.exec();
 }
