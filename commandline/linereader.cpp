@@ -6,7 +6,9 @@
 #include "systemtext.h"
 #include "utf8.h"
 
+#include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -178,6 +180,19 @@ std::optional<QStringConverter::Encoding> fixedOrder(const TextEncoding &encodin
 }
 
 } // namespace
+
+// Why NAME could not be opened, in the user's language.
+QString openFailure(const QString &name, const QFile &file)
+{
+    const QFileInfo info(name);
+    if (!info.exists())
+        return Messages::tr("没有这个文件");
+    if (info.isDir())
+        return Messages::tr("这是文件夹，不是文件");
+    if (!info.isReadable())
+        return Messages::tr("没有读取权限");
+    return quotedSystemText(file.errorString());
+}
 
 QStringEncoder TextEncoding::encoder() const
 {

@@ -14,9 +14,13 @@
 #include <string>
 #include <string_view>
 
+class QFile;
 class QIODevice;
 
 namespace CommandLine {
+
+// Why the input NAME could not be opened as FILE, in the user's language.
+QString openFailure(const QString &name, const QFile &file);
 
 // How a stream's bytes make characters and lines. Decided from what the
 // converter of a name actually writes for a line break and a few

@@ -11,7 +11,6 @@
 #include "strokeorder.h"
 #include "strokesequences.h"
 #include "stroketable.h"
-#include "systemtext.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -99,19 +98,6 @@ std::unique_ptr<QList<char32_t>> fewCodePoints(const QStringList &texts)
     return std::make_unique<QList<char32_t>>(seen.begin(), seen.end());
 }
 
-// Why NAME could not be opened, in the user's language.
-QString openFailure(const QString &name, const QFile &file)
-{
-    const QFileInfo info(name);
-    if (!info.exists())
-        return Messages::tr("没有这个文件");
-    if (info.isDir())
-        return Messages::tr("这是文件夹，不是文件");
-    if (!info.isReadable())
-        return Messages::tr("没有读取权限");
-    return quotedSystemText(file.errorString());
-}
-
 // Whether TEXT has no character with a count and names a file: a user who
 // meant to count the file is told how, though the count stands as it is.
 bool looksLikeFileName(const StrokeTable &table, const QString &text)
@@ -140,7 +126,7 @@ bool countInputs(Counter &counter, const Options &options)
                 : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
         if (!opened) {
             counter.report(Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。")
-                                   .arg(name, openFailure(name, file)));
+                                   .arg(name, CommandLine::openFailure(name, file)));
             return false;
         }
 #ifdef Q_OS_UNIX

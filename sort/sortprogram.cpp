@@ -43,7 +43,8 @@ bool readInputs(Sorter &sorter, const QStringList &names, QString *error)
                 ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)
                 : (file.setFileName(name), file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
         if (!opened) {
-            *error = Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。").arg(name, quotedSystemText(file.errorString()));
+            *error = Messages::tr("打不开“%1”：%2。请检查文件名和读取权限。")
+                             .arg(name, CommandLine::openFailure(name, file));
             return false;
         }
         if (!sorter.addInput(file, name)) {
