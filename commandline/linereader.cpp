@@ -78,10 +78,11 @@ bool readsLineByLine(const QByteArray &name, const QByteArray &newline)
         const auto both = encodedBy(name, line + u'\n' + line + u'\n');
         if (!both)
             continue;
-        const qsizetype firstEnd = both->indexOf(newline);
-        if (firstEnd < 0 || !both->endsWith(newline))
+        const qsizetype secondStart = both->indexOf(newline) + newline.size();
+        // The line break between the two must be the one written alone.
+        if (secondStart < newline.size() || secondStart + newline.size() > both->size() || !both->endsWith(newline))
             return false;
-        const QByteArray second = both->sliced(firstEnd + newline.size()).chopped(newline.size());
+        const QByteArray second = both->sliced(secondStart, both->size() - secondStart - newline.size());
         QStringDecoder fresh(name.constData());
         if (fresh.decode(second) != line || fresh.hasError())
             return false;
