@@ -17,6 +17,9 @@ namespace {
 const QString contentPart = u"content.xml"_s;
 // A run of spaces as one element claims it; no cell shows more.
 constexpr qsizetype maxSpaceRun = 1024;
+// Spaces a sheet's runs may add up to: each run is a few bytes in the
+// file, so without a limit a small file could fill memory with spaces.
+constexpr qint64 maxSpaces = 16 * 1024 * 1024;
 
 bool isHidden(const QXmlStreamAttributes &a)
 {
@@ -33,7 +36,7 @@ qint64 repeatCount(const QXmlStreamAttributes &a, QLatin1StringView name, qint64
 }
 
 // The text of a paragraph, its spaces, tabs and line breaks kept.
-QString paragraphText(XmlPart &part)
+QString paragraphText(XmlPart &part, qint64 &spaces)
 {
     QString text;
     int depth = 1;
@@ -46,8 +49,13 @@ QString paragraphText(XmlPart &part)
             --depth;
         } else if (token == QXmlStreamReader::StartElement) {
             ++depth;
-            if (xml.name() == u"s")
-                text += QString(std::clamp<qsizetype>(xml.attributes().value("text:c"_L1).toLongLong(), 1, maxSpaceRun), u' ');
+            if (xml.name() == u"s") {
+                const qsizetype run = std::clamp<qsizetype>(xml.attributes().value("text:c"_L1).toLongLong(), 1, maxSpaceRun);
+                spaces += run;
+                if (spaces > maxSpaces)
+                    part.throwDamaged(QCoreApplication::translate("Workbook", "空格多得异常"));
+                text += QString(run, u' ');
+            }
             else if (xml.name() == u"tab")
                 text += u'\t';
             else if (xml.name() == u"line-break")
@@ -63,13 +71,13 @@ QString paragraphText(XmlPart &part)
     return text;
 }
 
-QString cellText(XmlPart &part)
+QString cellText(XmlPart &part, qint64 &spaces)
 {
     const QXmlStreamAttributes a = part.xml().attributes();
     QStringList paragraphs;
     while (part.nextChild()) {
         if (part.xml().name() == u"p")
-            paragraphs.append(paragraphText(part));
+            paragraphs.append(paragraphText(part, spaces));
         else
             part.skipElement();
     }
@@ -139,7 +147,7 @@ private:
             const qint64 repeat = repeatCount(m_part.xml().attributes(), "table:number-columns-repeated"_L1, maxColumns);
             // A merged range's covered cells show nothing, whatever they keep.
             const bool covered = name == u"covered-table-cell";
-            const QString text = cellText(m_part);
+            const QString text = cellText(m_part, m_spaces);
             if (!covered && !text.isEmpty()) {
                 for (qint64 i = 0; i < repeat && column + i <= maxColumns; ++i)
                     cells.append({column + i, text});
@@ -159,6 +167,7 @@ private:
     SheetBuilder m_builder;
     qint64 m_row = 0;
     qint64 m_column = 0;
+    qint64 m_spaces = 0;
 };
 
 // Moves PART to the start of the next table; false when there is none.

@@ -25,6 +25,9 @@ constexpr int lettersInAlphabet = 26;
 // Whole numbers up to this many digits show as Excel shows them in full.
 constexpr double largestPlainNumber = 1e15;
 constexpr int significantDigits = 15;
+// Excel's own limit on a workbook's cell formats; a cell naming one past
+// it shows as General.
+constexpr qsizetype maxCellStyles = 65490;
 
 QString tr(const char *text)
 {
@@ -114,8 +117,12 @@ QStringList readSharedStrings(Package &package, const QString &partName)
     XmlPart part(package, partName);
     while (part.next() != QXmlStreamReader::EndDocument) {
         // Phonetic runs (rPh) annotate the text and are not shown.
-        if (part.xml().isStartElement() && part.xml().name() == u"si")
+        if (part.xml().isStartElement() && part.xml().name() == u"si") {
+            // Each takes memory however short it is in the file.
+            if (strings.size() >= maxCells)
+                part.throwDamaged(tr("共享字符串多于 %1 个").arg(maxCells));
             strings.append(part.elementText(u"rPh"));
+        }
     }
     return strings;
 }
@@ -141,7 +148,7 @@ QStringList readDateStyles(Package &package, const QString &partName)
             custom.insert(a.value("numFmtId"_L1).toInt(), a.value("formatCode"_L1).toString());
         } else if (xml.name() == u"cellXfs") {
             inCellStyles = true;
-        } else if (inCellStyles && xml.name() == u"xf") {
+        } else if (inCellStyles && xml.name() == u"xf" && dateStyles.size() < maxCellStyles) {
             const int id = a.value("numFmtId"_L1).toInt();
             const QString code = custom.contains(id) ? custom.value(id) : builtInDateFormat(id);
             // A format is a date format when it shows a date of some day.

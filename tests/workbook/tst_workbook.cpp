@@ -291,6 +291,12 @@ void TestWorkbook::hostile_data()
     QTest::newRow("too many cells")
             << zipped(m_dir, u"cells.xlsx"_s, xlsxParts(sheetXml("<sheetData>" + farCells + "</sheetData>")))
             << u"单元格"_s;
+    const QByteArray runs = QByteArray(R"(<text:s text:c="1024"/>)").repeated(16 * 1024 + 1);
+    QTest::newRow("spaces from a few bytes")
+            << zipped(m_dir, u"spaces.ods"_s,
+                      odsParts(R"(<table:table table:name="a"><table:table-row><table:table-cell><text:p>)" + runs
+                               + "</text:p></table:table-cell></table:table-row></table:table>"))
+            << u"空格多得异常"_s;
     QTest::newRow("entity expansion")
             << zipped(m_dir, u"laughs.xlsx"_s,
                       xlsxParts(R"(<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;">]>
