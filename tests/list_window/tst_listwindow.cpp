@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -21,6 +22,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <xlsxwriter.h>
 
 using namespace Qt::StringLiterals;
 
@@ -378,6 +381,33 @@ private slots:
         QCOMPARE(answerer.boxes.size(), 1);
         QVERIFY(answerer.boxes.first().text.contains(u"就是打开的工作簿"));
         QCOMPARE(Workbook::readSheet(opened).records, ListInput::parsePasted(block));
+    }
+
+    void workbookSheetChoice()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"两表.xlsx"_s);
+        lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
+        worksheet_write_string(workbook_add_worksheet(book, "代表"), 0, 0, "王五", nullptr);
+        worksheet_write_string(workbook_add_worksheet(book, "获奖"), 0, 0, "张三", nullptr);
+        QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+        // The first time the first sheet is offered; once one is read, that one.
+        const QList<std::pair<QString, QString>> choices = {{u"代表"_s, u"获奖"_s}, {u"获奖"_s, QString()}};
+        for (const auto &[offered, chosen] : choices) {
+            QString shown;
+            QTimer::singleShot(0, this, [&shown, chosen] {
+                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                shown = dialog->textValue();
+                if (!chosen.isEmpty())
+                    dialog->setTextValue(chosen);
+                dialog->accept();
+            });
+            m_window->openFile(path);
+            QCOMPARE(shown, offered);
+            QApplication::setActiveWindow(m_window.get());
+            QCOMPARE(copied(), u"张三\r\n"_s);
+        }
     }
 
     void sniffsSeparator_data()
