@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -109,6 +110,26 @@ Book readBook(Package &package)
     return book;
 }
 
+// Text with the characters XML cannot hold, written as _xHHHH_ (as Excel
+// writes a carriage return, _x000D_), back as they were; a literal
+// "_x" is written _x005F_x.
+QString unescaped(QString text)
+{
+    if (!text.contains(u"_x"))
+        return text;
+    static const QRegularExpression escape(u"_x([0-9A-Fa-f]{4})_"_s);
+    QString out;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator i = escape.globalMatch(text); i.hasNext();) {
+        const QRegularExpressionMatch match = i.next();
+        out += QStringView(text).sliced(from, match.capturedStart() - from);
+        out += QChar(char16_t(match.capturedView(1).toUShort(nullptr, 16)));
+        from = match.capturedEnd();
+    }
+    out += QStringView(text).sliced(from);
+    return out;
+}
+
 QStringList readSharedStrings(Package &package, const QString &partName)
 {
     QStringList strings;
@@ -121,7 +142,7 @@ QStringList readSharedStrings(Package &package, const QString &partName)
             // Each takes memory however short it is in the file.
             if (strings.size() >= maxCells)
                 part.throwDamaged(tr("共享字符串多于 %1 个").arg(maxCells));
-            strings.append(part.elementText(u"rPh"));
+            strings.append(unescaped(part.elementText(u"rPh")));
         }
     }
     return strings;
@@ -263,7 +284,7 @@ private:
             if (m_part.xml().name() == u"v") {
                 value = m_part.readText();
             } else if (m_part.xml().name() == u"is") {
-                value = m_part.elementText(u"rPh");
+                value = unescaped(m_part.elementText(u"rPh"));
                 inline_ = true;
             } else {
                 m_part.skipElement();
@@ -274,7 +295,9 @@ private:
 
     QString shown(const QString &value, QStringView type, qsizetype style)
     {
-        if (value.isEmpty() || type == u"str" || type == u"inlineStr" || type == u"e" || type == u"d")
+        if (type == u"str")
+            return unescaped(value);
+        if (value.isEmpty() || type == u"inlineStr" || type == u"e" || type == u"d")
             return value;
         if (type == u"s") {
             bool ok = false;

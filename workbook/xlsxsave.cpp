@@ -67,6 +67,17 @@ bool isPlainNumber(const QString &text)
     return number.match(text).hasMatch();
 }
 
+// TEXT as UTF-8 for the library, which writes the characters XML cannot
+// hold as _xHHHH_ but leaves a literal "_x0041_" as it is, for Excel to
+// read as "A": its underscore is escaped here.
+QByteArray escaped(const QString &text)
+{
+    if (!text.contains(u"_x"))
+        return text.toUtf8();
+    static const QRegularExpression literal(u"_(x[0-9A-Fa-f]{4}_)"_s);
+    return QString(text).replace(literal, u"_x005F_\\1"_s).toUtf8();
+}
+
 class Writer
 {
 public:
@@ -124,7 +135,7 @@ private:
             return;
         const lxw_error error = number && isPlainNumber(text)
                 ? worksheet_write_number(sheet, lxw_row_t(r), lxw_col_t(c), text.toDouble(), nullptr)
-                : worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), text.toUtf8().constData(), format);
+                : worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), escaped(text).constData(), format);
         if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
             throw RuntimeError(tr("第 %1 行第 %2 列的内容超过了 Excel 一格能存的 32767 个字，写不进工作簿。")
                                        .arg(r + 1)

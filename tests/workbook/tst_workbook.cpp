@@ -52,7 +52,8 @@ const QByteArray stylesXml = R"(<styleSheet xmlns="http://schemas.openxmlformats
 <xf numFmtId="165"/></cellXfs></styleSheet>)";
 const QByteArray sharedStringsXml = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
 <si><t>王毅</t></si><si><t>0012</t></si><si><r><t>王</t></r><r><t>沪宁</t></r><rPh><t>ワン</t></rPh></si>
-<si><t>110101199003071234</t></si></sst>)";
+<si><t>110101199003071234</t></si><si><t>一_x000D_
+二_x005F_x0041_</t></si></sst>)";
 
 QByteArray sheetXml(const QByteArray &inside)
 {
@@ -144,6 +145,7 @@ void TestWorkbook::cells_data()
     QTest::newRow("shared string") << QByteArray(R"(<c r="A1" t="s"><v>0</v></c>)") << u"王毅"_s;
     QTest::newRow("digits kept as text") << QByteArray(R"(<c r="A1" t="s"><v>1</v></c>)") << u"0012"_s;
     QTest::newRow("ID number as text") << QByteArray(R"(<c r="A1" t="s"><v>3</v></c>)") << u"110101199003071234"_s;
+    QTest::newRow("escaped characters") << QByteArray(R"(<c r="A1" t="s"><v>4</v></c>)") << u"一\r\n二_x0041_"_s;
     QTest::newRow("rich text, phonetic left out") << QByteArray(R"(<c r="A1" t="s"><v>2</v></c>)") << u"王沪宁"_s;
     QTest::newRow("inline string") << QByteArray(R"(<c r="A1" t="inlineStr"><is><r><t>李</t></r><r><t> 四</t></r></is></c>)")
                                    << u"李 四"_s;
@@ -253,6 +255,7 @@ void TestWorkbook::roundTrip_data()
     QTest::addColumn<bool>("header");
 
     QTest::newRow("text stays text") << Records{{u"0012"_s, u"110101199003071234"_s, u"=1+1"_s}} << false;
+    QTest::newRow("escapes") << Records{{u"_x0041_"_s, u"a\u0001b"_s, u"一\r\n二"_s}} << false;
     QTest::newRow("header, ragged rows")
             << Records{{u"姓名"_s, u"笔画"_s}, {u"王毅"_s, u"8"_s}, {u"𠀀"_s}, {}, {u""_s, u"末"_s}} << true;
 }
