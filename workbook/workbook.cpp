@@ -16,7 +16,9 @@ namespace Workbook {
 
 bool isWorkbook(const QString &path)
 {
-    static const QStringList extensions = {u"xlsx"_s, u"xlsm"_s, u"ods"_s, u"xls"_s};
+    // Not .xls: many systems export text or HTML tables under that name,
+    // which the text reader takes; a real one is known by its first bytes.
+    static const QStringList extensions = {u"xlsx"_s, u"xlsm"_s, u"ods"_s};
     if (extensions.contains(QFileInfo(path).suffix().toLower()))
         return true;
     QFile file(path);

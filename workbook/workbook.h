@@ -13,8 +13,8 @@
 namespace Workbook {
 
 // Whether PATH should be read as a workbook rather than as text: its
-// extension says so, or its first bytes are those of a zip or of an
-// Excel 97-2003 file.
+// extension is .xlsx, .xlsm or .ods, or its first bytes are those of a
+// zip or of an Excel 97-2003 file.
 bool isWorkbook(const QString &path);
 
 // The names of the sheets in PATH, in their order.

@@ -414,6 +414,7 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
+        QTest::newRow("TABs in .xls, as web systems export") << u"名单.xls"_s << u"序号\t姓名\n1\t王五\n2\t张三\n"_s;
         QTest::newRow("commas, no suffix") << u"名单"_s << u"序号,姓名\n1,王五\n2,\"张,三\"\n"_s;
         QTest::newRow("semicolons in .txt") << u"名单.txt"_s << u"序号;姓名\n1;王五\n2;张三\n"_s;
         QTest::newRow("TABs, no suffix") << u"名单"_s << u"序号\t姓名\n1\t王五\n\n2\t张三\n"_s;
