@@ -494,8 +494,13 @@ void ListWindow::readWorkbook(const QString &path)
         m_openedFile = path;
         m_sheet = index;
         QString source = tr("%1 的工作表“%2”").arg(fileName, sheets.at(index));
-        if (sheet.hiddenRows > 0 || sheet.hiddenColumns > 0)
-            source += tr("（表中隐藏的 %1 行、%2 列也已读入）").arg(sheet.hiddenRows).arg(sheet.hiddenColumns);
+        QStringList hidden;
+        if (sheet.hiddenRows > 0)
+            hidden.append(tr("%1 行").arg(sheet.hiddenRows));
+        if (sheet.hiddenColumns > 0)
+            hidden.append(tr("%1 列").arg(sheet.hiddenColumns));
+        if (!hidden.isEmpty())
+            source += tr("（表中隐藏的 %1也已读入）").arg(hidden.join(tr("和")));
         take(std::move(sheet.records), source);
         return true;
     });

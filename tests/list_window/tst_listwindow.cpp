@@ -383,13 +383,18 @@ private slots:
         QCOMPARE(Workbook::readSheet(opened).records, ListInput::parsePasted(block));
     }
 
-    void workbookSheetChoice()
+    void workbookSheetChoiceAndHiddenRows()
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(u"两表.xlsx"_s);
         lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
         worksheet_write_string(workbook_add_worksheet(book, "代表"), 0, 0, "王五", nullptr);
-        worksheet_write_string(workbook_add_worksheet(book, "获奖"), 0, 0, "张三", nullptr);
+        lxw_worksheet *second = workbook_add_worksheet(book, "获奖");
+        worksheet_write_string(second, 0, 0, "张三", nullptr);
+        worksheet_write_string(second, 1, 0, "李四", nullptr);
+        lxw_row_col_options hidden = {};
+        hidden.hidden = LXW_TRUE;
+        worksheet_set_row_opt(second, 1, LXW_DEF_ROW_HEIGHT, nullptr, &hidden);
         QCOMPARE(workbook_close(book), LXW_NO_ERROR);
         // The first time the first sheet is offered; once one is read, that one.
         const QList<std::pair<QString, QString>> choices = {{u"代表"_s, u"获奖"_s}, {u"获奖"_s, QString()}};
@@ -405,8 +410,10 @@ private slots:
             });
             m_window->openFile(path);
             QCOMPARE(shown, offered);
+            const QString status = m_window->findChild<QLabel *>(u"statusLabel"_s)->text();
+            QVERIFY2(status.contains(u"隐藏的 1 行也已读入"), qPrintable(status));
             QApplication::setActiveWindow(m_window.get());
-            QCOMPARE(copied(), u"张三\r\n"_s);
+            QCOMPARE(copied(), u"张三\r\n李四\r\n"_s);
         }
     }
 
