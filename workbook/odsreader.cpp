@@ -133,7 +133,9 @@ private:
     void readRow()
     {
         const QXmlStreamAttributes a = m_part.xml().attributes();
-        const qint64 count = repeatCount(a, "table:number-rows-repeated"_L1, maxRows);
+        // Not cut to the sheet's limit: rows with content past it are
+        // refused below, as a cell past it is.
+        const qint64 count = repeatCount(a, "table:number-rows-repeated"_L1, std::numeric_limits<qint32>::max());
         if (isHidden(a))
             m_builder.hideRows(m_row, m_row + count - 1);
         QList<std::pair<qint64, QString>> cells;
@@ -156,6 +158,8 @@ private:
         }
         // Empty rows repeated to the sheet's end, as LibreOffice writes
         // them, are never held.
+        if (!cells.isEmpty())
+            m_builder.checkRow(m_row + count);
         for (qint64 i = 0; i < count && !cells.isEmpty(); ++i) {
             for (const auto &[c, text] : std::as_const(cells))
                 m_builder.put(m_row + i, c, text);

@@ -288,6 +288,11 @@ void TestWorkbook::hostile_data()
             << zipped(m_dir, u"rows.xlsx"_s,
                       xlsxParts(sheetXml(R"(<sheetData><row r="1000000000"><c><v>1</v></c></row></sheetData>)")))
             << u"1000000000 行"_s;
+    QTest::newRow("a billion rows in an .ods")
+            << zipped(m_dir, u"rows.ods"_s,
+                      odsParts(R"(<table:table table:name="a"><table:table-row table:number-rows-repeated="1000000000">
+<table:table-cell><text:p>王五</text:p></table:table-cell></table:table-row></table:table>)"))
+            << u"1000000000 行"_s;
     QByteArray farCells;
     for (int row = 1; row <= 400; ++row)
         farCells += R"(<row><c r="XFD)" + QByteArray::number(row) + R"("><v>1</v></c></row>)";
