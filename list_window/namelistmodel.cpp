@@ -126,11 +126,11 @@ void NameListModel::restoreInputOrder()
 void NameListModel::countNames()
 {
     findSequenceColumn();
-    m_state.summaries.assign(size_t(m_state.records.size()), {});
+    m_state.summaries = QList<CellStrokes::Summary>(m_state.records.size());
     m_state.unknownRows = 0;
     for (qsizetype record = firstDataRecord(); record < m_state.records.size(); ++record) {
-        m_state.summaries[size_t(record)] = m_strokes.summarize(nameOf(record));
-        if (m_state.summaries[size_t(record)].unknown > 0)
+        m_state.summaries[record] = m_strokes.summarize(nameOf(record));
+        if (m_state.summaries[record].unknown > 0)
             ++m_state.unknownRows;
     }
 }
@@ -138,7 +138,7 @@ void NameListModel::countNames()
 void NameListModel::rebuildOrder()
 {
     const qsizetype first = firstDataRecord();
-    m_state.shown.resize(size_t(m_state.records.size() - first));
+    m_state.shown.resize(m_state.records.size() - first);
     std::iota(m_state.shown.begin(), m_state.shown.end(), qint32(first));
     if (!m_state.sorted)
         return;
@@ -287,7 +287,7 @@ QList<QStringList> NameListModel::shownRecords(QList<int> rows, Counts counts) c
     QList<QStringList> result;
     const bool everyRow = rows.isEmpty();
     if (everyRow) {
-        rows.resize(qsizetype(m_state.shown.size()));
+        rows.resize(m_state.shown.size());
         std::iota(rows.begin(), rows.end(), 0);
     }
     std::sort(rows.begin(), rows.end());
@@ -295,8 +295,8 @@ QList<QStringList> NameListModel::shownRecords(QList<int> rows, Counts counts) c
     if (everyRow && m_state.firstIsHeader)
         result.append(outputRecord(0, -1, counts));
     for (const int row : std::as_const(rows)) {
-        if (row >= 0 && size_t(row) < m_state.shown.size())
-            result.append(outputRecord(m_state.shown[size_t(row)], row, counts));
+        if (row >= 0 && row < m_state.shown.size())
+            result.append(outputRecord(m_state.shown.at(row), row, counts));
     }
     return result;
 }
@@ -355,10 +355,10 @@ int NameListModel::columnCount(const QModelIndex &parent) const
 
 QVariant NameListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || size_t(index.row()) >= m_state.shown.size())
+    if (!index.isValid() || index.row() >= m_state.shown.size())
         return {};
-    const qsizetype record = m_state.shown[size_t(index.row())];
-    const bool unknown = m_state.summaries[size_t(record)].unknown > 0;
+    const qsizetype record = m_state.shown.at(index.row());
+    const bool unknown = m_state.summaries.at(record).unknown > 0;
     switch (role) {
     case Qt::DisplayRole:
         if (m_renumbered && index.column() == m_sequenceColumn)
@@ -392,7 +392,7 @@ QString NameListModel::cellText(qsizetype record, int column) const
 QVariant NameListModel::toolTip(qsizetype record, int column) const
 {
     QStringList parts;
-    if (m_state.summaries[size_t(record)].unknown > 0)
+    if (m_state.summaries.at(record).unknown > 0)
         parts.append(unknownToolTip(record));
     const QString text = cellText(record, column);
     if (text.size() > longestShownCell) {
@@ -407,7 +407,7 @@ QVariant NameListModel::addedCell(qsizetype record, int column) const
 {
     switch (column) {
     case TotalColumn:
-        return CellStrokes::totalText(m_state.summaries[size_t(record)]);
+        return CellStrokes::totalText(m_state.summaries.at(record));
     case EachColumn:
         return m_strokes.each(nameOf(record));
     case FirstStrokeColumn:

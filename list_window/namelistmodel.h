@@ -66,8 +66,8 @@ public:
     // How many rows have a name with a character without a count.
     qsizetype unknownRowCount() const { return m_state.unknownRows; }
 
-    // All the model shows, to be put back as it was: the records are
-    // shared, not copied, so keeping one costs little.
+    // All the model shows, to be put back as it was: its lists are shared,
+    // not copied, until one of them changes, so keeping one costs little.
     struct State
     {
         QList<QStringList> records;
@@ -77,9 +77,9 @@ public:
         bool sorted = false;
         SortKeys sortKeys;
         // The record shown in each row.
-        std::vector<qint32> shown;
+        QList<qint32> shown;
         // Per record: its name's summary.
-        std::vector<CellStrokes::Summary> summaries;
+        QList<CellStrokes::Summary> summaries;
         qsizetype unknownRows = 0;
     };
     const State &state() const { return m_state; }
