@@ -53,6 +53,8 @@ constexpr qint64 readBlock = qint64(1) << 20;
 constexpr int widthSampleRows = 200;
 // Extra room beside the text of a row, for its frame and padding.
 constexpr int rowPadding = 6;
+// Undo goes this far back; a step holds a whole list only when it replaced one.
+constexpr int undoSteps = 100;
 // Column captions in the choice boxes are cut to this many characters.
 constexpr qsizetype longestColumnTitle = 20;
 // Where the chosen rule is remembered between runs.
@@ -152,6 +154,7 @@ ListWindow::ListWindow(QWidget *parent)
     addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &ListWindow::redo);
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &ListWindow::redo);
     m_undo = new QUndoStack(this);
+    m_undo->setUndoLimit(undoSteps);
     connect(m_undo, &QUndoStack::indexChanged, this, [this] { showState(); });
     m_encodingPause.setSingleShot(true);
     m_encodingPause.setInterval(encodingPauseMs);
@@ -405,6 +408,7 @@ void ListWindow::paste()
             m_openedFile.clear();
             return true;
         });
+        ui->encodingBox->setCurrentIndex(0);
         m_undo->setClean();
         warnOfOpenQuote(text, u'\t');
     });
@@ -417,13 +421,20 @@ void ListWindow::open()
                                                           tr("名单 (*.txt *.csv *.tsv *.xlsx *.ods);;Excel 工作簿 (*.xlsx);;"
                                                              "ODS 电子表格 (*.ods);;所有文件 (*)"));
         if (!path.isEmpty())
-            readFile(path, {});
+            readFile(path, encodingForNextFile());
     });
 }
 
 void ListWindow::openFile(const QString &path)
 {
-    runCommand([this, &path] { readFile(path, {}); });
+    runCommand([this, &path] { readFile(path, encodingForNextFile()); });
+}
+
+QString ListWindow::encodingForNextFile() const
+{
+    // A choice made while a file is open was for that file; one made before
+    // any is for the file opened next.
+    return m_openedFile.isEmpty() ? ui->encodingBox->currentData().toString() : QString();
 }
 
 void ListWindow::readFile(const QString &path, const QString &encoding)
@@ -855,6 +866,18 @@ QString ListWindow::loneSurrogateText(const ListOutput::LoneSurrogate &lone, con
     return tr("%1有半个字（单独的 U+%2），写不成任何编码").arg(place, QString::number(lone.unit, 16).toUpper());
 }
 
+void ListWindow::showSortIndicator()
+{
+    QHeaderView *header = ui->table->horizontalHeader();
+    const bool sorted = m_model && m_model->isSorted();
+    header->setSortIndicatorShown(sorted);
+    if (!sorted)
+        return;
+    const NameListModel::SortKeys &keys = m_model->sortKeys();
+    header->setSortIndicator(keys.column < 0 ? m_model->nameColumn() : keys.column,
+                             keys.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
 QString ListWindow::orderText() const
 {
     if (!m_model->isSorted())
@@ -886,6 +909,7 @@ void ListWindow::showState()
         widget->setEnabled(filled);
     ui->restoreButton->setEnabled(filled && m_model->isSorted());
     m_emptyHint->setVisible(!filled);
+    showSortIndicator();
     ui->renumberBox->setEnabled(filled && m_model->sequenceColumn() >= 0);
     if (m_model)
         m_model->setRenumbered(ui->renumberBox->isChecked());

@@ -103,11 +103,13 @@ private:
     QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
     QString orderText() const;
+    void showSortIndicator();
     void showCopyScope();
     void showTableMenu(const QPoint &position);
     void showHelp();
     void say(const QString &text);
     QString suggestedSavePath(bool workbook) const;
+    QString encodingForNextFile() const;
     NameListModel::Counts countsOut() const;
 
     std::unique_ptr<Ui::ListWindow> ui;
