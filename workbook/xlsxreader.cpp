@@ -8,7 +8,9 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -180,12 +182,40 @@ QStringList readDateStyles(Package &package, const QString &partName)
     return dateStyles;
 }
 
-QString plainNumber(QStringView value)
+// The value of TEXT made of decimal digits only; -1 where it holds anything
+// else or more digits than any row number or index can have. Cells take it
+// for their row, style and string index, without the cost of a conversion
+// that knows locales and signs.
+qint64 digitsValue(QStringView text)
 {
+    if (text.isEmpty() || text.size() > maxRowDigits)
+        return -1;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+// Whether VALUE is a whole number written as Excel shows it: digits, no
+// sign, no leading zero, fewer than 16 of them.
+bool isShownAsWritten(QStringView value)
+{
+    if (value.isEmpty() || value.size() >= significantDigits + 1 || (value[0] == u'0' && value.size() > 1))
+        return false;
+    return std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+QString plainNumber(const QString &value)
+{
+    if (isShownAsWritten(value))
+        return value;
     bool ok = false;
     const double number = value.toDouble(&ok);
     if (!ok || !std::isfinite(number))
-        return value.toString();
+        return value;
     if (number == std::trunc(number) && std::abs(number) < largestPlainNumber)
         return QString::number(qint64(number));
     return QString::number(number, 'g', significantDigits).toUpper();
@@ -196,17 +226,30 @@ bool parseReference(QStringView reference, qint64 &row, qint64 &column)
 {
     qsizetype i = 0;
     column = 0;
-    while (i < reference.size() && reference[i].isLetter() && i < maxColumnLetters) {
-        column = column * lettersInAlphabet + (reference[i].toUpper().unicode() - u'A' + 1);
-        ++i;
+    for (; i < reference.size() && i < maxColumnLetters; ++i) {
+        // Clearing the bit that sets lower case apart from upper case.
+        const char16_t letter = reference[i].unicode() & ~char16_t(u'a' - u'A');
+        if (letter < u'A' || letter > u'Z')
+            break;
+        column = column * lettersInAlphabet + (letter - u'A' + 1);
     }
-    const QStringView digits = reference.sliced(i);
-    if (i == 0 || digits.isEmpty() || digits.size() > maxRowDigits)
-        return false;
-    bool ok = false;
-    row = digits.toLongLong(&ok) - 1;
+    row = digitsValue(reference.sliced(i)) - 1;
     --column;
-    return ok && column >= 0;
+    return i > 0 && row >= -1 && column >= 0;
+}
+
+// Whether NAME, an element's or attribute's local name, is EXPECTED: the
+// sheet's loop compares a few names per cell, and this stays inline.
+template<qsizetype N>
+bool named(QStringView name, const char16_t (&expected)[N])
+{
+    if (name.size() != N - 1)
+        return false;
+    for (qsizetype i = 0; i < N - 1; ++i) {
+        if (name[i].unicode() != expected[i])
+            return false;
+    }
+    return true;
 }
 
 class SheetReader
@@ -247,66 +290,116 @@ private:
 
     void readRow()
     {
-        const QXmlStreamAttributes a = m_part.xml().attributes();
-        const QStringView number = a.value("r"_L1);
-        if (!number.isEmpty()) {
-            const qint64 r = number.size() > maxRowDigits ? std::numeric_limits<qint64>::max() : number.toLongLong();
-            m_builder.checkRow(r);
-            m_row = r - 1;
-        } else {
-            ++m_row;
+        // The copy of the attributes is let go before the cells are read:
+        // while it is held, the reader copies its own at every element.
+        bool hidden = false;
+        {
+            const QXmlStreamAttributes a = m_part.xml().attributes();
+            const QStringView number = a.value("r"_L1);
+            if (!number.isEmpty()) {
+                qint64 r = digitsValue(number);
+                if (r < 0)
+                    r = number.size() > maxRowDigits ? std::numeric_limits<qint64>::max() : number.toLongLong();
+                m_builder.checkRow(r);
+                m_row = r - 1;
+            } else {
+                ++m_row;
+            }
+            hidden = isTrue(a.value("hidden"_L1));
         }
-        if (isTrue(a.value("hidden"_L1)))
+        if (hidden)
             m_builder.hideRows(m_row, m_row);
         m_column = -1;
         while (m_part.nextChild()) {
-            if (m_part.xml().name() == u"c")
+            if (named(m_part.xml().name(), u"c"))
                 readCell();
             else
                 m_part.skipElement();
         }
     }
 
-    void readCell()
+    // What a cell's t attribute says its value is.
+    enum class CellType { Number, SharedString, Boolean, FormulaText, AsWritten };
+
+    struct CellHead
     {
-        const QXmlStreamAttributes a = m_part.xml().attributes();
-        const QStringView type = a.value("t"_L1);
-        const qsizetype style = a.value("s"_L1).toLongLong();
-        const QStringView reference = a.value("r"_L1);
-        qint64 row = m_row;
+        qint64 row = 0;
+        CellType type = CellType::Number;
+        qsizetype style = 0;
+    };
+
+    // The cell's attributes, its column counted on where it has no reference.
+    CellHead readCellHead()
+    {
+        CellHead head{m_row};
+        QStringView reference;
+        const QXmlStreamAttributes attributes = m_part.xml().attributes();
+        for (const QXmlStreamAttribute &a : attributes) {
+            const QStringView name = a.qualifiedName();
+            if (named(name, u"r")) {
+                reference = a.value();
+            } else if (named(name, u"s")) {
+                const qint64 style = digitsValue(a.value());
+                head.style = style >= 0 ? style : a.value().toLongLong();
+            } else if (named(name, u"t")) {
+                head.type = cellType(a.value());
+            }
+        }
         if (reference.isEmpty())
             ++m_column;
-        else if (!parseReference(reference, row, m_column))
+        else if (!parseReference(reference, head.row, m_column))
             m_part.throwDamaged(tr("单元格引用“%1”无效").arg(reference));
+        return head;
+    }
+
+    static CellType cellType(QStringView type)
+    {
+        if (named(type, u"s"))
+            return CellType::SharedString;
+        if (named(type, u"b"))
+            return CellType::Boolean;
+        if (named(type, u"str"))
+            return CellType::FormulaText;
+        if (named(type, u"inlineStr") || named(type, u"e") || named(type, u"d"))
+            return CellType::AsWritten;
+        return CellType::Number;
+    }
+
+    void readCell()
+    {
+        const CellHead head = readCellHead();
         QString value;
-        bool inline_ = false;
+        bool inlineText = false;
         while (m_part.nextChild()) {
-            if (m_part.xml().name() == u"v") {
+            const QStringView name = m_part.xml().name();
+            if (named(name, u"v")) {
                 value = m_part.readText();
-            } else if (m_part.xml().name() == u"is") {
+            } else if (named(name, u"is")) {
                 value = unescaped(m_part.elementText(u"rPh"));
-                inline_ = true;
+                inlineText = true;
             } else {
                 m_part.skipElement();
             }
         }
-        m_builder.put(row, m_column, inline_ ? value : shown(value, type, style));
+        m_builder.put(head.row, m_column, inlineText ? std::move(value) : shown(value, head.type, head.style));
     }
 
-    QString shown(const QString &value, QStringView type, qsizetype style)
+    QString shown(const QString &value, CellType type, qsizetype style)
     {
-        if (type == u"str")
+        if (type == CellType::FormulaText)
             return unescaped(value);
-        if (value.isEmpty() || type == u"inlineStr" || type == u"e" || type == u"d")
+        if (value.isEmpty() || type == CellType::AsWritten)
             return value;
-        if (type == u"s") {
-            bool ok = false;
-            const qsizetype index = value.toLongLong(&ok);
+        if (type == CellType::SharedString) {
+            bool ok = true;
+            qint64 index = digitsValue(value);
+            if (index < 0)
+                index = value.toLongLong(&ok);
             if (!ok || index < 0 || index >= m_strings.size())
                 m_part.throwDamaged(tr("共享字符串 %1 不存在").arg(value));
             return m_strings.at(index);
         }
-        if (type == u"b")
+        if (type == CellType::Boolean)
             return isTrue(value) ? u"TRUE"_s : u"FALSE"_s;
         if (style > 0 && style < m_dateStyles.size() && !m_dateStyles.at(style).isEmpty()) {
             const QString date = formatDate(value.toDouble(), m_dateStyles.at(style), m_epoch1904);
