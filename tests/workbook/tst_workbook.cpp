@@ -150,6 +150,9 @@ void TestWorkbook::cells_data()
     QTest::newRow("inline string") << QByteArray(R"(<c r="A1" t="inlineStr"><is><r><t>李</t></r><r><t> 四</t></r></is></c>)")
                                    << u"李 四"_s;
     QTest::newRow("whole number") << QByteArray(R"(<c r="A1"><v>3.0</v></c>)") << u"3"_s;
+    QTest::newRow("number with leading zeros") << QByteArray(R"(<c r="A1"><v>007</v></c>)") << u"7"_s;
+    QTest::newRow("sixteen digits") << QByteArray(R"(<c r="A1"><v>1234567890123456</v></c>)")
+                                    << u"1.23456789012346E+15"_s;
     QTest::newRow("float noise") << QByteArray(R"(<c r="A1"><v>0.30000000000000004</v></c>)") << u"0.3"_s;
     QTest::newRow("large number") << QByteArray(R"(<c r="A1"><v>1.2345678901234568E+17</v></c>)")
                                   << u"1.23456789012346E+17"_s;
