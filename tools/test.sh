@@ -15,7 +15,7 @@ root=$(pwd)
 
 # Each fuzz target from its seed corpus; a crash, a broken invariant or an
 # input slower than the timeout fails the run.
-fuzz_targets="okcommand rtfreader count sort sequences"
+fuzz_targets="okcommand rtfreader count sort sequences workbook"
 cmake --preset fuzz
 for target in $fuzz_targets; do
     cmake --build --preset fuzz --target "fuzz_$target"
