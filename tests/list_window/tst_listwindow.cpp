@@ -14,6 +14,11 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -328,6 +333,64 @@ private slots:
         QCOMPARE(lines.at(0), u"序号\t姓名\t单位\t笔画\t各字笔画\t起笔"_s);
         QCOMPARE(lines.at(1), u"1\t丁一\t\"外\n联\"\t3\t2+1\t一"_s);
         QCOMPARE(lines.at(2).left(5), u"2\t王五\t"_s);
+    }
+
+    void dropOpensFileInItsOwnEncoding()
+    {
+        // A choice made for one file does not hold for the next, which
+        // has a byte-order mark of its own.
+        auto *encodings = m_window->findChild<QComboBox *>(u"encodingBox"_s);
+        QTemporaryDir folder;
+        QFile gb(folder.filePath(u"甲.txt"_s));
+        QVERIFY(gb.open(QIODevice::WriteOnly) && gb.write("\xCD\xF5\xCE\xE5\r\n") > 0);
+        gb.close();
+        m_window->openFile(gb.fileName());
+        choose(u"encodingBox"_s, encodings->findData(u"GB18030"_s));
+        QFile utf8(folder.filePath(u"乙.txt"_s));
+        QVERIFY(utf8.open(QIODevice::WriteOnly) && utf8.write("\xEF\xBB\xBF\xE5\xBC\xA0\xE4\xB8\x89\r\n") > 0);
+        utf8.close();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(utf8.fileName())});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_window.get(), &drop);
+        QTRY_COMPARE(copied(), u"张三\r\n"_s);
+        QCOMPARE(encodings->currentIndex(), 0);
+    }
+
+    void closingAsksOnlyWhileChangesAreUnsaved()
+    {
+        int asked = 0;
+        const auto cancelAny = [this, &asked] {
+            QTimer::singleShot(0, this, [&asked] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    ++asked;
+                    box->button(QMessageBox::Cancel)->click();
+                }
+            });
+        };
+        m_window->sortByStrokes();
+        cancelAny();
+        QVERIFY(!m_window->close());
+        QCOMPARE(asked, 1);
+        QApplication::setActiveWindow(m_window.get());
+        copied();
+        cancelAny();
+        QVERIFY(m_window->close());
+        QCOMPARE(asked, 1);
+    }
+
+    void longCellShortened()
+    {
+        const QString note(500, u'字');
+        QApplication::clipboard()->setText(u"王五\t"_s + note + u"\r\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        const QModelIndex cell = m_table->model()->index(0, 1);
+        QCOMPARE(cell.data().toString().size(), 201);
+        QVERIFY(cell.data(Qt::ToolTipRole).toString().contains(note));
+        QCOMPARE(copied(), u"王五\t"_s + note + u"\r\n"_s);
     }
 
     void openQuoteReported()
