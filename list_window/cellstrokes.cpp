@@ -8,6 +8,8 @@
 
 #include <QChar>
 
+#include <type_traits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -41,8 +43,14 @@ void CellStrokes::forEachCharacter(QStringView cell, Visit visit) const
         if (afterCharacter && Character::isVariationSelector(codePoint))
             continue;
         afterCharacter = !StrokeOrder::isSkipped(codePoint);
-        if (afterCharacter)
+        if (!afterCharacter)
+            continue;
+        if constexpr (std::is_same_v<std::invoke_result_t<Visit &, char32_t>, bool>) {
+            if (!visit(codePoint))
+                return;
+        } else {
             visit(codePoint);
+        }
     }
 }
 
@@ -78,15 +86,12 @@ QString CellStrokes::each(QStringView cell) const
 QString CellStrokes::firstStroke(QStringView cell) const
 {
     QString shape;
-    bool first = true;
     forEachCharacter(cell, [&](char32_t codePoint) {
-        if (!first)
-            return;
-        first = false;
         const std::string_view sequence = m_sequences.sequence(codePoint);
         const int digit = sequence.empty() ? -1 : sequence.front() - firstStrokeDigit;
         constexpr int shapes = int(std::size(strokeShapes)) - 1;
         shape = digit >= 0 && digit < shapes ? QString(QChar(strokeShapes[digit])) : unknownMark;
+        return false;
     });
     return shape;
 }

@@ -41,6 +41,8 @@ public:
     static QString totalText(const Summary &summary);
 
 private:
+    // Calls VISIT with each counted character of CELL; a VISIT that
+    // returns bool stops the walk by returning false.
     template<typename Visit>
     void forEachCharacter(QStringView cell, Visit visit) const;
     bool isKnown(char32_t codePoint) const;

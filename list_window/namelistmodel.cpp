@@ -34,13 +34,20 @@ constexpr qsizetype longestShownCell = 200;
 // Nor can a tooltip show a megabyte; past this it says how long the cell is.
 constexpr qsizetype longestToolTip = 2000;
 
+// The first LENGTH code units of TEXT, or one fewer where that would
+// split a character.
+QStringView startOf(QStringView text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    return text.first(text.at(length - 1).isHighSurrogate() ? length - 1 : length);
+}
+
 QString shortened(const QString &text, qsizetype length)
 {
     if (text.size() <= length)
         return text;
-    // Not between the halves of a character.
-    const qsizetype cut = text.at(length - 1).isHighSurrogate() ? length - 1 : length;
-    return text.left(cut) + u'…';
+    return startOf(text, length).toString() + u'…';
 }
 
 } // namespace
@@ -363,6 +370,10 @@ QVariant NameListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         if (m_renumbered && index.column() == m_sequenceColumn)
             return index.row() + 1;
+        // Each character's count takes at least one character shown, so the
+        // start of a long name is all the shortened column needs.
+        if (index.column() == m_state.width + EachColumn)
+            return shortened(m_strokes.each(startOf(nameOf(record), longestShownCell)), longestShownCell);
         return shortened(cellText(record, index.column()), longestShownCell);
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
@@ -394,7 +405,8 @@ QVariant NameListModel::toolTip(qsizetype record, int column) const
     QStringList parts;
     if (m_state.summaries.at(record).unknown > 0)
         parts.append(unknownToolTip(record));
-    const QString text = cellText(record, column);
+    // The counts of a long name are shown shortened, with no more to tell.
+    const QString text = column < m_state.width ? cellText(record, column) : QString();
     if (text.size() > longestShownCell) {
         parts.append(shortened(text, longestToolTip));
         if (text.size() > longestToolTip)
