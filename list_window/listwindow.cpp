@@ -301,7 +301,7 @@ void ListWindow::showHelp()
 void ListWindow::closeEvent(QCloseEvent *event)
 {
     // Undo keeps every change while the window is open; closing ends that.
-    if (m_model && m_model->rowCount() > 0 && !m_undo->isClean() && !QApplication::activeModalWidget()) {
+    if (hasUnsavedChanges() && !QApplication::activeModalWidget()) {
         const auto answer = QMessageBox::question(
                 this, windowTitle(), tr("名单改过以后还没有复制或保存，关闭就会丢掉这些改动。仍然关闭吗？"),
                 QMessageBox::Close | QMessageBox::Cancel, QMessageBox::Cancel);
@@ -403,6 +403,7 @@ void ListWindow::paste()
             say(tr("剪贴板里没有文字，名单没有改动。请先在表格里选中姓名复制。"));
             return;
         }
+        const bool replacing = hasUnsavedChanges();
         change(tr("粘贴"), [&] {
             take(records, tr("粘贴"));
             m_openedFile.clear();
@@ -411,6 +412,7 @@ void ListWindow::paste()
         ui->encodingBox->setCurrentIndex(0);
         m_undo->setClean();
         warnOfOpenQuote(text, u'\t');
+        tellOfReplacedChanges(replacing);
     });
 }
 
@@ -471,6 +473,8 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
     // A choice of encoding is for the file it was made for.
     const QSignalBlocker blocker(ui->encodingBox);
     ui->encodingBox->setCurrentIndex(std::max(ui->encodingBox->findData(encoding), 0));
+    m_fileEncoding = encoding;
+    const bool replacing = hasUnsavedChanges();
     change(tr("打开"), [&] {
         m_openedFile = path;
         QString source = tr("%1（%2 编码）").arg(QFileInfo(path).fileName(), decoded.encoding);
@@ -481,6 +485,7 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
     });
     m_undo->setClean();
     warnOfOpenQuote(decoded.text, ListInput::separatorFor(decoded.text, path));
+    tellOfReplacedChanges(replacing);
 }
 
 void ListWindow::readWorkbook(const QString &path)
@@ -501,6 +506,7 @@ void ListWindow::readWorkbook(const QString &path)
     Workbook::Sheet sheet = Workbook::readSheet(path, index);
     if (!ListInput::hasContent(sheet.records))
         throw RuntimeError(tr("“%1”的工作表“%2”是空的，名单没有改动。").arg(fileName, sheets.at(index)));
+    const bool replacing = hasUnsavedChanges();
     change(tr("打开"), [&] {
         m_openedFile = path;
         m_sheet = index;
@@ -516,6 +522,7 @@ void ListWindow::readWorkbook(const QString &path)
         return true;
     });
     m_undo->setClean();
+    tellOfReplacedChanges(replacing);
 }
 
 void ListWindow::warnOfOpenQuote(QStringView text, QChar separator)
@@ -530,8 +537,23 @@ void ListWindow::encodingChosen()
     m_encodingPause.stop();
     const QString encoding = ui->encodingBox->currentData().toString();
     // A workbook's cells carry no encoding to choose.
-    if (!m_openedFile.isEmpty() && !Workbook::isWorkbook(m_openedFile))
-        runCommand([this, &encoding] { readFile(m_openedFile, encoding); });
+    if (m_openedFile.isEmpty() || Workbook::isWorkbook(m_openedFile))
+        return;
+    runCommand([this, &encoding] { readFile(m_openedFile, encoding); });
+    // A choice the file cannot be read in leaves the box as the list was read.
+    const QSignalBlocker blocker(ui->encodingBox);
+    ui->encodingBox->setCurrentIndex(std::max(ui->encodingBox->findData(m_fileEncoding), 0));
+}
+
+bool ListWindow::hasUnsavedChanges() const
+{
+    return m_model && m_model->rowCount() > 0 && !m_undo->isClean();
+}
+
+void ListWindow::tellOfReplacedChanges(bool replaced)
+{
+    if (replaced)
+        say(ui->statusLabel->text() + tr("替换掉的名单改过还没有保存，按 Ctrl+Z 可以找回。"));
 }
 
 void ListWindow::take(QList<QStringList> records, const QString &source)
@@ -553,12 +575,6 @@ void ListWindow::fillNameColumns()
     ui->nameColumnBox->clear();
     ui->groupBox->clear();
     ui->groupBox->addItem(tr("不分组"), -1);
-    ui->countsBox->setChecked(QSettings().value(countsSetting, false).toBool());
-    connect(ui->countsBox, &QCheckBox::toggled, this, [](bool on) { QSettings().setValue(countsSetting, on); });
-    connect(ui->renumberBox, &QCheckBox::toggled, this, [this](bool on) {
-        if (m_model)
-            m_model->setRenumbered(on);
-    });
     for (int column = 0; column < m_model->cellColumnCount(); ++column) {
         QString title = m_model->cellColumnTitle(column);
         // A heading is short; a long first cell would widen the window.

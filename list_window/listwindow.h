@@ -99,6 +99,8 @@ private:
     NameRule chosenRule() const;
     static QString ruleCaption(NameRule rule);
     void encodingChosen();
+    bool hasUnsavedChanges() const;
+    void tellOfReplacedChanges(bool replaced);
     void warnOfOpenQuote(QStringView text, QChar separator);
     QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
@@ -117,6 +119,8 @@ private:
     bool m_countsScheduled = false;
     std::unique_ptr<NameListModel> m_model;
     QString m_openedFile;
+    // The encoding chosen for the opened file, empty when it was detected.
+    QString m_fileEncoding;
     // The sheet read from the opened workbook, offered first when it is
     // opened again.
     int m_sheet = 0;

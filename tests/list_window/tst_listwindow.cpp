@@ -360,7 +360,7 @@ private slots:
         QCOMPARE(encodings->currentIndex(), 0);
     }
 
-    void closingAsksOnlyWhileChangesAreUnsaved()
+    void unsavedChangesNotLostSilently()
     {
         int asked = 0;
         const auto cancelAny = [this, &asked] {
@@ -376,7 +376,10 @@ private slots:
         QVERIFY(!m_window->close());
         QCOMPARE(asked, 1);
         QApplication::setActiveWindow(m_window.get());
-        copied();
+        // Pasted over, they can be had back.
+        QApplication::clipboard()->setText(u"李四\r\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"Ctrl+Z 可以找回"_s));
         cancelAny();
         QVERIFY(m_window->close());
         QCOMPARE(asked, 1);
@@ -647,8 +650,13 @@ private slots:
         QVERIFY(utf16 > 0);
         encodings->setCurrentIndex(utf16);
         emit encodings->activated(utf16);
-        QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(), names);
+        QCOMPARE(copied(), names);
+        // One the file cannot be read in leaves the list and the box as they were.
+        choose(u"encodingBox"_s, encodings->findData(u"UTF-8"_s));
+        QCOMPARE(answerer.boxes.size(), 1);
+        QCOMPARE(encodings->currentIndex(), utf16);
+        QApplication::setActiveWindow(m_window.get());
+        QCOMPARE(copied(), names);
     }
 
 private:
