@@ -31,7 +31,9 @@ constexpr char32_t asciiDelete = 0x7F;
 constexpr int nameDigits = 4;
 constexpr int hexBase = 16;
 
-bool isActedOn(char32_t codePoint)
+} // namespace
+
+bool isActedOnByTerminal(char32_t codePoint)
 {
     if (codePoint >= firstPrintable && codePoint < asciiDelete)
         return false;
@@ -46,14 +48,12 @@ bool isActedOn(char32_t codePoint)
     }
 }
 
-} // namespace
-
 QString visibleText(const QString &text, LineFeeds lineFeeds)
 {
     QString shown;
     shown.reserve(text.size());
     for (const char32_t codePoint : text.toUcs4()) {
-        if (isActedOn(codePoint) && !(codePoint == U'\n' && lineFeeds == LineFeeds::Kept))
+        if (isActedOnByTerminal(codePoint) && !(codePoint == U'\n' && lineFeeds == LineFeeds::Kept))
             shown += u"<U+"_s + QString::number(uint(codePoint), hexBase).toUpper().rightJustified(nameDigits, u'0')
                     + u'>';
         else

@@ -16,6 +16,11 @@ namespace CommandLine {
 // What a command-line program ends with, as far as all of them agree.
 enum ExitStatus { Done = 0, Failed = 2 };
 
+// Whether a terminal acts on CODEPOINT instead of showing it: a control,
+// a format character such as a direction override or isolate, or a line or
+// paragraph separator.
+bool isActedOnByTerminal(char32_t codePoint);
+
 // TEXT with its control characters, direction overrides and other
 // invisible formatting, which may come with a file name, as <U+XXXX>: a
 // message cannot move the terminal's cursor, retitle it or turn its text

@@ -7,8 +7,6 @@
 #include "programmain.h"
 #include "utf8.h"
 
-#include <QChar>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -21,8 +19,6 @@ namespace Count {
 namespace {
 
 constexpr std::size_t numberRoom = 24;
-constexpr unsigned char firstPrintable = 0x20;
-constexpr char32_t asciiDelete = 0x7F;
 constexpr char upperHexDigits[] = "0123456789ABCDEF";
 constexpr int fewestNameDigits = 4;
 constexpr int mostNameDigits = 2 * sizeof(char32_t);
@@ -32,24 +28,6 @@ constexpr unsigned char firstNonAscii = 0x80;
 constexpr std::string_view reportMiddle = ": “";
 constexpr std::string_view reportBefore = "”（";
 constexpr std::string_view reportAfter = "）没有笔画数\n";
-
-// Code points that a terminal acts on instead of showing: controls, format
-// characters such as the direction overrides and isolates, and line and
-// paragraph separators.
-bool isShownByName(char32_t codePoint)
-{
-    if (codePoint >= firstPrintable && codePoint < asciiDelete)
-        return false;
-    switch (QChar::category(codePoint)) {
-    case QChar::Other_Control:
-    case QChar::Other_Format:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // Writes "U+" and at least four upper-case hex digits at OUT, as Unicode
 // names a code point, and returns the byte after them.
@@ -80,7 +58,8 @@ char *writeEnd(char *out, const char32_t *character, std::size_t size)
 {
     out = std::copy(reportMiddle.begin(), reportMiddle.end(), out);
     for (std::size_t i = 0; i < size; ++i)
-        out = isShownByName(character[i]) ? writeCodePointName(out, character[i]) : Utf8::encode(character[i], out);
+        out = CommandLine::isActedOnByTerminal(character[i]) ? writeCodePointName(out, character[i])
+                                                             : Utf8::encode(character[i], out);
     out = std::copy(reportBefore.begin(), reportBefore.end(), out);
     out = writeCodePointName(out, character[0]);
     return std::copy(reportAfter.begin(), reportAfter.end(), out);

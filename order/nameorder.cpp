@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "nameorder.h"
 
+#include "character.h"
 #include "printablekey.h"
 #include "strokeorder.h"
 #include "traditionalorder.h"
-
-#include <QChar>
 
 namespace {
 
@@ -14,21 +13,9 @@ constexpr char traditionalLead = 'T';
 // place, given name.
 constexpr std::size_t surnameAndOneCharacter = 2;
 
-// Calls F with each code point of TEXT; a lone surrogate stands for itself.
-template<typename F>
-void forEachCodePoint(QStringView text, F f)
-{
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        char32_t codePoint = text[i].unicode();
-        if (QChar::isHighSurrogate(codePoint) && i + 1 < size && text[i + 1].isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
-            ++i;
-        }
-        f(codePoint);
-    }
-}
+using Character::forEachCodePoint;
 
+// As Character::forEachCodePoint, for a text already in code points.
 template<typename F>
 void forEachCodePoint(std::u32string_view text, F f)
 {

@@ -95,16 +95,10 @@ bool StrokeOrder::isSkipped(char32_t codePoint)
 
 void StrokeOrder::appendKey(QStringView text, std::u32string *key) const
 {
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        char32_t codePoint = text[i].unicode();
-        if (QChar::isHighSurrogate(codePoint) && i + 1 < size && text[i + 1].isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
-            ++i;
-        }
+    Character::forEachCodePoint(text, [&](char32_t codePoint) {
         if (!isSkipped(codePoint))
             key->push_back(rank(codePoint));
-    }
+    });
 }
 
 QByteArray StrokeOrder::printableKey(std::u32string_view key) const

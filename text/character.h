@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // What one character of the user's text is, for every program that counts
 // strokes: one Unicode code point (a surrogate pair is never split), with
@@ -19,6 +21,22 @@ constexpr bool isVariationSelector(char32_t codePoint)
 // The code point at POS of TEXT; WIDTH receives how many code units it
 // takes (a lone surrogate is a code point of its own).
 char32_t codePointAt(const QString &text, qsizetype pos, qsizetype *width);
+
+// Calls F with each code point of TEXT, in order; a lone surrogate is a
+// code point of its own, as codePointAt() reads it.
+template<typename F>
+void forEachCodePoint(QStringView text, F f)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        char32_t codePoint = text[i].unicode();
+        if (QChar::isHighSurrogate(codePoint) && i + 1 < size && text[i + 1].isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+            ++i;
+        }
+        f(codePoint);
+    }
+}
 
 // The first LIMIT characters of TEXT, or all of them when LIMIT is negative.
 QStringList split(const QString &text, qsizetype limit = -1);
