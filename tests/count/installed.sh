@@ -28,6 +28,10 @@ check_program() {
     got=$(cd "$elsewhere" && printf '李四\n王五\n丁一\n' | "$root/bin/tarvelo-sort" | tr '\n' ' ') \
         || fail "tarvelo-sort: exit status $?"
     [ "$got" = "丁一 王五 李四 " ] || fail "tarvelo-sort printed: $got"
+    for rule in 姓氏:王毅 姓名:王沪宁; do
+        got=$(cd "$elsewhere" && printf '王沪宁\n王毅\n' | "$root/bin/tarvelo-sort" --rule "${rule%%:*}" | head -n 1)
+        [ "$got" = "${rule#*:}" ] || fail "tarvelo-sort --rule ${rule%%:*} put $got first"
+    done
     got=$(cd "$elsewhere" && "$root/bin/tarvelo-count" --each --sequence 汉)
     [ "$got" = "$(printf '汉\t5\t丶丶一乛丶')" ] || fail "--each --sequence printed: $got"
     warnings=$(man --warnings -E UTF-8 -l "$root/share/man/man1/tarvelo-sort.1.gz" 2>&1 >/dev/null)
