@@ -25,6 +25,7 @@ const QString workbookRelations = u"xl/_rels/workbook.xml.rels"_s;
 constexpr qsizetype maxRowDigits = 10;
 constexpr qsizetype maxColumnLetters = 3;
 constexpr int lettersInAlphabet = 26;
+constexpr int decimalBase = 10;
 // Whole numbers up to this many digits show as Excel shows them in full.
 constexpr double largestPlainNumber = 1e15;
 constexpr int significantDigits = 15;
@@ -194,7 +195,7 @@ qint64 digitsValue(QStringView text)
     for (const QChar c : text) {
         if (c < u'0' || c > u'9')
             return -1;
-        value = value * 10 + (c.unicode() - u'0');
+        value = value * decimalBase + (c.unicode() - u'0');
     }
     return value;
 }
@@ -203,7 +204,7 @@ qint64 digitsValue(QStringView text)
 // sign, no leading zero, fewer than 16 of them.
 bool isShownAsWritten(QStringView value)
 {
-    if (value.isEmpty() || value.size() >= significantDigits + 1 || (value[0] == u'0' && value.size() > 1))
+    if (value.isEmpty() || value.size() > significantDigits || (value[0] == u'0' && value.size() > 1))
         return false;
     return std::all_of(value.begin(), value.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
