@@ -16,8 +16,10 @@ void centreNow(QWidget *window)
     if (!screen)
         return;
     // Before the window system has framed the window, its frame is its
-    // client area.
-    const QRect frame = window->frameGeometry();
+    // client area; while it frames it, the frame may read as 1x1 for a
+    // moment, and the window would be put with its corner at the centre.
+    QRect frame = window->frameGeometry();
+    frame.setSize(frame.size().expandedTo(window->size()));
     const QRect centred = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frame.size(),
                                               screen->availableGeometry());
     if (centred.topLeft() != frame.topLeft())
