@@ -890,8 +890,11 @@ void ListWindow::showSortIndicator()
     if (!sorted)
         return;
     const NameListModel::SortKeys &keys = m_model->sortKeys();
-    header->setSortIndicator(keys.column < 0 ? m_model->nameColumn() : keys.column,
-                             keys.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    const int section = keys.column < 0 ? m_model->nameColumn() : keys.column;
+    header->setSortIndicator(section, keys.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The columns were fitted to their captions without the indicator,
+    // which would now cover the caption of a narrow column.
+    header->resizeSection(section, std::max(header->sectionSize(section), header->sectionSizeHint(section)));
 }
 
 QString ListWindow::orderText() const
