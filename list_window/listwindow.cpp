@@ -267,7 +267,7 @@ void ListWindow::showTableMenu(const QPoint &position)
     QAction *selected = menu.addAction(tr("复制选中的行(&L)"), this, &ListWindow::copySelectedRows);
     selected->setEnabled(ui->table->selectionModel()->hasSelection());
     if (column >= 0 && column < m_model->cellColumnCount())
-        menu.addAction(tr("按此列排序(&S)"), this, [this, column] { headerClicked(column); });
+        menu.addAction(tr("按“%1”排序(&S)").arg(shortColumnTitle(column)), this, [this, column] { headerClicked(column); });
     menu.addSeparator();
     QAction *undoing = menu.addAction(tr("撤销%1(&U)").arg(m_undo->undoText()), this, &ListWindow::undo);
     undoing->setShortcut(QKeySequence::Undo);
@@ -576,16 +576,19 @@ void ListWindow::fillNameColumns()
     ui->groupBox->clear();
     ui->groupBox->addItem(tr("不分组"), -1);
     for (int column = 0; column < m_model->cellColumnCount(); ++column) {
-        QString title = m_model->cellColumnTitle(column);
-        // A heading is short; a long first cell would widen the window.
-        if (title.size() > longestColumnTitle)
-            title = title.left(longestColumnTitle) + u'…';
-        const QString caption = tr("第 %1 列：%2").arg(column + 1).arg(title);
+        const QString caption = tr("第 %1 列：%2").arg(column + 1).arg(shortColumnTitle(column));
         ui->nameColumnBox->addItem(caption);
         ui->groupBox->addItem(caption, column);
     }
     ui->nameColumnBox->setCurrentIndex(m_model->nameColumn());
     ui->groupBox->setCurrentIndex(std::max(ui->groupBox->findData(group), 0));
+}
+
+QString ListWindow::shortColumnTitle(int column) const
+{
+    const QString title = m_model->cellColumnTitle(column);
+    // A heading is short; a long first cell would widen the window.
+    return title.size() > longestColumnTitle ? title.left(longestColumnTitle) + u'…' : title;
 }
 
 void ListWindow::nameColumnChosen(int index)

@@ -89,6 +89,7 @@ private:
     void writeCsv(const QString &path, ListOutput::CsvEncoding encoding);
     void take(QList<QStringList> records, const QString &source);
     void fillNameColumns();
+    QString shortColumnTitle(int column) const;
     void nameColumnChosen(int index);
     void headerSwitched(bool firstIsHeader);
     void ruleChosen();
