@@ -20,6 +20,13 @@ const QString unknownMark = u"?"_s;
 constexpr char16_t strokeShapes[] = u"一丨丿丶乛";
 constexpr char firstStrokeDigit = '1';
 
+bool isUnifiedIdeograph(char32_t codePoint)
+{
+    constexpr char32_t first = 0x4E00;
+    constexpr char32_t last = 0x9FFF;
+    return codePoint >= first && codePoint <= last;
+}
+
 } // namespace
 
 CellStrokes::CellStrokes(const StrokeTable &counts, const StrokeSequences &sequences)
@@ -42,7 +49,9 @@ void CellStrokes::forEachCharacter(QStringView cell, Visit visit) const
         pos += width;
         if (afterCharacter && Character::isVariationSelector(codePoint))
             continue;
-        afterCharacter = !StrokeOrder::isSkipped(codePoint);
+        // The order skips no unified ideograph, which most cells are made
+        // of; that spares them the look-up of Unicode's white space.
+        afterCharacter = isUnifiedIdeograph(codePoint) || !StrokeOrder::isSkipped(codePoint);
         if (!afterCharacter)
             continue;
         if constexpr (std::is_same_v<std::invoke_result_t<Visit &, char32_t>, bool>) {
