@@ -237,13 +237,14 @@ private slots:
         QTest::addColumn<int>("headerClicks");
         QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("status");
-        // 丁一 2 strokes, 王 4; 乙 1, 甲 5; the blank name last throughout.
-        QTest::newRow("按姓氏笔画") << 0 << false << -1 << 0 << u"10 3 1 2"_s << u"已按姓氏笔画排序"_s;
-        QTest::newRow("按姓名笔画") << 1 << false << -1 << 0 << u"10 1 3 2"_s << u"已按姓名笔画排序"_s;
-        QTest::newRow("descending") << 0 << true << -1 << 0 << u"1 3 10 2"_s << u"（倒序）"_s;
-        QTest::newRow("单位, then 姓名") << 0 << false << 2 << 0 << u"10 2 3 1"_s << u"先按“单位”分组"_s;
-        QTest::newRow("序号 as numbers") << 0 << false << -1 << 1 << u"1 2 3 10"_s << u"已按“序号”排序"_s;
-        QTest::newRow("序号, clicked twice") << 0 << false << -1 << 2 << u"10 3 2 1"_s << u"（倒序）"_s;
+        // 丁一 2 strokes, 王 4; 乙 1, 甲 5; the blank name last throughout;
+        // the two 王毅 in the order they came, whichever the direction.
+        QTest::newRow("按姓氏笔画") << 0 << false << -1 << 0 << u"10 3 4 1 2"_s << u"已按姓氏笔画排序"_s;
+        QTest::newRow("按姓名笔画") << 1 << false << -1 << 0 << u"10 1 3 4 2"_s << u"已按姓名笔画排序"_s;
+        QTest::newRow("descending") << 0 << true << -1 << 0 << u"1 3 4 10 2"_s << u"（倒序）"_s;
+        QTest::newRow("单位, then 姓名") << 0 << false << 2 << 0 << u"10 4 2 3 1"_s << u"先按“单位”分组"_s;
+        QTest::newRow("序号 as numbers") << 0 << false << -1 << 1 << u"1 2 3 4 10"_s << u"已按“序号”排序"_s;
+        QTest::newRow("序号, clicked twice") << 0 << false << -1 << 2 << u"10 4 3 2 1"_s << u"（倒序）"_s;
     }
 
     void sortChoices()
@@ -254,7 +255,7 @@ private slots:
         QFETCH(int, headerClicks);
         QFETCH(QString, order);
         QFETCH(QString, status);
-        QApplication::clipboard()->setText(u"序号\t姓名\t单位\n1\t王沪宁\t甲办\n2\t\t乙办\n3\t王毅\t甲办\n10\t丁一\t乙办\n"_s);
+        QApplication::clipboard()->setText(u"序号\t姓名\t单位\n1\t王沪宁\t甲办\n2\t\t乙办\n3\t王毅\t甲办\n10\t丁一\t乙办\n4\t王毅\t乙办\n"_s);
         QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
         choose(u"ruleBox"_s, rule);
         choose(u"groupBox"_s, group + 1);
