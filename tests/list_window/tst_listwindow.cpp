@@ -174,7 +174,7 @@ private slots:
         QTest::addColumn<QList<int>>("selected");
         QTest::addColumn<QString>("copied");
         QTest::newRow("one row clicked") << QList<int>{2} << block;
-        QTest::newRow("every row") << QList<int>{0, 1, 2, 3, 4} << block;
+        QTest::newRow("every row, by Ctrl+A") << QList<int>{0, 1, 2, 3, 4} << block;
         QTest::newRow("two rows chosen") << QList<int>{1, 2} << u"2\t张三\t\"财务\t部\"\r\n3\t𠮷x\t人事\r\n"_s;
     }
 
@@ -183,9 +183,14 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(QString, copied);
         QTest::mouseClick(m_table->viewport(), Qt::LeftButton, {}, rowCentre(selected.first()));
-        for (const int row : selected)
-            m_table->selectionModel()->select(m_table->model()->index(row, 0),
-                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (selected.size() == m_table->model()->rowCount()) {
+            QTest::keyClick(m_table, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(m_table->selectionModel()->selectedRows().size(), selected.size());
+        } else {
+            for (const int row : selected.mid(1))
+                m_table->selectionModel()->select(m_table->model()->index(row, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
         auto *button = m_window->findChild<QPushButton *>(u"copyButton"_s);
         QCOMPARE(button->text().contains(u"选中"_s), copied != block);
         QTest::keyClick(m_table, Qt::Key_C, Qt::ControlModifier);
