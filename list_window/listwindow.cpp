@@ -908,11 +908,11 @@ QString ListWindow::orderText() const
     const int column = keys.column < 0 ? m_model->nameColumn() : keys.column;
     QString order = column == m_model->nameColumn()
             ? tr("已%1排序").arg(ruleCaption(keys.rule))
-            : tr("已按“%1”排序").arg(m_model->cellColumnTitle(column));
+            : tr("已按“%1”排序").arg(shortColumnTitle(column));
     if (keys.descending)
         order += tr("（倒序）");
     if (keys.groupColumn >= 0)
-        order = tr("先按“%1”分组，%2").arg(m_model->cellColumnTitle(keys.groupColumn), order);
+        order = tr("先按“%1”分组，%2").arg(shortColumnTitle(keys.groupColumn), order);
     return order;
 }
 

@@ -449,7 +449,7 @@ QVariant NameListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation == Qt::Vertical)
         return section + 1;
     if (section < m_state.width)
-        return cellColumnTitle(section);
+        return shortened(cellColumnTitle(section), longestShownCell);
     switch (section - m_state.width) {
     case TotalColumn:
         return tr("笔画");

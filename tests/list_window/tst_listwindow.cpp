@@ -400,6 +400,10 @@ private slots:
         QCOMPARE(cell.data().toString().size(), 201);
         QVERIFY(cell.data(Qt::ToolTipRole).toString().contains(note));
         QCOMPARE(copied(), u"王五\t"_s + note + u"\r\n"_s);
+        // So is a long heading, over a column of numbers.
+        QApplication::clipboard()->setText(u"姓名\t"_s + note + u"\r\n王五\t1\r\n张三\t2\r\n"_s);
+        QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_table->model()->headerData(1, Qt::Horizontal).toString().size(), 201);
     }
 
     void openQuoteReported()
