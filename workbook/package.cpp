@@ -85,6 +85,9 @@ public:
     }
 
     bool isSequential() const override { return true; }
+    // Whether inflating stopped at damaged data: the zip's checksum is
+    // checked only at a part's end.
+    bool damaged() const { return m_damaged; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
@@ -92,8 +95,10 @@ protected:
         if (m_package.m_overBudget)
             return -1;
         const int read = unzReadCurrentFile(m_package.m_zip.get(), data, unsigned(std::min<qint64>(maxSize, readChunk)));
-        if (read < 0)
+        if (read < 0) {
+            m_damaged = true;
             return -1;
+        }
         m_package.m_inflated += read;
         if (m_package.m_inflated > m_package.m_budget) {
             m_package.m_overBudget = true;
@@ -106,6 +111,7 @@ protected:
 private:
     Package &m_package;
     bool m_opened = false;
+    bool m_damaged = false;
 };
 
 Package::Package(const QString &path)
@@ -170,6 +176,17 @@ bool Package::contains(const QString &part)
     return unzLocateFile(m_zip.get(), part.toUtf8().constData(), 1) == UNZ_OK;
 }
 
+QByteArray Package::inflate(const QString &part)
+{
+    PartDevice device(*this, part);
+    const QByteArray bytes = device.readAll();
+    if (m_overBudget || device.damaged())
+        throwDamaged(part, tr("解压出错"));
+    if (!device.finish())
+        throwDamaged(part, tr("校验和不符"));
+    return bytes;
+}
+
 void Package::throwDamaged(const QString &part, const QString &reason) const
 {
     if (m_overBudget)
@@ -189,6 +206,13 @@ XmlPart::XmlPart(Package &package, const QString &part)
     m_xml.setDevice(m_device.get());
 }
 
+XmlPart::XmlPart(const Package &package, const QString &part, QIODevice *device)
+    : m_package(package)
+    , m_part(part)
+{
+    m_xml.setDevice(device);
+}
+
 XmlPart::~XmlPart() = default;
 
 QXmlStreamReader::TokenType XmlPart::next()
@@ -202,7 +226,7 @@ QXmlStreamReader::TokenType XmlPart::next()
     case QXmlStreamReader::Invalid:
         throwDamaged(m_xml.errorString());
     case QXmlStreamReader::EndDocument:
-        if (!m_device->finish())
+        if (m_device && !m_device->finish())
             throwDamaged(tr("校验和不符"));
         break;
     default:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QXmlStreamReader>
 
@@ -23,6 +24,9 @@ public:
 
     Format format() const { return m_format; }
     bool contains(const QString &part);
+    // The whole of PART inflated, for a reader on another thread while the
+    // zip, which inflates one part at a time, stays with this one.
+    QByteArray inflate(const QString &part);
     const QString &fileName() const { return m_fileName; }
 
     [[noreturn]] void throwDamaged(const QString &part, const QString &reason) const;
@@ -55,6 +59,9 @@ class XmlPart
 {
 public:
     XmlPart(Package &package, const QString &part);
+    // Over DEVICE, bytes of PART already inflated: the package's zip is
+    // left alone, so that this may be read on another thread.
+    XmlPart(const Package &package, const QString &part, QIODevice *device);
     ~XmlPart();
 
     QXmlStreamReader::TokenType next();
@@ -71,7 +78,7 @@ public:
     [[noreturn]] void throwDamaged(const QString &reason) const;
 
 private:
-    Package &m_package;
+    const Package &m_package;
     QString m_part;
     std::unique_ptr<PartDevice> m_device;
     QXmlStreamReader m_xml;
