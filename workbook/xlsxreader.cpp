@@ -3,14 +3,19 @@
 #include "readers.h"
 #include "sheetbuilder.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHash>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <optional>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +37,9 @@ constexpr int significantDigits = 15;
 // Excel's own limit on a workbook's cell formats; a cell naming one past
 // it shows as General.
 constexpr qsizetype maxCellStyles = 65490;
+// Sheets smaller than this are read on one thread: a second would save
+// less than starting it costs.
+constexpr qsizetype minSplitBytes = 256 * 1024;
 
 QString tr(const char *text)
 {
@@ -253,40 +261,184 @@ bool named(QStringView name, const char16_t (&expected)[N])
     return true;
 }
 
+// What shows a cell's value as the spreadsheet does. The shared strings
+// and styles are read before the sheet is opened: the zip reads one part
+// at a time.
+struct SheetStyles
+{
+    QStringList strings;
+    QStringList dateStyles;
+    bool epoch1904 = false;
+};
+
+// Thrown where the second half of a sheet cannot be read apart from the
+// first, which then reads on alone.
+struct Unsplittable
+{
+};
+
+// The row before the second half's first, which that half does not know:
+// it must begin with a numbered row.
+constexpr qint64 unknownRow = -2;
+
+// What reading the second half of a sheet would do to the records, done
+// once the first half is in. Cells go in as read; hidden rows and columns
+// touch nothing a cell does, and merges, which empty cells, come after
+// the cells (or the half is not taken), so the result and any error are
+// those of reading the sheet in one go.
+class HalfSheet
+{
+public:
+    void checkRow(qint64 row) const
+    {
+        if (row < 1 || row > maxRows)
+            throw Unsplittable();
+    }
+    void put(qint64 row, qint64 column, QString text)
+    {
+        if (text.isEmpty())
+            return;
+        if (!m_merges.isEmpty())
+            throw Unsplittable();
+        count();
+        m_cells.append({row, column, std::move(text)});
+    }
+    void hideRows(qint64 first, qint64 last)
+    {
+        count();
+        m_hiddenRows.append({first, last});
+    }
+    void hideColumns(qint64 first, qint64 last)
+    {
+        count();
+        m_hiddenColumns.append({first, last});
+    }
+    void merge(qint64 firstRow, qint64 firstColumn, qint64 lastRow, qint64 lastColumn)
+    {
+        count();
+        m_merges.append({firstRow, firstColumn, lastRow, lastColumn});
+    }
+
+    void replay(SheetBuilder &builder)
+    {
+        for (Cell &cell : m_cells)
+            builder.put(cell.row, cell.column, std::move(cell.text));
+        for (const Range &range : std::as_const(m_hiddenRows))
+            builder.hideRows(range.first, range.last);
+        for (const Range &range : std::as_const(m_hiddenColumns))
+            builder.hideColumns(range.first, range.last);
+        for (const Merge &m : std::as_const(m_merges))
+            builder.merge(m.firstRow, m.firstColumn, m.lastRow, m.lastColumn);
+    }
+
+private:
+    // What is kept stays within what the builder would hold; past that the
+    // sheet is read in one go, which reports it.
+    void count()
+    {
+        if (++m_steps > maxCells)
+            throw Unsplittable();
+    }
+
+    struct Cell
+    {
+        qint64 row;
+        qint64 column;
+        QString text;
+    };
+    struct Range
+    {
+        qint64 first;
+        qint64 last;
+    };
+    struct Merge
+    {
+        qint64 firstRow;
+        qint64 firstColumn;
+        qint64 lastRow;
+        qint64 lastColumn;
+    };
+    QList<Cell> m_cells;
+    QList<Range> m_hiddenRows;
+    QList<Range> m_hiddenColumns;
+    QList<Merge> m_merges;
+    qint64 m_steps = 0;
+};
+
+// Reads a sheet's XML into SINK, a SheetBuilder or a HalfSheet.
+template<class Sink>
 class SheetReader
 {
 public:
-    SheetReader(Package &package, const QString &partName, const Book &book, const QHash<QString, Relation> &relations)
-        : m_strings(readSharedStrings(package, partOfType(relations, u"/sharedStrings", u"xl/sharedStrings.xml"_s)))
-        , m_dateStyles(readDateStyles(package, partOfType(relations, u"/styles", u"xl/styles.xml"_s)))
-        , m_part(package, partName)
-        , m_builder(package)
-        , m_epoch1904(book.epoch1904)
+    enum class Stop { AtEnd, AtSheetData, AtRow };
+
+    // FIRST_ROW is the row before the first one read: unknownRow for the
+    // second half of a sheet.
+    SheetReader(const SheetStyles &styles, XmlPart &part, Sink &sink, qint64 firstRow = -1)
+        : m_styles(styles)
+        , m_part(part)
+        , m_sink(sink)
+        , m_row(firstRow)
     {
     }
 
-    Sheet read()
+    // Reads on to the end, false; or with STOP, to the start tag of
+    // sheetData, or to that of a row beginning at character STOP_AT
+    // directly inside that sheetData (what comes before the row in the
+    // text is then no comment, CDATA or tag around it), true.
+    bool readUntil(Stop stop, qint64 stopAt = -1)
     {
-        while (m_part.next() != QXmlStreamReader::EndDocument) {
-            if (!m_part.xml().isStartElement())
+        while (!m_ended) {
+            const qint64 before = m_part.xml().characterOffset();
+            const QXmlStreamReader::TokenType token = m_part.next();
+            m_ended = token == QXmlStreamReader::EndDocument;
+            if (token == QXmlStreamReader::StartDocument)
+                m_utf8 = m_part.xml().documentEncoding().isEmpty()
+                        || m_part.xml().documentEncoding().compare(u"UTF-8", Qt::CaseInsensitive) == 0;
+            if (token == QXmlStreamReader::EndElement) {
+                if (m_depth == m_dataDepth)
+                    m_leftData = true;
+                --m_depth;
+            }
+            if (token != QXmlStreamReader::StartElement)
                 continue;
             const QStringView name = m_part.xml().name();
+            if (name == u"row") {
+                if (stop == Stop::AtRow && before == stopAt && m_depth == m_dataDepth && !m_leftData)
+                    return true;
+                readRow();
+                continue;
+            }
+            ++m_depth;
             if (name == u"col")
                 readColumn();
-            else if (name == u"row")
-                readRow();
             else if (name == u"mergeCell")
                 readMerge();
+            else if (name == u"sheetData" && stop == Stop::AtSheetData && m_dataDepth < 0) {
+                m_dataDepth = m_depth;
+                return true;
+            }
         }
-        return m_builder.take();
+        return false;
     }
+
+    // Reads on from the row readUntil() stopped at.
+    void readOn()
+    {
+        readRow();
+        readUntil(Stop::AtEnd);
+    }
+
+    // Whether the XML's offsets count characters of UTF-8, as splitting
+    // the sheet's bytes takes them to.
+    bool isUtf8() const { return m_utf8; }
 
 private:
     void readColumn()
     {
         const QXmlStreamAttributes a = m_part.xml().attributes();
         if (isTrue(a.value("hidden"_L1)))
-            m_builder.hideColumns(a.value("min"_L1).toLongLong() - 1, a.value("max"_L1).toLongLong() - 1);
+            m_sink.hideColumns(a.value("min"_L1).toLongLong() - 1, a.value("max"_L1).toLongLong() - 1);
     }
 
     void readRow()
@@ -301,15 +453,17 @@ private:
                 qint64 r = digitsValue(number);
                 if (r < 0)
                     r = number.size() > maxRowDigits ? std::numeric_limits<qint64>::max() : number.toLongLong();
-                m_builder.checkRow(r);
+                m_sink.checkRow(r);
                 m_row = r - 1;
+            } else if (m_row == unknownRow) {
+                throw Unsplittable();
             } else {
                 ++m_row;
             }
             hidden = isTrue(a.value("hidden"_L1));
         }
         if (hidden)
-            m_builder.hideRows(m_row, m_row);
+            m_sink.hideRows(m_row, m_row);
         m_column = -1;
         while (m_part.nextChild()) {
             if (named(m_part.xml().name(), u"c"))
@@ -382,7 +536,7 @@ private:
                 m_part.skipElement();
             }
         }
-        m_builder.put(head.row, m_column, inlineText ? std::move(value) : shown(value, head.type, head.style));
+        m_sink.put(head.row, m_column, inlineText ? std::move(value) : shown(value, head.type, head.style));
     }
 
     QString shown(const QString &value, CellType type, qsizetype style)
@@ -396,14 +550,14 @@ private:
             qint64 index = digitsValue(value);
             if (index < 0)
                 index = value.toLongLong(&ok);
-            if (!ok || index < 0 || index >= m_strings.size())
+            if (!ok || index < 0 || index >= m_styles.strings.size())
                 m_part.throwDamaged(tr("共享字符串 %1 不存在").arg(value));
-            return m_strings.at(index);
+            return m_styles.strings.at(index);
         }
         if (type == CellType::Boolean)
             return isTrue(value) ? u"TRUE"_s : u"FALSE"_s;
-        if (style > 0 && style < m_dateStyles.size() && !m_dateStyles.at(style).isEmpty()) {
-            const QString date = formatDate(value.toDouble(), m_dateStyles.at(style), m_epoch1904);
+        if (style > 0 && style < m_styles.dateStyles.size() && !m_styles.dateStyles.at(style).isEmpty()) {
+            const QString date = formatDate(value.toDouble(), m_styles.dateStyles.at(style), m_styles.epoch1904);
             if (!date.isEmpty())
                 return date;
         }
@@ -418,19 +572,180 @@ private:
         if (colon < 0 || !parseReference(QStringView(reference).first(colon), firstRow, firstColumn)
             || !parseReference(QStringView(reference).sliced(colon + 1), lastRow, lastColumn))
             m_part.throwDamaged(tr("合并区域“%1”无效").arg(reference));
-        m_builder.merge(firstRow, firstColumn, lastRow, lastColumn);
+        m_sink.merge(firstRow, firstColumn, lastRow, lastColumn);
     }
 
-    // The shared strings and styles are read before the sheet is opened:
-    // the zip reads one part at a time.
-    QStringList m_strings;
-    QStringList m_dateStyles;
-    XmlPart m_part;
-    SheetBuilder m_builder;
-    bool m_epoch1904 = false;
+    const SheetStyles &m_styles;
+    XmlPart &m_part;
+    Sink &m_sink;
     qint64 m_row = -1;
     qint64 m_column = -1;
+    // Elements open, and the depth of sheetData once the head is read.
+    int m_depth = 0;
+    int m_dataDepth = -1;
+    bool m_leftData = false;
+    bool m_utf8 = false;
+    bool m_ended = false;
 };
+
+// HEAD and then REST, bytes held elsewhere, read as one stream: the
+// second half's document without a copy of the sheet.
+class JoinedDevice : public QIODevice
+{
+public:
+    JoinedDevice(QByteArrayView head, QByteArrayView rest)
+        : m_head(head)
+        , m_rest(rest)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        QByteArrayView &from = m_head.isEmpty() ? m_rest : m_head;
+        const qsizetype size = qsizetype(std::min<qint64>(maxSize, from.size()));
+        std::copy_n(from.data(), size, data);
+        from = from.sliced(size);
+        return size;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArrayView m_head;
+    QByteArrayView m_rest;
+};
+
+// The UTF-16 code units, which the XML reader's offsets count, that BYTE
+// of UTF-8 begins: none for a continuation byte, two for a character
+// beyond the Basic Multilingual Plane.
+int utf16Units(char byte)
+{
+    constexpr unsigned char continuationMask = 0xC0;
+    constexpr unsigned char continuation = 0x80;
+    constexpr unsigned char fourByteLead = 0xF0;
+    const auto b = static_cast<unsigned char>(byte);
+    return ((b & continuationMask) != continuation ? 1 : 0) + (b >= fourByteLead ? 1 : 0);
+}
+
+qint64 utf16Length(QByteArrayView bytes)
+{
+    qint64 length = 0;
+    for (const char byte : bytes)
+        length += utf16Units(byte);
+    return length;
+}
+
+// The bytes of UTF-8 XML that hold its first CHARS UTF-16 code units.
+qsizetype byteOffset(QByteArrayView xml, qint64 chars)
+{
+    qsizetype bytes = 0;
+    for (qint64 counted = 0; bytes < xml.size() && counted < chars; ++bytes)
+        counted += utf16Units(xml[bytes]);
+    return bytes;
+}
+
+// Where the second half of the rows begins: a row's start tag past the
+// middle of XML, straight after another tag, so that the reader of the
+// first half can tell it ends a token there; -1 where there is none.
+qsizetype splitPoint(const QByteArray &xml, qsizetype from)
+{
+    for (qsizetype at = xml.indexOf("<row", std::max(from, xml.size() / 2)); at > 0; at = xml.indexOf("<row", at + 1)) {
+        if (xml.at(at - 1) == '>')
+            return at;
+    }
+    return -1;
+}
+
+// Reads the rows in REST, the sheet's XML from a row near its middle on,
+// behind HEAD, its XML up to and including the start tag of sheetData, on
+// a thread of its own; nothing where they cannot be read apart from the
+// rows before.
+std::optional<HalfSheet> readSecondHalf(const Package &package, const QString &partName, const SheetStyles &styles,
+                                        QByteArrayView head, QByteArrayView rest)
+{
+    try {
+        JoinedDevice device(head, rest);
+        XmlPart part(package, partName, &device);
+        // The head is passed over: the first half's reader has taken it.
+        while (part.next() != QXmlStreamReader::EndDocument) {
+            if (part.xml().isStartElement() && part.xml().name() == u"sheetData")
+                break;
+        }
+        if (part.xml().characterOffset() != utf16Length(head))
+            return std::nullopt;
+        HalfSheet half;
+        SheetReader<HalfSheet> reader(styles, part, half, unknownRow);
+        reader.readUntil(SheetReader<HalfSheet>::Stop::AtEnd);
+        return half;
+    } catch (...) {
+        // Whatever went wrong, reading the sheet in one go meets it too
+        // and reports it.
+        return std::nullopt;
+    }
+}
+
+// Has a second thread read the rows from about the middle of XML on while
+// READER, just past the start tag of sheetData, HEAD_CHARS into the XML,
+// reads those before. What that thread read, for READER's builder; or
+// nothing, where the split turns out not to fall between two rows of
+// sheetData or the second half cannot be read alone, and READER has read
+// on as if it had been alone.
+std::optional<HalfSheet> readInHalves(SheetReader<SheetBuilder> &reader, const Package &package,
+                                      const QString &partName, const SheetStyles &styles, const QByteArray &xml,
+                                      qint64 headChars)
+{
+    const qsizetype headBytes = byteOffset(xml, headChars);
+    const qsizetype split = splitPoint(xml, headBytes);
+    if (split < 0)
+        return std::nullopt;
+    // Its destructor waits for the thread, also when this one throws, so
+    // nothing that thread reads is let go under it.
+    std::future<std::optional<HalfSheet>> second;
+    try {
+        second = std::async(std::launch::async, readSecondHalf, std::cref(package), std::cref(partName),
+                            std::cref(styles), QByteArrayView(xml).first(headBytes), QByteArrayView(xml).sliced(split));
+    } catch (const std::system_error &) {
+        return std::nullopt;
+    }
+    const qint64 splitChars = headChars + utf16Length(QByteArrayView(xml).sliced(headBytes, split - headBytes));
+    if (!reader.readUntil(SheetReader<SheetBuilder>::Stop::AtRow, splitChars))
+        return std::nullopt;
+    std::optional<HalfSheet> half = second.get();
+    if (!half)
+        reader.readOn();
+    return half;
+}
+
+// Large sheets are read in two halves on two threads, with the result of
+// reading them in one go.
+Sheet readSheetPart(Package &package, const QString &partName, const SheetStyles &styles)
+{
+    using Reader = SheetReader<SheetBuilder>;
+    QByteArray xml = package.inflate(partName);
+    QBuffer device;
+    device.setData(xml);
+    device.open(QIODevice::ReadOnly);
+    XmlPart part(package, partName, &device);
+    SheetBuilder builder(package);
+    Reader reader(styles, part, builder);
+    std::optional<HalfSheet> half;
+    if (xml.size() >= minSplitBytes && QThread::idealThreadCount() > 1 && xml.startsWith("<?xml")
+        && reader.readUntil(Reader::Stop::AtSheetData) && reader.isUtf8())
+        half = readInHalves(reader, package, partName, styles, xml, part.xml().characterOffset());
+    if (!half) {
+        reader.readUntil(Reader::Stop::AtEnd);
+        return builder.take();
+    }
+    // The XML is let go before the second half's cells join the records,
+    // where memory would peak with it.
+    device.close();
+    device.setData(QByteArray());
+    xml = QByteArray();
+    half->replay(builder);
+    return builder.take();
+}
 
 } // namespace
 
@@ -446,8 +761,9 @@ Sheet readSheet(Package &package, int index)
     const QString id = book.sheetIds.value(index);
     const QString partName = relations.contains(id) ? relations.value(id).target
                                                     : u"xl/worksheets/sheet%1.xml"_s.arg(index + 1);
-    SheetReader reader(package, partName, book, relations);
-    return reader.read();
+    SheetStyles styles{readSharedStrings(package, partOfType(relations, u"/sharedStrings", u"xl/sharedStrings.xml"_s)),
+                       readDateStyles(package, partOfType(relations, u"/styles", u"xl/styles.xml"_s)), book.epoch1904};
+    return readSheetPart(package, partName, styles);
 }
 
 } // namespace Workbook::Xlsx

@@ -26,6 +26,8 @@ private slots:
     void roundTrip();
     void hostile_data();
     void hostile();
+    void largeSheet_data();
+    void largeSheet();
 
 private:
     QTemporaryDir m_dir;
@@ -132,6 +134,29 @@ QByteArray compoundFile(bool encrypted)
         bytes.append(reinterpret_cast<const char *>(u"EncryptionInfo"), 28);
     bytes.append(QByteArray(1024, '\0'));
     return bytes;
+}
+
+// Numbered rows FIRST to LAST of a name and a number, every seventh hidden.
+QByteArray numberedRows(int first, int last)
+{
+    QByteArray rows;
+    for (int row = first; row <= last; ++row) {
+        const QByteArray r = QByteArray::number(row);
+        rows += "<row r=\"" + r + (row % 7 ? "\">" : "\" hidden=\"1\">") + R"(<c r="A)" + r
+                + R"(" t="inlineStr"><is><t>名)" + r + R"(</t></is></c><c r="B)" + r + R"("><v>)" + r + "</v></c></row>";
+    }
+    return rows;
+}
+
+// What reading PATH gives: the records and hidden counts, or the error.
+QString outcome(const QString &path)
+{
+    QString result;
+    const QString error = failure([&] {
+        const Workbook::Sheet sheet = Workbook::readSheet(path);
+        result = u"%1 %2 %3"_s.arg(flat(sheet.records)).arg(sheet.hiddenRows).arg(sheet.hiddenColumns);
+    });
+    return error.isEmpty() ? result : error;
 }
 
 } // namespace
@@ -347,6 +372,40 @@ void TestWorkbook::hostile()
         Workbook::readSheet(path);
     });
     QVERIFY2(error.contains(message), qPrintable(error));
+}
+
+// A large sheet is read in two halves split at a row near its middle: the
+// result must be that of reading it in one go, which a sheet without an
+// XML declaration is, wherever the middle falls.
+void TestWorkbook::largeSheet_data()
+{
+    QTest::addColumn<QByteArray>("sheetData");
+
+    const QByteArray rows = numberedRows(1, 6000);
+    QTest::newRow("hidden rows, a merge over the middle, a row written again")
+            << rows + R"(<row r="5"><c r="A5"><v>7</v></c></row></sheetData><mergeCells><mergeCell ref="A2990:B3010"/>)"
+                       "</mergeCells>";
+    QTest::newRow("middle inside a comment")
+            << numberedRows(1, 2000) + "<!--" + numberedRows(2001, 5000) + "-->" + numberedRows(5001, 6000) + "</sheetData>";
+    QTest::newRow("middle inside CDATA")
+            << numberedRows(1, 2000) + R"(<row r="2001"><c t="inlineStr"><is><t><![CDATA[)" + numberedRows(3000, 6000)
+                       + "]]></t></is></c></row>" + numberedRows(6001, 7000) + "</sheetData>";
+    QTest::newRow("rows without numbers") << QByteArray(rows).replace(" r=\"", " x=\"") + "</sheetData>";
+    QTest::newRow("row past the limit after the middle")
+            << rows + R"(<row r="1048577"><c><v>1</v></c></row></sheetData>)";
+    QTest::newRow("damaged after the middle") << rows + R"(<row r="6001"><c></sheetData>)";
+}
+
+void TestWorkbook::largeSheet()
+{
+    QFETCH(QByteArray, sheetData);
+    const QByteArray sheet = sheetXml(R"(<cols><col min="3" max="3" hidden="1"/></cols><sheetData>)" + sheetData);
+    const QString path = zipped(m_dir, u"large.xlsx"_s, xlsxParts(sheet));
+    const QString inOneGo = outcome(path);
+    QVERIFY(QFile::remove(path));
+    const QString split = outcome(zipped(m_dir, u"large.xlsx"_s, xlsxParts("<?xml version=\"1.0\"?>" + sheet)));
+    QVERIFY(!inOneGo.isEmpty());
+    QCOMPARE(split, inOneGo);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
