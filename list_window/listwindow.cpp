@@ -95,6 +95,17 @@ ListWindow::ListWindow(QWidget *parent)
     , ui(std::make_unique<Ui::ListWindow>())
 {
     ui->setupUi(this);
+    setUpTable();
+    setUpChoices();
+    setUpShortcuts();
+    connectControls();
+    ui->table->setFocus();
+    showState();
+    centreOnScreen(this);
+}
+
+void ListWindow::setUpTable()
+{
     QHeaderView *rows = ui->table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(fontMetrics().height() + rowPadding);
@@ -109,7 +120,10 @@ ListWindow::ListWindow(QWidget *parent)
     m_emptyHint->setEnabled(false);
     (new QVBoxLayout(ui->table->viewport()))->addWidget(m_emptyHint);
     setAcceptDrops(true);
+}
 
+void ListWindow::setUpChoices()
+{
     struct RuleItem
     {
         NameRule rule;
@@ -137,7 +151,10 @@ ListWindow::ListWindow(QWidget *parent)
     ui->encodingBox->addItem(tr("自动识别"), QString());
     for (const QString &encoding : ListInput::availableEncodings())
         ui->encodingBox->addItem(encoding, encoding);
+}
 
+void ListWindow::setUpShortcuts()
+{
     const auto addShortcut = [this](QKeySequence keys, void (ListWindow::*slot)()) {
         auto *action = new QAction(this);
         action->setShortcut(keys);
@@ -160,7 +177,10 @@ ListWindow::ListWindow(QWidget *parent)
     m_encodingPause.setInterval(encodingPauseMs);
     connect(&m_encodingPause, &QTimer::timeout, this, &ListWindow::encodingChosen);
     ui->encodingBox->installEventFilter(this);
+}
 
+void ListWindow::connectControls()
+{
     connect(ui->pasteButton, &QPushButton::clicked, this, &ListWindow::paste);
     connect(ui->openButton, &QPushButton::clicked, this, &ListWindow::open);
     connect(ui->sortButton, &QPushButton::clicked, this, &ListWindow::sortByStrokes);
@@ -183,9 +203,6 @@ ListWindow::ListWindow(QWidget *parent)
         else
             encodingChosen();
     });
-    ui->table->setFocus();
-    showState();
-    centreOnScreen(this);
 }
 
 void ListWindow::setRules(StrokeRules &rules)

@@ -74,6 +74,10 @@ private:
         QString openedFile;
     };
 
+    void setUpTable();
+    void setUpChoices();
+    void setUpShortcuts();
+    void connectControls();
     void readCounts();
     void runCommand(const std::function<void()> &command);
     // Runs ACTION and, when it says it changed the list, keeps the list as
