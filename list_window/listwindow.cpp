@@ -12,7 +12,6 @@
 #include "ui_listwindow.h"
 #include "workbook.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -400,10 +399,9 @@ void ListWindow::redo()
 
 void ListWindow::say(const QString &text)
 {
+    // A new text reaches screen readers as a change of the label's name,
+    // which QLabel sends itself.
     ui->statusLabel->setText(text);
-    // A screen reader tells what a command did, as it would a live region.
-    QAccessibleEvent event(ui->statusLabel, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
 }
 
 void ListWindow::paste()
