@@ -8,6 +8,7 @@
 #include "runtime.h"
 #include "strokedata.h"
 #include "runtimeerror.h"
+#include "statusline.h"
 #include "systemtext.h"
 #include "ui_listwindow.h"
 #include "workbook.h"
@@ -94,6 +95,7 @@ ListWindow::ListWindow(QWidget *parent)
     , ui(std::make_unique<Ui::ListWindow>())
 {
     ui->setupUi(this);
+    StatusLine::install(ui->statusLabel);
     setUpTable();
     setUpChoices();
     setUpShortcuts();
@@ -399,9 +401,7 @@ void ListWindow::redo()
 
 void ListWindow::say(const QString &text)
 {
-    // A new text reaches screen readers as a change of the label's name,
-    // which QLabel sends itself.
-    ui->statusLabel->setText(text);
+    StatusLine::tell(ui->statusLabel, text);
 }
 
 void ListWindow::paste()

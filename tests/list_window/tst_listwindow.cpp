@@ -5,6 +5,7 @@
 #include "strokedata.h"
 #include "workbook.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -404,6 +405,19 @@ private slots:
         QApplication::clipboard()->setText(u"姓名\t"_s + note + u"\r\n王五\t1\r\n张三\t2\r\n"_s);
         QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(m_table->model()->headerData(1, Qt::Horizontal).toString().size(), 201);
+    }
+
+    void statusLineIsNotification()
+    {
+        // Screen readers speak a notification's text when it shows, where
+        // they would keep quiet about a label they do not have the focus on.
+        copied();
+        auto *status = m_window->findChild<QLabel *>(u"statusLabel"_s);
+        QAccessibleInterface *told = QAccessible::queryAccessibleInterface(status);
+        QVERIFY(told);
+        QCOMPARE(told->role(), QAccessible::Notification);
+        QCOMPARE(told->text(QAccessible::Name), status->text());
+        QVERIFY(status->text().startsWith(u"已复制"_s));
     }
 
     void openQuoteReported()
