@@ -14,6 +14,11 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace Workbook {
@@ -59,12 +64,42 @@ QList<double> columnWidths(const QList<QStringList> &records)
     return widths;
 }
 
-// A number as typed, which Excel keeps as it stands: no leading zero, no
+// A number as typed that Excel keeps as it stands: no leading zero, no
 // more digits than a double holds exactly.
-bool isPlainNumber(const QString &text)
+constexpr qsizetype mostWholeDigits = 15;
+constexpr qsizetype mostFractionDigits = 6;
+constexpr qsizetype longestPlainNumber = 1 + mostWholeDigits + 1 + mostFractionDigits;
+
+qsizetype digitsAt(QStringView text, qsizetype from)
 {
-    static const QRegularExpression number(u"^-?(0|[1-9][0-9]{0,14})(\\.[0-9]{1,6})?$"_s);
-    return number.match(text).hasMatch();
+    qsizetype end = from;
+    while (end < text.size() && text[end] >= u'0' && text[end] <= u'9')
+        ++end;
+    return end - from;
+}
+
+// TEXT's value where it is such a number. A whole column of them is
+// written, so this spares a regular expression and Qt's locale-aware
+// conversion at every cell.
+std::optional<double> plainNumber(QStringView text)
+{
+    if (text.size() > longestPlainNumber)
+        return std::nullopt;
+    qsizetype at = text.startsWith(u'-') ? 1 : 0;
+    const qsizetype whole = digitsAt(text, at);
+    if (whole == 0 || whole > mostWholeDigits || (whole > 1 && text[at] == u'0'))
+        return std::nullopt;
+    at += whole;
+    if (at < text.size()) {
+        const qsizetype fraction = text[at] == u'.' ? digitsAt(text, at + 1) : 0;
+        if (fraction == 0 || fraction > mostFractionDigits || at + 1 + fraction != text.size())
+            return std::nullopt;
+    }
+    std::array<char, longestPlainNumber> latin{};
+    std::transform(text.begin(), text.end(), latin.begin(), [](QChar c) { return char(c.unicode()); });
+    double value = 0;
+    std::from_chars(latin.data(), latin.data() + text.size(), value);
+    return value;
 }
 
 // TEXT as UTF-8 for the library, which writes the characters XML cannot
@@ -133,8 +168,9 @@ private:
     {
         if (text.isEmpty())
             return;
-        const lxw_error error = number && isPlainNumber(text)
-                ? worksheet_write_number(sheet, lxw_row_t(r), lxw_col_t(c), text.toDouble(), nullptr)
+        const std::optional<double> value = number ? plainNumber(text) : std::nullopt;
+        const lxw_error error = value
+                ? worksheet_write_number(sheet, lxw_row_t(r), lxw_col_t(c), *value, nullptr)
                 : worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), escaped(text).constData(), format);
         if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
             throw RuntimeError(tr("第 %1 行第 %2 列的内容超过了 Excel 一格能存的 32767 个字，写不进工作簿。")

@@ -284,6 +284,10 @@ void TestWorkbook::roundTrip_data()
 
     QTest::newRow("text stays text") << Records{{u"0012"_s, u"110101199003071234"_s, u"=1+1"_s}} << false;
     QTest::newRow("escapes") << Records{{u"_x0041_"_s, u"a\u0001b"_s, u"一\r\n二"_s}} << false;
+    QTest::newRow("numbers and near numbers")
+            << Records{{u"a"_s, u"-3.25"_s}, {u"b"_s, u"007"_s}, {u"c"_s, u"1.1234567"_s}, {u"d"_s, u"0"_s},
+                       {u"e"_s, u"12345678901234567"_s}, {u"f"_s, u"1e5"_s}, {u"g"_s, u"3."_s}, {u"h"_s, u"-"_s}}
+            << false;
     QTest::newRow("header, ragged rows")
             << Records{{u"姓名"_s, u"笔画"_s}, {u"王毅"_s, u"8"_s}, {u"𠀀"_s}, {}, {u""_s, u"末"_s}} << true;
 }
