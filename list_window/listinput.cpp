@@ -285,9 +285,9 @@ QStringList availableEncodings()
     return found;
 }
 
-QList<QStringList> parsePasted(const QString &text)
+QList<QStringList> parsePasted(const QString &text, qsizetype *openQuoteLine)
 {
-    return trimmed(Delimited::parse(text, u'\t'));
+    return trimmed(Delimited::parse(text, u'\t', openQuoteLine));
 }
 
 QChar sniffSeparator(QStringView text)
@@ -346,35 +346,11 @@ QChar separatorFor(QStringView text, const QString &fileName)
     return suffix == u"tsv"_s ? u'\t' : sniffSeparator(text);
 }
 
-QList<QStringList> parseFile(const QString &text, const QString &fileName)
+QList<QStringList> parseFile(const QString &text, const QString &fileName, qsizetype *openQuoteLine)
 {
-    return trimmed(Delimited::parse(text, separatorFor(text, fileName)));
+    return trimmed(Delimited::parse(text, separatorFor(text, fileName), openQuoteLine));
 }
 
-qsizetype unclosedQuoteLine(QStringView text, QChar separator)
-{
-    qsizetype line = 1;
-    qsizetype opened = 0;
-    bool fieldStart = true;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (opened > 0) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                ++i;
-            else if (c == u'"')
-                opened = 0;
-            else if (c == u'\n')
-                ++line;
-            continue;
-        }
-        if (c == u'"' && fieldStart)
-            opened = line;
-        if (c == u'\n')
-            ++line;
-        fieldStart = c == separator || c == u'\n' || c == u'\r';
-    }
-    return opened;
-}
 
 bool hasContent(const QList<QStringList> &records)
 {

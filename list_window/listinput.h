@@ -41,8 +41,9 @@ QStringList availableEncodings();
 
 // A spreadsheet's clipboard text: TAB-separated cells, rows ending in CRLF
 // or LF, a cell holding a TAB, quote or line break quoted. The line break
-// after the last row ends it and adds no empty row.
-QList<QStringList> parsePasted(const QString &text);
+// after the last row ends it and adds no empty row. OPENQUOTELINE, when
+// given, gets the line of a quote that never closes, as Delimited::parse().
+QList<QStringList> parsePasted(const QString &text, qsizetype *openQuoteLine = nullptr);
 
 // The separator of delimited TEXT, from its first lines: TAB, comma or
 // semicolon, whichever splits them alike (TAB for a plain list of names).
@@ -51,12 +52,7 @@ QChar sniffSeparator(QStringView text);
 // The separator of a file's text: FILENAME's extension tells it (a comma
 // for .csv, a TAB for .tsv), else its first lines do.
 QChar separatorFor(QStringView text, const QString &fileName);
-QList<QStringList> parseFile(const QString &text, const QString &fileName);
-
-// The 1-based line of a quote that opens a field of TEXT, separated by
-// SEPARATOR, and never closes, so that the field takes every later line;
-// 0 when every quoted field closes.
-qsizetype unclosedQuoteLine(QStringView text, QChar separator);
+QList<QStringList> parseFile(const QString &text, const QString &fileName, qsizetype *openQuoteLine = nullptr);
 
 // Whether RECORDS hold any cell that is not empty.
 bool hasContent(const QList<QStringList> &records);

@@ -412,7 +412,8 @@ void ListWindow::paste()
             say(tr("剪贴板里的内容不像文字（多是控制字符），名单没有改动。"));
             return;
         }
-        const QList<QStringList> records = ListInput::parsePasted(text);
+        qsizetype openQuoteLine = 0;
+        const QList<QStringList> records = ListInput::parsePasted(text, &openQuoteLine);
         // An empty paste leaves the list as it is.
         if (!ListInput::hasContent(records)) {
             say(tr("剪贴板里没有文字，名单没有改动。请先在表格里选中姓名复制。"));
@@ -426,7 +427,7 @@ void ListWindow::paste()
         });
         ui->encodingBox->setCurrentIndex(0);
         m_undo->setClean();
-        warnOfOpenQuote(text, u'\t');
+        warnOfOpenQuote(openQuoteLine);
         tellOfReplacedChanges(replacing);
     });
 }
@@ -484,7 +485,8 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
                                    .arg(decoded.encoding));
     if (ListInput::isMostlyControl(decoded.text))
         throw RuntimeError(tr("“%1”不像文本文件（多是控制字符），名单没有读入。").arg(shown));
-    QList<QStringList> records = ListInput::parseFile(decoded.text, path);
+    qsizetype openQuoteLine = 0;
+    QList<QStringList> records = ListInput::parseFile(decoded.text, path, &openQuoteLine);
     // A choice of encoding is for the file it was made for.
     const QSignalBlocker blocker(ui->encodingBox);
     ui->encodingBox->setCurrentIndex(std::max(ui->encodingBox->findData(encoding), 0));
@@ -499,7 +501,7 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
         return true;
     });
     m_undo->setClean();
-    warnOfOpenQuote(decoded.text, ListInput::separatorFor(decoded.text, path));
+    warnOfOpenQuote(openQuoteLine);
     tellOfReplacedChanges(replacing);
 }
 
@@ -540,9 +542,9 @@ void ListWindow::readWorkbook(const QString &path)
     tellOfReplacedChanges(replacing);
 }
 
-void ListWindow::warnOfOpenQuote(QStringView text, QChar separator)
+void ListWindow::warnOfOpenQuote(qsizetype line)
 {
-    if (const qsizetype line = ListInput::unclosedQuoteLine(text, separator); line > 0)
+    if (line > 0)
         say(ui->statusLabel->text()
             + tr("注意：第 %1 行有一个引号没有配对，从那里到末尾的内容都读进了同一个格子。").arg(line));
 }

@@ -106,7 +106,8 @@ private:
     void encodingChosen();
     bool hasUnsavedChanges() const;
     void tellOfReplacedChanges(bool replaced);
-    void warnOfOpenQuote(QStringView text, QChar separator);
+    // LINE: where a quote that never closes opened, or 0.
+    void warnOfOpenQuote(qsizetype line);
     QString loneSurrogateText(const ListOutput::LoneSurrogate &lone, const QList<int> &rows) const;
     void showState();
     QString orderText() const;

@@ -27,12 +27,14 @@ bool isBlank(char32_t c)
 
 } // namespace
 
-QList<QStringList> parse(QStringView text, QChar separator)
+QList<QStringList> parse(QStringView text, QChar separator, qsizetype *openQuoteLine)
 {
     QList<QStringList> records;
     QStringList fields;
     QString field;
     bool inQuotes = false;
+    qsizetype line = 1;
+    qsizetype quoteLine = 0;
     bool atFieldStart = true;
     // Whether anything of the current record has been read, so that a line
     // end right after the last record adds no empty one.
@@ -53,6 +55,8 @@ QList<QStringList> parse(QStringView text, QChar separator)
         if (inQuotes) {
             if (c != quote) {
                 field += c;
+                if (c == u'\n' || (c == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n')))
+                    ++line;
             } else if (i + 1 < text.size() && text[i + 1] == quote) {
                 field += c;
                 ++i;
@@ -67,9 +71,11 @@ QList<QStringList> parse(QStringView text, QChar separator)
         } else if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
+            ++line;
             endRecord();
         } else if (c == quote && atFieldStart) {
             inQuotes = true;
+            quoteLine = line;
             atFieldStart = false;
         } else {
             field += c;
@@ -78,6 +84,8 @@ QList<QStringList> parse(QStringView text, QChar separator)
     }
     if (recordStarted || inQuotes)
         endRecord();
+    if (openQuoteLine)
+        *openQuoteLine = inQuotes ? quoteLine : 0;
     return records;
 }
 

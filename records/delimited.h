@@ -15,8 +15,10 @@
 namespace Delimited {
 
 // Splits TEXT into records of fields. CRLF, LF and CR end records outside
-// quotes; a line end after the last record makes no empty record.
-QList<QStringList> parse(QStringView text, QChar separator);
+// quotes; a line end after the last record makes no empty record. Where a
+// quote never closes, its field takes the rest of TEXT, and OPENQUOTELINE
+// (when given) gets the 1-based line it opened on; else 0.
+QList<QStringList> parse(QStringView text, QChar separator, qsizetype *openQuoteLine = nullptr);
 
 // Why the input called NAME cannot be read as records: the quote that
 // opened on its LINE never closes, and would take in every line after it.

@@ -420,12 +420,26 @@ private slots:
         QVERIFY(status->text().startsWith(u"已复制"_s));
     }
 
+    void openQuoteReported_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("LF") << u"王五\n\"张三\n李四\n"_s << 2 << u"第 2 行有一个引号没有配对"_s;
+        QTest::newRow("CR") << u"王五\r\"张三\r李四\r"_s << 2 << u"第 2 行有一个引号没有配对"_s;
+        QTest::newRow("after a closed quote over lines")
+                << u"\"甲\r\n乙\"\r\n王五\r\n\"张三\r\n李四\r\n"_s << 3 << u"第 4 行有一个引号没有配对"_s;
+    }
+
     void openQuoteReported()
     {
-        QApplication::clipboard()->setText(u"王五\n\"张三\n李四\n"_s);
+        QFETCH(QString, pasted);
+        QFETCH(int, rows);
+        QFETCH(QString, told);
+        QApplication::clipboard()->setText(pasted);
         QTest::keyClick(m_table, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(m_table->model()->rowCount(), 2);
-        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(u"第 2 行有一个引号没有配对"_s));
+        QCOMPARE(m_table->model()->rowCount(), rows);
+        QVERIFY(m_window->findChild<QLabel *>(u"statusLabel"_s)->text().contains(told));
     }
 
     void saveWithoutSuffixAndReopen()
