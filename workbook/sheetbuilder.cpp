@@ -72,16 +72,22 @@ void SheetBuilder::addRange(QList<Range> &ranges, qint64 first, qint64 last)
         ranges.append({first, last});
 }
 
+// A range with a bound missing or out of order hides what lies inside
+// the sheet, and nothing when nothing does.
 void SheetBuilder::hideRows(qint64 first, qint64 last)
 {
-    if (first < maxRows)
-        addRange(m_hiddenRows, first, std::min(last, maxRows - 1));
+    first = std::max<qint64>(first, 0);
+    last = std::min(last, maxRows - 1);
+    if (first <= last)
+        addRange(m_hiddenRows, first, last);
 }
 
 void SheetBuilder::hideColumns(qint64 first, qint64 last)
 {
-    if (first < maxColumns)
-        addRange(m_hiddenColumns, first, std::min(last, maxColumns - 1));
+    first = std::max<qint64>(first, 0);
+    last = std::min(last, maxColumns - 1);
+    if (first <= last)
+        addRange(m_hiddenColumns, first, last);
 }
 
 void SheetBuilder::merge(qint64 firstRow, qint64 firstColumn, qint64 lastRow, qint64 lastColumn)

@@ -28,6 +28,8 @@ private slots:
     void hostile();
     void largeSheet_data();
     void largeSheet();
+    void hiddenRangesOutOfOrder_data();
+    void hiddenRangesOutOfOrder();
 
 private:
     QTemporaryDir m_dir;
@@ -410,6 +412,23 @@ void TestWorkbook::largeSheet()
     const QString split = outcome(zipped(m_dir, u"large.xlsx"_s, xlsxParts("<?xml version=\"1.0\"?>" + sheet)));
     QVERIFY(!inOneGo.isEmpty());
     QCOMPARE(split, inOneGo);
+}
+
+void TestWorkbook::hiddenRangesOutOfOrder_data()
+{
+    QTest::addColumn<QByteArray>("cols");
+    QTest::addColumn<int>("hiddenColumns");
+    QTest::newRow("no end") << QByteArray(R"(<col min="2" hidden="1"/>)") << 0;
+    QTest::newRow("start before the first") << QByteArray(R"(<col min="0" max="1" hidden="1"/>)") << 1;
+}
+
+void TestWorkbook::hiddenRangesOutOfOrder()
+{
+    QFETCH(QByteArray, cols);
+    QFETCH(int, hiddenColumns);
+    const QByteArray sheet = sheetXml("<cols>" + cols + "</cols>"
+                                      + R"(<sheetData><row r="1"><c><v>1</v></c><c><v>2</v></c></row></sheetData>)");
+    QCOMPARE(Workbook::readSheet(zipped(m_dir, u"ranges.xlsx"_s, xlsxParts(sheet))).hiddenColumns, hiddenColumns);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
