@@ -9,16 +9,16 @@ RUN_PACKAGES="
 build-essential cmake ninja-build pkg-config
 qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
 libsqlcipher-dev libssl-dev libbz2-dev unicode-data
-libxlsxwriter-dev libminizip-dev
+libminizip-dev zlib1g-dev
 fonts-wqy-zenhei fonts-arphic-uming fonts-hanazono
 "
 
 TEST_PACKAGES="
 git sqlcipher sqlite3 bzip2
 xvfb xauth x11-utils x11-xserver-utils xdotool xclip imagemagick openbox picom
-clang libclang-rt-14-dev libbenchmark-dev valgrind
+clang libclang-rt-14-dev libbenchmark-dev valgrind libxlsxwriter-dev
 binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
-dpkg-dev file time lintian python3 man-db
+dpkg-dev file time lintian python3 man-db python3-openpyxl python3-odf
 "
 
 # Single data files taken out of Debian packages whose installation would pull

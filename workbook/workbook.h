@@ -8,7 +8,7 @@
 // Spreadsheet workbooks as the list window takes them: a sheet of an .xlsx
 // (as Excel and WPS write it) or an .ods (as LibreOffice writes it) read
 // into records of cells as the spreadsheet shows them, and a table written
-// back as an .xlsx. Every failure, hostile files included, throws
+// back as an .xlsx or an .ods. Every failure, hostile files included, throws
 // RuntimeError worded for the user.
 namespace Workbook {
 
@@ -46,5 +46,9 @@ struct SaveOptions
 // Writes RECORDS to PATH as an .xlsx, replacing the file in one step: on
 // any failure the old file stays as it was.
 void saveXlsx(const QString &path, const QList<QStringList> &records, const SaveOptions &options = {});
+
+// The same as an .ods. A control character, which an .ods cannot hold
+// (an .xlsx escapes it), throws RuntimeError naming its cell.
+void saveOds(const QString &path, const QList<QStringList> &records, const SaveOptions &options = {});
 
 } // namespace Workbook

@@ -2,22 +2,12 @@
 #include "workbook.h"
 
 #include "runtimeerror.h"
-#include "sheetbuilder.h"
-#include "systemtext.h"
-
-#include <xlsxwriter.h>
+#include "sheetsave.h"
+#include "zipwriter.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
-#include <algorithm>
-#include <array>
-#include <charconv>
-#include <optional>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -25,177 +15,214 @@ namespace Workbook {
 
 namespace {
 
-// Column widths in Excel's units, about one Latin letter each; a Chinese
-// character takes two.
-constexpr double narrowestColumn = 8;
-constexpr double widestColumn = 60;
-constexpr double columnPadding = 2;
-constexpr char32_t firstWideCharacter = 0x2E80;
+// What Excel holds in one cell.
+constexpr qsizetype longestCell = 32767;
+// Excel's column width is in widths of a digit of the default font, 7
+// pixels for 11-point Calibri, with 5 pixels of margin, stored to 1/256.
+constexpr double digitPixels = 7;
+constexpr double marginPixels = 5;
+constexpr double widthSteps = 256;
+// The cell styles of styles.xml.
+constexpr char headerStyle[] = "1";
+constexpr char textStyle[] = "2";
+
+constexpr char contentTypes[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/><Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/><Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/></Types>)";
+
+constexpr char packageRelations[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/></Relationships>)";
+
+constexpr char workbookRelations[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/></Relationships>)";
+
+// Styles 1 and 2 are text ("@", built-in format 49), 1 in bold for the
+// header, so that what is typed into a cell later stays as typed too.
+constexpr char styles[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><fonts count="2"><font><sz val="11"/><name val="Calibri"/><family val="2"/></font><font><b/><sz val="11"/><name val="Calibri"/><family val="2"/></font></fonts><fills count="2"><fill><patternFill patternType="none"/></fill><fill><patternFill patternType="gray125"/></fill></fills><borders count="1"><border><left/><right/><top/><bottom/><diagonal/></border></borders><cellStyleXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs><cellXfs count="3"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/><xf numFmtId="49" fontId="1" fillId="0" borderId="0" xfId="0" applyNumberFormat="1" applyFont="1"/><xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs><cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles></styleSheet>)";
 
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Workbook", text);
 }
 
-QString lxwReason(lxw_error error)
+bool isHexDigit(char c)
 {
-    return quotedSystemText(QString::fromUtf8(lxw_strerror(error)));
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-double displayWidth(const QString &text)
+// Whether UTF8 holds "_xHHHH_" at AT, which Excel would read as the
+// character HHHH.
+bool escapeLookalike(QByteArrayView utf8, qsizetype at)
 {
-    double width = 0;
-    for (const QChar c : text)
-        width += c.unicode() >= firstWideCharacter ? 2 : 1;
-    return width;
+    constexpr qsizetype escapeLength = 7;
+    if (at + escapeLength > utf8.size() || utf8[at + 1] != 'x' || utf8[at + escapeLength - 1] != '_')
+        return false;
+    return std::all_of(utf8.begin() + at + 2, utf8.begin() + at + escapeLength - 1, isHexDigit);
 }
 
-QList<double> columnWidths(const QList<QStringList> &records)
+void appendHexEscape(QByteArray &out, uint character)
 {
-    QList<double> widths;
-    for (const QStringList &record : records) {
-        if (record.size() > widths.size())
-            widths.resize(record.size(), narrowestColumn - columnPadding);
-        for (qsizetype c = 0; c < record.size(); ++c)
-            widths[c] = std::max(widths[c], std::min(displayWidth(record[c]), widestColumn));
-    }
-    for (double &w : widths)
-        w = std::min(w + columnPadding, widestColumn);
-    return widths;
+    out.append("_x" + QByteArray::number(character, 16).toUpper().rightJustified(4, '0') + '_');
 }
 
-// A number as typed that Excel keeps as it stands: no leading zero, no
-// more digits than a double holds exactly.
-constexpr qsizetype mostWholeDigits = 15;
-constexpr qsizetype mostFractionDigits = 6;
-constexpr qsizetype longestPlainNumber = 1 + mostWholeDigits + 1 + mostFractionDigits;
-
-qsizetype digitsAt(QStringView text, qsizetype from)
+// UTF8 as XML text. What XML cannot hold (control characters, and a
+// carriage return, which XML reads as a line feed) goes as Excel's
+// _xHHHH_; an underscore that would begin one is escaped itself.
+void appendText(QByteArray &out, QByteArrayView utf8)
 {
-    qsizetype end = from;
-    while (end < text.size() && text[end] >= u'0' && text[end] <= u'9')
-        ++end;
-    return end - from;
-}
-
-// TEXT's value where it is such a number. A whole column of them is
-// written, so this spares a regular expression and Qt's locale-aware
-// conversion at every cell.
-std::optional<double> plainNumber(QStringView text)
-{
-    if (text.size() > longestPlainNumber)
-        return std::nullopt;
-    qsizetype at = text.startsWith(u'-') ? 1 : 0;
-    const qsizetype whole = digitsAt(text, at);
-    if (whole == 0 || whole > mostWholeDigits || (whole > 1 && text[at] == u'0'))
-        return std::nullopt;
-    at += whole;
-    if (at < text.size()) {
-        const qsizetype fraction = text[at] == u'.' ? digitsAt(text, at + 1) : 0;
-        if (fraction == 0 || fraction > mostFractionDigits || at + 1 + fraction != text.size())
-            return std::nullopt;
-    }
-    std::array<char, longestPlainNumber> latin{};
-    std::transform(text.begin(), text.end(), latin.begin(), [](QChar c) { return char(c.unicode()); });
-    double value = 0;
-    std::from_chars(latin.data(), latin.data() + text.size(), value);
-    return value;
-}
-
-// TEXT as UTF-8 for the library, which writes the characters XML cannot
-// hold as _xHHHH_ but leaves a literal "_x0041_" as it is, for Excel to
-// read as "A": its underscore is escaped here.
-QByteArray escaped(const QString &text)
-{
-    if (!text.contains(u"_x"))
-        return text.toUtf8();
-    static const QRegularExpression literal(u"_(x[0-9A-Fa-f]{4}_)"_s);
-    return QString(text).replace(literal, u"_x005F_\\1"_s).toUtf8();
-}
-
-class Writer
-{
-public:
-    explicit Writer(const QString &fileName)
-    {
-        lxw_workbook_options options = {};
-        // Rows go to a temporary file as they are written, not into
-        // memory; text is written in the cells, not as shared strings,
-        // which makes the file no slower to read.
-        options.constant_memory = LXW_TRUE;
-        m_book = workbook_new_opt(QFile::encodeName(fileName).constData(), &options);
-        if (!m_book)
-            throw RuntimeError(tr("不能建立临时的工作簿文件。"));
-        m_text = workbook_add_format(m_book);
-        format_set_num_format(m_text, "@");
-        m_header = workbook_add_format(m_book);
-        format_set_num_format(m_header, "@");
-        format_set_bold(m_header);
-    }
-    ~Writer()
-    {
-        if (m_book)
-            workbook_close(m_book);
-    }
-
-    void write(const QList<QStringList> &records, const SaveOptions &options)
-    {
-        const QByteArray name = options.sheetName.toUtf8();
-        const bool named = !name.isEmpty() && workbook_validate_sheet_name(m_book, name.constData()) == LXW_NO_ERROR;
-        lxw_worksheet *sheet = workbook_add_worksheet(m_book, named ? name.constData() : nullptr);
-        const QList<double> widths = columnWidths(records);
-        for (qsizetype c = 0; c < widths.size(); ++c)
-            worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), widths[c], m_text);
-        for (qsizetype r = 0; r < records.size(); ++r) {
-            const bool header = options.header && r == 0;
-            for (qsizetype c = 0; c < records[r].size(); ++c)
-                writeCell(sheet, r, c, records[r][c], header ? m_header : m_text,
-                          !header && options.numberColumns.contains(int(c)));
+    qsizetype plain = 0;
+    const auto flush = [&](qsizetype at, qsizetype skip) {
+        out.append(utf8.sliced(plain, at - plain));
+        plain = at + skip;
+    };
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto byte = uchar(utf8[i]);
+        if (byte == '&' || byte == '<' || byte == '>' || byte == '"') {
+            flush(i, 1);
+            out.append(byte == '&' ? "&amp;" : byte == '<' ? "&lt;" : byte == '>' ? "&gt;" : "&quot;");
+        } else if (byte < 0x20 && byte != '\t' && byte != '\n') {
+            flush(i, 1);
+            appendHexEscape(out, byte);
+        } else if (byte == '_' && escapeLookalike(utf8, i)) {
+            flush(i, 1);
+            out.append("_x005F_");
+        } else if (byte == 0xEF && i + 2 < utf8.size() && uchar(utf8[i + 1]) == 0xBF && uchar(utf8[i + 2]) >= 0xBE) {
+            // U+FFFE and U+FFFF, which XML does not allow either.
+            flush(i, 3);
+            appendHexEscape(out, 0xFFC0 | (uint(uchar(utf8[i + 2])) & 0x3F));
+            i += 2;
         }
     }
+    flush(utf8.size(), 0);
+}
 
-    void close()
+QByteArray columnName(qsizetype column)
+{
+    constexpr int letters = 26;
+    QByteArray name;
+    for (qsizetype n = column + 1; n > 0; n = (n - 1) / letters)
+        name.prepend(char('A' + (n - 1) % letters));
+    return name;
+}
+
+bool isSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// The sheet's XML in pieces that can be made at once on several threads.
+class SheetXml
+{
+public:
+    SheetXml(const QList<QStringList> &records, const SaveOptions &options, qsizetype pieces)
+        : m_records(records)
+        , m_options(options)
+        , m_pieces(pieces)
     {
-        const lxw_error error = workbook_close(m_book);
-        m_book = nullptr;
-        if (error != LXW_NO_ERROR)
-            throw RuntimeError(tr("工作簿没有写成：%1。").arg(lxwReason(error)));
+        qsizetype widest = 0;
+        for (const QStringList &record : records)
+            widest = std::max(widest, record.size());
+        for (qsizetype c = 0; c < widest; ++c)
+            m_columns.append(columnName(c));
+    }
+
+    QByteArray piece(qsizetype i) const
+    {
+        QByteArray out;
+        if (i == 0)
+            writeStart(out);
+        const qsizetype end = m_records.size() * (i + 1) / m_pieces;
+        for (qsizetype r = m_records.size() * i / m_pieces; r < end; ++r)
+            writeRow(out, r);
+        if (i == m_pieces - 1)
+            out.append(R"(</sheetData><pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)");
+        return out;
     }
 
 private:
-    void writeCell(lxw_worksheet *sheet, qsizetype r, qsizetype c, const QString &text, lxw_format *format,
-                   bool number)
+    void writeStart(QByteArray &out) const
     {
-        if (text.isEmpty())
-            return;
-        const std::optional<double> value = number ? plainNumber(text) : std::nullopt;
-        const lxw_error error = value
-                ? worksheet_write_number(sheet, lxw_row_t(r), lxw_col_t(c), *value, nullptr)
-                : worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), escaped(text).constData(), format);
-        if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
-            throw RuntimeError(tr("第 %1 行第 %2 列的内容超过了 Excel 一格能存的 32767 个字，写不进工作簿。")
-                                       .arg(r + 1)
-                                       .arg(c + 1));
-        if (error != LXW_NO_ERROR)
-            throw RuntimeError(tr("第 %1 行第 %2 列写不进工作簿：%3。").arg(r + 1).arg(c + 1).arg(lxwReason(error)));
+        out.append(R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><dimension ref="A1)");
+        if (!m_columns.isEmpty() && !m_records.isEmpty()) {
+            out.append(':' + m_columns.last());
+            appendNumber(out, m_records.size());
+        }
+        out.append(R"("/><sheetViews><sheetView tabSelected="1" workbookViewId="0"/></sheetViews><sheetFormatPr defaultRowHeight="15"/>)");
+        writeColumns(out);
+        out.append("<sheetData>");
     }
 
-    lxw_workbook *m_book = nullptr;
-    lxw_format *m_text = nullptr;
-    lxw_format *m_header = nullptr;
+    void writeColumns(QByteArray &out) const
+    {
+        const QList<double> widths = columnWidths(m_records);
+        if (widths.isEmpty())
+            return;
+        out.append("<cols>");
+        for (qsizetype c = 0; c < widths.size(); ++c) {
+            const double pixels = std::round(widths[c] * digitPixels) + marginPixels;
+            const double width = std::trunc(pixels / digitPixels * widthSteps) / widthSteps;
+            out.append("<col min=\"");
+            appendNumber(out, c + 1);
+            out.append("\" max=\"");
+            appendNumber(out, c + 1);
+            out.append("\" width=\"" + QByteArray::number(width, 'g', 12) + "\" style=\"" + textStyle
+                       + "\" customWidth=\"1\"/>");
+        }
+        out.append("</cols>");
+    }
+
+    void writeRow(QByteArray &out, qsizetype r) const
+    {
+        const QStringList &record = m_records[r];
+        const bool header = m_options.header && r == 0;
+        QByteArray rowNumber;
+        appendNumber(rowNumber, r + 1);
+        out.append("<row r=\"");
+        out.append(rowNumber);
+        out.append("\">");
+        for (qsizetype c = 0; c < record.size(); ++c) {
+            const QString &text = record[c];
+            if (text.isEmpty())
+                continue;
+            if (text.size() > longestCell)
+                throw RuntimeError(tr("第 %1 行第 %2 列的内容超过了 Excel 一格能存的 32767 个字，写不进工作簿。")
+                                           .arg(r + 1)
+                                           .arg(c + 1));
+            out.append("<c r=\"");
+            out.append(m_columns[c]);
+            out.append(rowNumber);
+            if (!header && m_options.numberColumns.contains(int(c)) && isPlainNumber(text)) {
+                out.append("\"><v>");
+                out.append(text.toLatin1());
+                out.append("</v></c>");
+                continue;
+            }
+            out.append("\" s=\"");
+            out.append(header ? headerStyle : textStyle);
+            out.append("\" t=\"inlineStr\"><is><t");
+            if (isSpace(text.front()) || isSpace(text.back()))
+                out.append(" xml:space=\"preserve\"");
+            out.append('>');
+            appendText(out, text.toUtf8());
+            out.append("</t></is></c>");
+        }
+        out.append("</row>");
+    }
+
+    const QList<QStringList> &m_records;
+    const SaveOptions &m_options;
+    const qsizetype m_pieces;
+    QList<QByteArray> m_columns;
 };
 
-void checkSize(const QList<QStringList> &records)
+QByteArray workbookXml(const QString &name)
 {
-    qsizetype widest = 0;
-    for (const QStringList &record : records)
-        widest = std::max(widest, record.size());
-    if (records.size() > maxRows || widest > maxColumns)
-        throw RuntimeError(tr("名单有 %1 行、%2 列，超过了 Excel 工作表的 %3 行、%4 列。")
-                                   .arg(records.size())
-                                   .arg(widest)
-                                   .arg(maxRows)
-                                   .arg(maxColumns));
+    QByteArray xml = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><bookViews><workbookView/></bookViews><sheets><sheet name=")";
+    appendText(xml, name.toUtf8());
+    xml.append(R"(" sheetId="1" r:id="rId1"/></sheets></workbook>)");
+    return xml;
 }
 
 } // namespace
@@ -203,27 +230,16 @@ void checkSize(const QList<QStringList> &records)
 void saveXlsx(const QString &path, const QList<QStringList> &records, const SaveOptions &options)
 {
     checkSize(records);
-    // The library writes only to a file it names itself; the finished
-    // workbook then replaces PATH in one step.
-    QTemporaryFile temporary(QDir::tempPath() + u"/tarvelo-XXXXXX.xlsx"_s);
-    if (!temporary.open())
-        throw RuntimeError(tr("不能建立临时文件：%1。").arg(quotedSystemText(temporary.errorString())));
-    temporary.close();
-    {
-        Writer writer(temporary.fileName());
-        writer.write(records, options);
-        writer.close();
-    }
-    QFile written(temporary.fileName());
-    QSaveFile file(path);
-    const bool saved = written.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly)
-            && file.write(written.readAll()) == written.size() && file.commit();
-    if (!saved) {
-        const QString reason = quotedSystemText(file.error() != QFileDevice::NoError ? file.errorString()
-                                                                                     : written.errorString());
-        file.cancelWriting();
-        throw RuntimeError(tr("不能保存“%1”：%2。原有的文件没有改动。").arg(QDir::toNativeSeparators(path), reason));
-    }
+    const qsizetype pieces = pieceCount(records);
+    const SheetXml sheet(records, options, pieces);
+    savePackage(path, [&](ZipWriter &zip) {
+        zip.add("[Content_Types].xml", contentTypes);
+        zip.add("_rels/.rels", packageRelations);
+        zip.add("xl/workbook.xml", workbookXml(sheetName(options.sheetName)));
+        zip.add("xl/_rels/workbook.xml.rels", workbookRelations);
+        zip.add("xl/styles.xml", styles);
+        zip.addPieces("xl/worksheets/sheet1.xml", pieces, [&sheet](qsizetype i) { return sheet.piece(i); });
+    });
 }
 
 } // namespace Workbook

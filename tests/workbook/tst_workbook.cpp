@@ -7,6 +7,10 @@
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +28,8 @@ private slots:
     void ods();
     void roundTrip_data();
     void roundTrip();
+    void otherReaders_data();
+    void otherReaders();
     void hostile_data();
     void hostile();
     void largeSheet_data();
@@ -279,36 +285,115 @@ void TestWorkbook::ods()
     QCOMPARE(sheet.hiddenRows, hiddenRows);
 }
 
+namespace {
+
+// Rows enough to be written in pieces on several threads.
+Records manyRows()
+{
+    constexpr int count = 25'000;
+    Records records = {{u"序号"_s, u"备注"_s, u"姓名"_s}};
+    for (int row = 1; row <= count; ++row)
+        records.append({QString::number(row), row % 3 ? u"0%1"_s.arg(row) : QString(), u"王%1"_s.arg(row)});
+    return records;
+}
+
+void save(const QString &path, const Records &records, const Workbook::SaveOptions &options = {})
+{
+    if (path.endsWith(u".ods"))
+        Workbook::saveOds(path, records, options);
+    else
+        Workbook::saveXlsx(path, records, options);
+}
+
+} // namespace
+
 void TestWorkbook::roundTrip_data()
 {
+    QTest::addColumn<QString>("suffix");
     QTest::addColumn<Records>("records");
     QTest::addColumn<bool>("header");
+    // What reading the file back gives, where it is not RECORDS.
+    QTest::addColumn<QString>("expected");
 
-    QTest::newRow("text stays text") << Records{{u"0012"_s, u"110101199003071234"_s, u"=1+1"_s}} << false;
-    QTest::newRow("escapes") << Records{{u"_x0041_"_s, u"a\u0001b"_s, u"一\r\n二"_s}} << false;
-    QTest::newRow("numbers and near numbers")
-            << Records{{u"a"_s, u"-3.25"_s}, {u"b"_s, u"007"_s}, {u"c"_s, u"1.1234567"_s}, {u"d"_s, u"0"_s},
-                       {u"e"_s, u"12345678901234567"_s}, {u"f"_s, u"1e5"_s}, {u"g"_s, u"3."_s}, {u"h"_s, u"-"_s}}
-            << false;
-    QTest::newRow("header, ragged rows")
-            << Records{{u"姓名"_s, u"笔画"_s}, {u"王毅"_s, u"8"_s}, {u"𠀀"_s}, {}, {u""_s, u"末"_s}} << true;
+    const QList<std::pair<const char *, Records>> both = {
+            {"text stays text", {{u"0012"_s, u"110101199003071234"_s, u"=1+1"_s, u"<&>\""_s}}},
+            {"numbers and near numbers",
+             {{u"a"_s, u"-3.25"_s}, {u"b"_s, u"007"_s}, {u"c"_s, u"1.1234567"_s}, {u"d"_s, u"0"_s},
+              {u"e"_s, u"12345678901234567"_s}, {u"f"_s, u"1e5"_s}, {u"g"_s, u"3."_s}, {u"h"_s, u"-"_s}}},
+            {"spaces", {{u" 两端 "_s, u"a  b"_s, u"\tx\ty"_s, u"一\n\n二"_s}}},
+            {"header, ragged rows", {{u"姓名"_s, u"笔画"_s}, {u"王毅"_s, u"8"_s}, {u"𠀀"_s}, {}, {u""_s, u"末"_s}}},
+            {"many rows", manyRows()}};
+    for (const char *suffix : {"xlsx", "ods"}) {
+        for (const auto &[name, records] : both)
+            QTest::addRow("%s %s", suffix, name) << QString::fromLatin1(suffix) << records << true << flat(records);
+    }
+    const Records escapes = {{u"_x0041_"_s, u"a\u0001b"_s, u"一\r\n二"_s, u"\uFFFF"_s}};
+    QTest::newRow("xlsx escapes") << u"xlsx"_s << escapes << false << flat(escapes);
+    QTest::newRow("ods line ends") << u"ods"_s << Records{{u"一\r\n二\r三"_s, u"_x0041_"_s}} << false
+                                   << u"一\n二\n三,_x0041_"_s;
+    QTest::newRow("ods control character") << u"ods"_s << Records{{u"名"_s}, {u"a"_s, u"a\u0001b"_s}} << false
+                                           << u"第 2 行第 2 列有控制字符 U+0001"_s;
 }
 
 void TestWorkbook::roundTrip()
 {
+    QFETCH(QString, suffix);
     QFETCH(Records, records);
     QFETCH(bool, header);
-    const QString path = written(m_dir, u"saved.xlsx"_s, "the file that was there");
+    QFETCH(QString, expected);
+    const QString path = written(m_dir, u"saved."_s + suffix, "the file that was there");
     Workbook::SaveOptions options;
     options.header = header;
     options.numberColumns = {1};
     options.sheetName = u"笔画序"_s;
-    Workbook::saveXlsx(path, records, options);
+    const QString error = failure([&] { save(path, records, options); });
+    if (!error.isEmpty()) {
+        QVERIFY2(error.startsWith(expected), qPrintable(error));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), "the file that was there");
+        return;
+    }
     QCOMPARE(Workbook::sheetNames(path), QStringList(u"笔画序"_s));
-    QCOMPARE(flat(Workbook::readSheet(path).records), flat(records));
+    QCOMPARE(flat(Workbook::readSheet(path).records), expected);
 
-    const QString blocked = m_dir.filePath(u"missing/saved.xlsx"_s);
-    QVERIFY(failure([&] { Workbook::saveXlsx(blocked, records); }).contains(u"原有的文件没有改动"));
+    const QString blocked = m_dir.filePath(u"missing/saved."_s + suffix);
+    QVERIFY(failure([&] { save(blocked, records); }).contains(u"原有的文件没有改动"));
+}
+
+void TestWorkbook::otherReaders_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("xlsx") << u"xlsx"_s;
+    QTest::newRow("ods") << u"ods"_s;
+}
+
+// What is saved, as readers other than this system's own read it.
+void TestWorkbook::otherReaders()
+{
+    QFETCH(QString, suffix);
+    if (!QFileInfo(QStringLiteral(TARVELO_PYTHON)).isExecutable())
+        QSKIP("Debian's python3 with openpyxl and odfpy is not installed");
+    const Records records = {{u"姓名"_s, u"序号"_s, u"备注"_s},
+                             {u"王毅"_s, u"12"_s, u"0012"_s},
+                             {u"王沪宁"_s, u""_s, u" a  b <&> "_s},
+                             {u"𠀀"_s, u"-3.5"_s, u"一\n二\t三"_s}};
+    Workbook::SaveOptions options;
+    options.header = true;
+    options.numberColumns = {1};
+    options.sheetName = u"名单"_s;
+    const QString path = m_dir.filePath(u"other."_s + suffix);
+    save(path, records, options);
+    QProcess reader;
+    reader.start(QStringLiteral(TARVELO_PYTHON), {QStringLiteral(TARVELO_READBACK), path});
+    QVERIFY(reader.waitForFinished());
+    QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+    const QJsonObject read = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    QCOMPARE(read[u"sheet"].toString(), u"名单"_s);
+    Records rows;
+    for (const QJsonValue &row : read[u"rows"].toArray())
+        rows.append(row.toVariant().toStringList());
+    QCOMPARE(flat(rows), flat(records));
 }
 
 void TestWorkbook::hostile_data()
