@@ -794,14 +794,26 @@ NameListModel::Counts ListWindow::countsOut() const
     return ui->countsBox->isChecked() ? NameListModel::Counts::Added : NameListModel::Counts::Left;
 }
 
-QString ListWindow::suggestedSavePath(bool workbook) const
+namespace {
+
+bool isOds(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(u"ods"_s, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString ListWindow::suggestedSavePath() const
 {
     if (m_openedFile.isEmpty())
-        return workbook ? tr("名单.xlsx") : tr("名单.csv");
+        return tr("名单.csv");
     const QFileInfo opened(m_openedFile);
-    // A workbook goes beside the one it came from, not over it.
-    return opened.dir().filePath(workbook ? tr("%1-笔画序.xlsx").arg(opened.completeBaseName())
-                                          : opened.completeBaseName() + u".csv"_s);
+    if (!Workbook::isWorkbook(m_openedFile))
+        return opened.dir().filePath(opened.completeBaseName() + u".csv"_s);
+    // A workbook goes beside the one it came from, not over it, in its
+    // format.
+    return opened.dir().filePath(tr("%1-笔画序.%2").arg(opened.completeBaseName(),
+                                                        isOds(m_openedFile) ? u"ods"_s : u"xlsx"_s));
 }
 
 void ListWindow::saveAs()
@@ -812,13 +824,14 @@ void ListWindow::saveAs()
         const QString utf8 = tr("CSV 文件，UTF-8 编码 (*.csv)");
         const QString gb18030 = tr("CSV 文件，GB18030 编码 (*.csv)");
         const QString excel = tr("Excel 工作簿 (*.xlsx)");
-        const bool fromWorkbook = Workbook::isWorkbook(m_openedFile);
-        QFileDialog dialog(this, tr("另存为"), suggestedSavePath(fromWorkbook),
-                           QStringList{utf8, gb18030, excel}.join(u";;"_s));
+        const QString ods = tr("OpenDocument 电子表格 (*.ods)");
+        QFileDialog dialog(this, tr("另存为"), suggestedSavePath(), QStringList{utf8, gb18030, excel, ods}.join(u";;"_s));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        const auto suffixFor = [excel](const QString &filter) { return filter == excel ? u"xlsx"_s : u"csv"_s; };
-        if (fromWorkbook)
-            dialog.selectNameFilter(excel);
+        const auto suffixFor = [excel, ods](const QString &filter) {
+            return filter == excel ? u"xlsx"_s : filter == ods ? u"ods"_s : u"csv"_s;
+        };
+        if (Workbook::isWorkbook(m_openedFile))
+            dialog.selectNameFilter(isOds(m_openedFile) ? ods : excel);
         dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
         connect(&dialog, &QFileDialog::filterSelected, &dialog,
                 [&dialog, suffixFor](const QString &filter) { dialog.setDefaultSuffix(suffixFor(filter)); });
@@ -826,14 +839,16 @@ void ListWindow::saveAs()
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
         QString path = dialog.selectedFiles().first();
+        const QString filter = dialog.selectedNameFilter();
         // Some desktops' own dialogs leave the suffix to the program.
         if (QFileInfo(path).suffix().isEmpty())
-            path += u'.' + suffixFor(dialog.selectedNameFilter());
-        if (dialog.selectedNameFilter() == excel)
-            writeXlsx(path);
+            path += u'.' + suffixFor(filter);
+        // A name ending in the other workbook's suffix is taken at its word.
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if (filter == excel || filter == ods)
+            writeWorkbook(path, suffix == u"ods" || (filter == ods && suffix != u"xlsx"));
         else
-            writeCsv(path, dialog.selectedNameFilter() == gb18030 ? ListOutput::CsvEncoding::Gb18030
-                                                                  : ListOutput::CsvEncoding::Utf8WithBom);
+            writeCsv(path, filter == gb18030 ? ListOutput::CsvEncoding::Gb18030 : ListOutput::CsvEncoding::Utf8WithBom);
     });
 }
 
@@ -844,10 +859,10 @@ void ListWindow::saveTo(const QString &path, ListOutput::CsvEncoding encoding)
 
 void ListWindow::saveWorkbookTo(const QString &path)
 {
-    runCommand([this, &path] { writeXlsx(path); });
+    runCommand([this, &path] { writeWorkbook(path, isOds(path)); });
 }
 
-void ListWindow::writeXlsx(const QString &path)
+void ListWindow::writeWorkbook(const QString &path, bool ods)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const bool fromWorkbook = Workbook::isWorkbook(m_openedFile);
@@ -871,7 +886,10 @@ void ListWindow::writeXlsx(const QString &path)
     if (countsOut() == NameListModel::Counts::Added && !records.isEmpty())
         options.numberColumns.append(int(records.first().size()) - NameListModel::AddedColumnCount
                                      + NameListModel::TotalColumn);
-    Workbook::saveXlsx(path, records, options);
+    if (ods)
+        Workbook::saveOds(path, records, options);
+    else
+        Workbook::saveXlsx(path, records, options);
     m_undo->setClean();
     say(fromWorkbook ? tr("已存为“%1”。只存了名单的单元格，原工作簿的格式、公式和其他工作表没有带过来。").arg(shown)
                      : tr("已存为“%1”。").arg(shown));

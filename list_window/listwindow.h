@@ -40,8 +40,9 @@ public:
     void openFile(const QString &path);
     // Writes the list as CSV to PATH; on a fault says so, the old file intact.
     void saveTo(const QString &path, ListOutput::CsvEncoding encoding);
-    // Writes the list as an .xlsx workbook to PATH, asking first where PATH
-    // is the workbook the list came from.
+    // Writes the list as a workbook to PATH, an .ods where PATH ends so and
+    // an .xlsx otherwise, asking first where PATH is the workbook the list
+    // came from.
     void saveWorkbookTo(const QString &path);
 
 public slots:
@@ -89,7 +90,7 @@ private:
     void copyRows(const QList<int> &rows);
     void readFile(const QString &path, const QString &encoding);
     void readWorkbook(const QString &path);
-    void writeXlsx(const QString &path);
+    void writeWorkbook(const QString &path, bool ods);
     void writeCsv(const QString &path, ListOutput::CsvEncoding encoding);
     void take(QList<QStringList> records, const QString &source);
     void fillNameColumns();
@@ -116,7 +117,7 @@ private:
     void showTableMenu(const QPoint &position);
     void showHelp();
     void say(const QString &text);
-    QString suggestedSavePath(bool workbook) const;
+    QString suggestedSavePath() const;
     QString encodingForNextFile() const;
     NameListModel::Counts countsOut() const;
 

@@ -487,6 +487,27 @@ private slots:
         QCOMPARE(Workbook::readSheet(opened).records, ListInput::parsePasted(block));
     }
 
+    void odsInAndOut()
+    {
+        QTemporaryDir folder;
+        const QString opened = folder.filePath(u"获奖名单.ods"_s);
+        Workbook::saveOds(opened, ListInput::parsePasted(block), {});
+        m_window->openFile(opened);
+        QCOMPARE(copied(), block);
+        m_window->sortByStrokes();
+        QTimer::singleShot(0, this, [] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QVERIFY(dialog->selectedNameFilter().contains(u"*.ods"));
+            auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+            QCOMPARE(name->text(), u"获奖名单-笔画序.ods"_s);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        m_window->findChild<QPushButton *>(u"saveButton"_s)->click();
+        const QString saved = folder.filePath(u"获奖名单-笔画序.ods"_s);
+        QCOMPARE(Workbook::readSheet(saved).records, ListInput::parsePasted(header + sortedRows));
+    }
+
     void workbookSheetChoiceAndHiddenRows()
     {
         QTemporaryDir folder;
