@@ -14,6 +14,15 @@ class Package;
 namespace Xlsx {
 QStringList sheetNames(Package &package);
 Sheet readSheet(Package &package, int index);
+
+// The shared strings of the part PART_NAME, a large part read in two
+// halves on two threads; none where the package has no such part.
+QStringList readSharedStrings(Package &package, const QString &partName);
+
+// Text with the characters XML cannot hold, written as _xHHHH_ (as Excel
+// writes a carriage return, _x000D_), back as they were; a literal "_x"
+// is written _x005F_x.
+QString unescaped(QString text);
 } // namespace Xlsx
 
 namespace Ods {

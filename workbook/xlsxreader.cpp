@@ -2,12 +2,12 @@
 #include "package.h"
 #include "readers.h"
 #include "sheetbuilder.h"
+#include "splitxml.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHash>
-#include <QRegularExpression>
 #include <QThread>
 
 #include <algorithm>
@@ -37,14 +37,6 @@ constexpr int significantDigits = 15;
 // Excel's own limit on a workbook's cell formats; a cell naming one past
 // it shows as General.
 constexpr qsizetype maxCellStyles = 65490;
-// Sheets smaller than this are read on one thread: a second would save
-// less than starting it costs. The fuzzing build splits every sheet, so
-// that its small inputs reach the reading in two halves too.
-#ifdef TARVELO_SPLIT_EVERY_SHEET
-constexpr qsizetype minSplitBytes = 0;
-#else
-constexpr qsizetype minSplitBytes = 256 * 1024;
-#endif
 
 QString tr(const char *text)
 {
@@ -124,44 +116,6 @@ Book readBook(Package &package)
     if (book.names.isEmpty())
         part.throwDamaged(tr("其中没有工作表"));
     return book;
-}
-
-// Text with the characters XML cannot hold, written as _xHHHH_ (as Excel
-// writes a carriage return, _x000D_), back as they were; a literal
-// "_x" is written _x005F_x.
-QString unescaped(QString text)
-{
-    if (!text.contains(u"_x"))
-        return text;
-    static const QRegularExpression escape(u"_x([0-9A-Fa-f]{4})_"_s);
-    QString out;
-    qsizetype from = 0;
-    for (QRegularExpressionMatchIterator i = escape.globalMatch(text); i.hasNext();) {
-        const QRegularExpressionMatch match = i.next();
-        out += QStringView(text).sliced(from, match.capturedStart() - from);
-        out += QChar(char16_t(match.capturedView(1).toUShort(nullptr, 16)));
-        from = match.capturedEnd();
-    }
-    out += QStringView(text).sliced(from);
-    return out;
-}
-
-QStringList readSharedStrings(Package &package, const QString &partName)
-{
-    QStringList strings;
-    if (!package.contains(partName))
-        return strings;
-    XmlPart part(package, partName);
-    while (part.next() != QXmlStreamReader::EndDocument) {
-        // Phonetic runs (rPh) annotate the text and are not shown.
-        if (part.xml().isStartElement() && part.xml().name() == u"si") {
-            // Each takes memory however short it is in the file.
-            if (strings.size() >= maxCells)
-                part.throwDamaged(tr("共享字符串多于 %1 个").arg(maxCells));
-            strings.append(unescaped(part.elementText(u"rPh")));
-        }
-    }
-    return strings;
 }
 
 // The date format of each cell style, by the style's index; empty where
@@ -593,76 +547,6 @@ private:
     bool m_ended = false;
 };
 
-// HEAD and then REST, bytes held elsewhere, read as one stream: the
-// second half's document without a copy of the sheet.
-class JoinedDevice : public QIODevice
-{
-public:
-    JoinedDevice(QByteArrayView head, QByteArrayView rest)
-        : m_head(head)
-        , m_rest(rest)
-    {
-        open(QIODevice::ReadOnly);
-    }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        QByteArrayView &from = m_head.isEmpty() ? m_rest : m_head;
-        const qsizetype size = qsizetype(std::min<qint64>(maxSize, from.size()));
-        std::copy_n(from.data(), size, data);
-        from = from.sliced(size);
-        return size;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArrayView m_head;
-    QByteArrayView m_rest;
-};
-
-// The UTF-16 code units, which the XML reader's offsets count, that BYTE
-// of UTF-8 begins: none for a continuation byte, two for a character
-// beyond the Basic Multilingual Plane.
-int utf16Units(char byte)
-{
-    constexpr unsigned char continuationMask = 0xC0;
-    constexpr unsigned char continuation = 0x80;
-    constexpr unsigned char fourByteLead = 0xF0;
-    const auto b = static_cast<unsigned char>(byte);
-    return ((b & continuationMask) != continuation ? 1 : 0) + (b >= fourByteLead ? 1 : 0);
-}
-
-qint64 utf16Length(QByteArrayView bytes)
-{
-    qint64 length = 0;
-    for (const char byte : bytes)
-        length += utf16Units(byte);
-    return length;
-}
-
-// The bytes of UTF-8 XML that hold its first CHARS UTF-16 code units.
-qsizetype byteOffset(QByteArrayView xml, qint64 chars)
-{
-    qsizetype bytes = 0;
-    for (qint64 counted = 0; bytes < xml.size() && counted < chars; ++bytes)
-        counted += utf16Units(xml[bytes]);
-    return bytes;
-}
-
-// Where the second half of the rows begins: a row's start tag past the
-// middle of XML, straight after another tag, so that the reader of the
-// first half can tell it ends a token there; -1 where there is none.
-qsizetype splitPoint(const QByteArray &xml, qsizetype from)
-{
-    for (qsizetype at = xml.indexOf("<row", std::max(from, xml.size() / 2)); at > 0; at = xml.indexOf("<row", at + 1)) {
-        if (xml.at(at - 1) == '>')
-            return at;
-    }
-    return -1;
-}
-
 // Reads the rows in REST, the sheet's XML from a row near its middle on,
 // behind HEAD, its XML up to and including the start tag of sheetData, on
 // a thread of its own; nothing where they cannot be read apart from the
@@ -702,7 +586,7 @@ std::optional<HalfSheet> readInHalves(SheetReader<SheetBuilder> &reader, const P
                                       qint64 headChars)
 {
     const qsizetype headBytes = byteOffset(xml, headChars);
-    const qsizetype split = splitPoint(xml, headBytes);
+    const qsizetype split = splitPoint(xml, headBytes, "<row");
     if (split < 0)
         return std::nullopt;
     // Its destructor waits for the thread, also when this one throws, so
