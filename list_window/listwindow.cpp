@@ -367,7 +367,7 @@ void ListWindow::change(const QString &what, const std::function<bool()> &action
 
 ListWindow::Snapshot ListWindow::snapshot() const
 {
-    return {m_model->state(), m_source, m_openedFile};
+    return {m_model->state(), m_source, m_openedFile, m_sheetName};
 }
 
 void ListWindow::restore(const Snapshot &shot)
@@ -375,6 +375,7 @@ void ListWindow::restore(const Snapshot &shot)
     m_model->setState(shot.model);
     m_source = shot.source;
     m_openedFile = shot.openedFile;
+    m_sheetName = shot.sheetName;
     const QSignalBlocker blocker(ui->headerBox);
     ui->headerBox->setChecked(m_model->firstIsHeader());
     fillNameColumns();
@@ -494,6 +495,7 @@ void ListWindow::readFile(const QString &path, const QString &encoding)
     const bool replacing = hasUnsavedChanges();
     change(tr("打开"), [&] {
         m_openedFile = path;
+        m_sheetName.clear();
         QString source = tr("%1（%2 编码）").arg(QFileInfo(path).fileName(), decoded.encoding);
         if (decoded.doubtful)
             source += tr("，字看起来不对时请在“文件编码”里选择文件实际的编码");
@@ -527,6 +529,7 @@ void ListWindow::readWorkbook(const QString &path)
     change(tr("打开"), [&] {
         m_openedFile = path;
         m_sheet = index;
+        m_sheetName = sheets.at(index);
         QString source = tr("%1 的工作表“%2”").arg(fileName, sheets.at(index));
         QStringList hidden;
         if (sheet.hiddenRows > 0)
@@ -882,6 +885,8 @@ void ListWindow::writeWorkbook(const QString &path, bool ods)
                                         QFileInfo::exists(path) ? tr("原有的文件没有改动。") : QString()));
     Workbook::SaveOptions options;
     options.header = m_model->firstIsHeader();
+    if (fromWorkbook)
+        options.sheetName = m_sheetName;
     options.numberColumns = {m_model->sequenceColumn()};
     if (countsOut() == NameListModel::Counts::Added && !records.isEmpty())
         options.numberColumns.append(int(records.first().size()) - NameListModel::AddedColumnCount

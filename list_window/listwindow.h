@@ -73,6 +73,8 @@ private:
         NameListModel::State model;
         QString source;
         QString openedFile;
+        // The opened workbook's sheet the list came from.
+        QString sheetName;
     };
 
     void setUpTable();
@@ -131,6 +133,7 @@ private:
     // The sheet read from the opened workbook, offered first when it is
     // opened again.
     int m_sheet = 0;
+    QString m_sheetName;
     QString m_source;
     bool m_commandRunning = false;
     QUndoStack *m_undo = nullptr;

@@ -491,7 +491,9 @@ private slots:
     {
         QTemporaryDir folder;
         const QString opened = folder.filePath(u"获奖名单.ods"_s);
-        Workbook::saveOds(opened, ListInput::parsePasted(block), {});
+        Workbook::SaveOptions options;
+        options.sheetName = u"获奖"_s;
+        Workbook::saveOds(opened, ListInput::parsePasted(block), options);
         m_window->openFile(opened);
         QCOMPARE(copied(), block);
         m_window->sortByStrokes();
@@ -506,6 +508,7 @@ private slots:
         m_window->findChild<QPushButton *>(u"saveButton"_s)->click();
         const QString saved = folder.filePath(u"获奖名单-笔画序.ods"_s);
         QCOMPARE(Workbook::readSheet(saved).records, ListInput::parsePasted(header + sortedRows));
+        QCOMPARE(Workbook::sheetNames(saved), QStringList(u"获奖"_s));
     }
 
     void workbookSheetChoiceAndHiddenRows()
