@@ -19,6 +19,7 @@ xvfb xauth x11-utils x11-xserver-utils xdotool xclip imagemagick openbox picom
 clang libclang-rt-14-dev libbenchmark-dev valgrind libxlsxwriter-dev
 binutils-mingw-w64-x86-64 desktop-file-utils appstream icoutils
 dpkg-dev file time lintian python3 man-db python3-openpyxl python3-odf
+libreoffice-calc-nogui
 "
 
 # Single data files taken out of Debian packages whose installation would pull
