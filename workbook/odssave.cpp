@@ -44,6 +44,31 @@ bool isPlain(QStringView text)
     return true;
 }
 
+// LINE as a paragraph's XML: OpenDocument readers collapse a run of
+// spaces and drop them at a paragraph's ends, so all but a single space
+// between words are counted in text:s; a TAB is text:tab.
+QString paragraphXml(QStringView line)
+{
+    QString xml;
+    for (qsizetype i = 0; i < line.size();) {
+        qsizetype spaces = 0;
+        while (i + spaces < line.size() && line[i + spaces] == u' ')
+            ++spaces;
+        if (spaces > 0) {
+            const bool between = i > 0 && i + spaces < line.size();
+            if (between)
+                xml += u' ';
+            if (spaces > (between ? 1 : 0))
+                xml += u"<text:s text:c=\"%1\"/>"_s.arg(spaces - (between ? 1 : 0));
+            i += spaces;
+            continue;
+        }
+        xml += line[i] == u'\t' ? u"<text:tab/>"_s : line.sliced(i, 1).toString().toHtmlEscaped();
+        ++i;
+    }
+    return xml;
+}
+
 class ContentXml
 {
 public:
@@ -124,50 +149,17 @@ private:
             out.append("</text:p>");
             return;
         }
-        QString paragraph;
-        QString xml;
-        qsizetype spaces = 0;
-        const auto endSpaces = [&](bool atEnd) {
-            if (spaces == 0)
-                return;
-            // One space between words stays as it is; others are counted.
-            const bool between = !atEnd && !paragraph.isEmpty();
-            if (between)
-                paragraph += u' ';
-            if (spaces > (between ? 1 : 0))
-                paragraph += u"<text:s text:c=\"%1\"/>"_s.arg(spaces - (between ? 1 : 0));
-            spaces = 0;
-        };
-        const auto endParagraph = [&] {
-            endSpaces(true);
-            xml += u"<text:p>"_s + paragraph + u"</text:p>"_s;
-            paragraph.clear();
-        };
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar ch = text[i];
-            if (ch == u' ') {
-                ++spaces;
-                continue;
-            }
-            if (ch == u'\n' || ch == u'\r') {
-                endParagraph();
-                if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                    ++i;
-                continue;
-            }
-            endSpaces(false);
-            if (ch == u'\t')
-                paragraph += u"<text:tab/>"_s;
-            else if (ch.unicode() < u' ' || ch.unicode() >= 0xFFFE)
+        for (const QChar ch : text) {
+            if ((ch.unicode() < u' ' && ch != u'\t' && ch != u'\n' && ch != u'\r') || ch.unicode() >= 0xFFFE)
                 throw RuntimeError(tr("第 %1 行第 %2 列有控制字符 U+%3，.ods 文件存不下它；可以存为 Excel 工作簿。")
                                            .arg(r + 1)
                                            .arg(c + 1)
                                            .arg(QString::number(ch.unicode(), 16).toUpper().rightJustified(4, u'0')));
-            else
-                paragraph += QStringView(&ch, 1).toString().toHtmlEscaped();
         }
-        endParagraph();
-        out.append(xml.toUtf8());
+        QString lines = text;
+        lines.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
+        for (const QStringView line : QStringView(lines).split(u'\n'))
+            out.append((u"<text:p>"_s + paragraphXml(line) + u"</text:p>"_s).toUtf8());
     }
 
     const QList<QStringList> &m_records;
