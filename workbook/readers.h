@@ -15,8 +15,8 @@ namespace Xlsx {
 QStringList sheetNames(Package &package);
 Sheet readSheet(Package &package, int index);
 
-// The shared strings of the part PART_NAME, a large part read in two
-// halves on two threads; none where the package has no such part.
+// The shared strings of the part PART_NAME; none where the package has
+// no such part.
 QStringList readSharedStrings(Package &package, const QString &partName);
 
 // Text with the characters XML cannot hold, written as _xHHHH_ (as Excel

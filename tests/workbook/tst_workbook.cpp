@@ -39,8 +39,6 @@ private slots:
     void hostile();
     void largeSheet_data();
     void largeSheet();
-    void largeSharedStrings_data();
-    void largeSharedStrings();
     void hiddenRangesOutOfOrder_data();
     void hiddenRangesOutOfOrder();
 
@@ -551,51 +549,6 @@ void TestWorkbook::largeSheet()
     const QString split = outcome(zipped(m_dir, u"large.xlsx"_s, xlsxParts("<?xml version=\"1.0\"?>" + sheet)));
     QVERIFY(!inOneGo.isEmpty());
     QCOMPARE(split, inOneGo);
-}
-
-void TestWorkbook::largeSharedStrings_data()
-{
-    QTest::addColumn<QByteArray>("items");
-    QTest::addColumn<int>("count");
-
-    const auto items = [](int first, int last) {
-        QByteArray xml;
-        for (int i = first; i <= last; ++i)
-            xml += "<si><t>名" + QByteArray::number(i) + (i % 5 ? "" : "_x000D_") + "</t></si>";
-        return xml;
-    };
-    QTest::newRow("items") << items(1, 20000) << 20000;
-    QTest::newRow("middle inside a comment")
-            << items(1, 5000) + "<!--" + items(5001, 15000) + "-->" + items(15001, 20000) << 10000;
-    QTest::newRow("middle inside CDATA")
-            << items(1, 5000) + "<si><t><![CDATA[" + items(5001, 15000) + "]]></t></si>" + items(15001, 20000) << 10001;
-    QTest::newRow("runs and phonetics around the middle")
-            << items(1, 9000) + QByteArray("<si><r><t>王</t></r><r><t>毅</t></r><rPh><t>ワン</t></rPh></si>").repeated(2000)
-                       + items(11001, 20000)
-            << 20000;
-    QTest::newRow("middle inside another element")
-            << items(1, 5000) + "<extLst>" + items(5001, 15000) + "</extLst>" + items(15001, 20000) << 20000;
-    QTest::newRow("damaged after the middle") << items(1, 15000) + "<si><t>" + items(15001, 20000) << 20000;
-}
-
-// Shared strings read in two halves give what reading them in one go
-// gives: the same strings, or the same error.
-void TestWorkbook::largeSharedStrings()
-{
-    QFETCH(QByteArray, items);
-    QFETCH(int, count);
-    QByteArray rows;
-    for (int row = 1; row <= count; ++row)
-        rows += R"(<row><c t="s"><v>)" + QByteArray::number(row - 1) + "</v></c></row>";
-    const QByteArray strings = R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" + items + "</sst>";
-    Parts parts = xlsxParts(sheetXml("<sheetData>" + rows + "</sheetData>"));
-    parts[3].second = strings;
-    const QString path = zipped(m_dir, u"strings.xlsx"_s, parts);
-    const QString inOneGo = outcome(path);
-    QVERIFY(QFile::remove(path));
-    QVERIFY(!inOneGo.contains(u"不存在"));
-    parts[3].second = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + strings;
-    QCOMPARE(outcome(zipped(m_dir, u"strings.xlsx"_s, parts)), inOneGo);
 }
 
 void TestWorkbook::hiddenRangesOutOfOrder_data()
