@@ -7,7 +7,8 @@
 // and the memory opening takes, against the program doing nothing:
 //   /usr/bin/time -v bin/bench_workbook --open FILE.xlsx
 //   /usr/bin/time -v bin/bench_workbook --open-nothing
-// (bin/bench_workbook --write FILE.xlsx writes the table.)
+// (bin/bench_workbook --write FILE.xlsx writes the table, as
+// bin/bench_workbook --write-shared FILE.xlsx does with shared strings.)
 #include "listinput.h"
 #include "listoutput.h"
 #include "workbook.h"
@@ -180,6 +181,8 @@ int probe(const QString &mode, const QString &path)
         Workbook::saveXlsx(path, makeTable(), saveOptions());
         return 0;
     }
+    if (mode == u"--write-shared")
+        return writeSharedStrings(path, makeTable()) ? 0 : 1;
     if (mode == u"--open") {
         const Workbook::Sheet sheet = Workbook::readSheet(path);
         std::printf("%lld rows\n", static_cast<long long>(sheet.records.size()));
@@ -193,7 +196,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QByteArray mode = argc >= 2 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "--open" || mode == "--open-nothing" || mode == "--write")
+    if (mode == "--open" || mode == "--open-nothing" || mode == "--write" || mode == "--write-shared")
         return probe(QString::fromLocal8Bit(argv[1]), argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
     Fixture data;
     fixture = &data;
