@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <future>
 #include <limits>
+#include <system_error>
 
 namespace Workbook {
 
@@ -117,8 +118,14 @@ QList<Piece> deflatePieces(qsizetype count, const ZipWriter::PieceSource &source
 {
     const auto make = [&source, count](qsizetype i) { return deflatePiece(source(i), i == count - 1); };
     std::vector<std::future<Piece>> others;
-    for (qsizetype i = 1; i < count; ++i)
-        others.push_back(std::async(std::launch::async, make, i));
+    for (qsizetype i = 1; i < count; ++i) {
+        try {
+            others.push_back(std::async(std::launch::async, make, i));
+        } catch (const std::system_error &) {
+            // No thread to be had: the piece is made on this one.
+            others.push_back(std::async(std::launch::deferred, make, i));
+        }
+    }
     QList<Piece> pieces = {make(0)};
     for (std::future<Piece> &other : others)
         pieces.append(other.get());
