@@ -806,12 +806,12 @@ bool isOds(const QString &path)
 
 } // namespace
 
-QString ListWindow::suggestedSavePath() const
+QString ListWindow::suggestedSavePath(bool fromWorkbook) const
 {
     if (m_openedFile.isEmpty())
         return tr("名单.csv");
     const QFileInfo opened(m_openedFile);
-    if (!Workbook::isWorkbook(m_openedFile))
+    if (!fromWorkbook)
         return opened.dir().filePath(opened.completeBaseName() + u".csv"_s);
     // A workbook goes beside the one it came from, not over it, in its
     // format.
@@ -828,12 +828,16 @@ void ListWindow::saveAs()
         const QString gb18030 = tr("CSV 文件，GB18030 编码 (*.csv)");
         const QString excel = tr("Excel 工作簿 (*.xlsx)");
         const QString ods = tr("OpenDocument 电子表格 (*.ods)");
-        QFileDialog dialog(this, tr("另存为"), suggestedSavePath(), QStringList{utf8, gb18030, excel, ods}.join(u";;"_s));
+        // Whether the list came from a workbook is read from the file's
+        // first bytes, so once.
+        const bool fromWorkbook = Workbook::isWorkbook(m_openedFile);
+        QFileDialog dialog(this, tr("另存为"), suggestedSavePath(fromWorkbook),
+                           QStringList{utf8, gb18030, excel, ods}.join(u";;"_s));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         const auto suffixFor = [excel, ods](const QString &filter) {
             return filter == excel ? u"xlsx"_s : filter == ods ? u"ods"_s : u"csv"_s;
         };
-        if (Workbook::isWorkbook(m_openedFile))
+        if (fromWorkbook)
             dialog.selectNameFilter(isOds(m_openedFile) ? ods : excel);
         dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
         connect(&dialog, &QFileDialog::filterSelected, &dialog,

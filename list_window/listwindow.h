@@ -119,7 +119,7 @@ private:
     void showTableMenu(const QPoint &position);
     void showHelp();
     void say(const QString &text);
-    QString suggestedSavePath() const;
+    QString suggestedSavePath(bool fromWorkbook) const;
     QString encodingForNextFile() const;
     NameListModel::Counts countsOut() const;
 
